@@ -1,0 +1,7 @@
+# AddressSanitizer and UBSan over everything we build, GoogleTest included,
+# so that a read past a host buffer or a leak fails the tests.
+if(VELMORA_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all
+                      -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()

@@ -1,0 +1,42 @@
+// Self-freeing heap strings; see heap_string.h.
+#include "daemon/heap_string.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+std::size_t LengthOf(const char* text) { return text != nullptr ? std::strlen(text) : 0; }
+} // namespace
+
+HeapString::~HeapString() { std::free(data_); }
+
+bool HeapString::Reserve(std::size_t capacity) {
+    char* fresh = static_cast<char*>(std::calloc(capacity, 1));
+    if (fresh == nullptr) {
+        return false;
+    }
+    std::free(data_);
+    data_ = fresh;
+    return true;
+}
+
+bool HeapString::Assign(const char* first, const char* second, const char* third) {
+    const std::size_t lengths[] = {LengthOf(first), LengthOf(second), LengthOf(third)};
+    const char* pieces[] = {first, second, third};
+    const std::size_t total = lengths[0] + lengths[1] + lengths[2];
+    char* fresh = static_cast<char*>(std::malloc(total + 1));
+    if (fresh == nullptr) {
+        return false;
+    }
+    char* at = fresh;
+    for (std::size_t i = 0; i < sizeof(pieces) / sizeof(pieces[0]); ++i) {
+        if (lengths[i] != 0) {
+            std::memcpy(at, pieces[i], lengths[i]);
+            at += lengths[i];
+        }
+    }
+    *at = '\0';
+    std::free(data_);
+    data_ = fresh;
+    return true;
+}

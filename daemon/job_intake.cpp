@@ -1,0 +1,84 @@
+// DAEMON: looks at each job the host passes us and re-sends automatic
+// replies under the configured sender.
+#include "daemon/entry_points.h"
+#include "daemon/heap_string.h"
+#include "daemon/log_texts.h"
+#include "daemon/originator_check.h"
+#include "daemon/platform.h"
+#include "daemon/send_replacement.h"
+#include "host/host_calls.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr const char* kNullReversePath = "<>";
+constexpr const char* kAutoreplyHeaderName = "X-Autoreply-From";
+
+constexpr std::int32_t kNotHandled = 0;
+constexpr std::int32_t kReplacementSent = 1;
+
+// True when the job's envelope sender is exactly the null reverse-path.
+bool HasNullSender(const HostServiceBlock* block, JobHandle job) {
+    JobInfoRecord record;
+    // Cleared so that a host that leaves the record alone gives us a null
+    // sender pointer rather than stack garbage.
+    std::memset(&record, 0, sizeof(record));
+    HostGetJobInfo(block, job, &record);
+    const char* sender = JobInfoSender(&record);
+    return sender != nullptr && std::strcmp(sender, kNullReversePath) == 0;
+}
+
+// Has the host write the job's message to a temporary file and reads the
+// "X-Autoreply-From" value from it into `value` (empty when there is none).
+// The temporary file is deleted on every path: it holds somebody's mail.
+// Returns false only when the value could not be read or kept.
+bool ReadAutoreplyHeader(const HostServiceBlock* block, JobHandle job, HeapString* value) {
+    char path[kTempPathBufferSize + 1] = {};       // last byte stays zero
+    char buffer[kHeaderValueBufferSize + 1] = {}; // last byte stays zero
+
+    HostTempFileName(block, path);
+    HostWriteJobToFile(block, job, path);
+    MessageHandle message = HostOpenMessageFile(block, path);
+    if (message == nullptr) {
+        PlatformDeleteFile(path);
+        return false;
+    }
+    // The host's answer may live inside the message it keeps open, so it is
+    // copied before the message is closed.
+    const bool kept = value->Assign(HostFindHeader(block, message, kAutoreplyHeaderName, buffer));
+    HostCloseMessageFile(block, message);
+    PlatformDeleteFile(path);
+    return kept;
+}
+
+} // namespace
+
+extern "C" VELMORA_EXPORT std::int32_t VELMORA_CDECL DAEMON(JobHandle job,
+                                                            const HostServiceBlock* block,
+                                                            const void* /*unused3*/,
+                                                            const char* sender) {
+    if (block == nullptr || !HasNullSender(block, job)) {
+        return kNotHandled;
+    }
+    HeapString value;
+    if (!ReadAutoreplyHeader(block, job, &value) || value.Empty()) {
+        return kNotHandled;
+    }
+
+    HeapString found;
+    if (!found.Assign(kLogAutoreplyPrefix, value.Text(), kLogAutoreplySuffix)) {
+        return kNotHandled;
+    }
+    HostLog(block, kLogCodeJob, found.Text());
+
+    if (!CheckOriginator(value.Text(), block)) {
+        return kNotHandled;
+    }
+    if (SendReplacement(job, block, sender != nullptr ? sender : "")) {
+        HostLog(block, kLogCodeJob, kLogModified);
+        return kReplacementSent;
+    }
+    HostLog(block, kLogCodeJob, kLogNotModified);
+    return kNotHandled;
+}

@@ -1,0 +1,78 @@
+// Building and submitting the replacement job; see send_replacement.h.
+#include "daemon/send_replacement.h"
+
+#include "daemon/header_filter.h"
+#include "daemon/heap_string.h"
+#include "daemon/message_id.h"
+#include "daemon/module_state.h"
+#include "host/host_calls.h"
+
+#include <cstring>
+
+namespace {
+
+// Hands every recipient of the incoming job to the new one, in the host's
+// order. The host ends the list with a null pointer or an empty string.
+void CopyRecipients(const HostServiceBlock* block, JobHandle incoming, JobHandle job) {
+    unsigned char scratch[kRecipientScratchSize] = {};
+    for (;;) {
+        const char* address = HostNextRecipient(block, incoming, scratch);
+        if (address == nullptr || address[0] == '\0') {
+            return;
+        }
+        HostAddRecipient(block, job, address);
+    }
+}
+
+// Copies the incoming message into the new job, leaving out its old
+// Message-ID field. Returns false when the host handed over a line that
+// filled the whole buffer without a terminator: the line may have been cut,
+// and a cut message must not be sent on.
+bool CopyMessage(const HostServiceBlock* block, JobHandle incoming, JobHandle job) {
+    // One byte more than the host may fill; it stays zero, so the buffer is
+    // always a terminated string whatever the host writes.
+    char line[kLineBufferSize + 1];
+    HeaderFilterState state = HeaderFilterState::kHeader;
+
+    HostRewindJob(block, incoming);
+    std::memset(line, 0, sizeof(line));
+    while (HostReadLine(block, incoming, line)) {
+        if (std::memchr(line, '\0', kLineBufferSize) == nullptr) {
+            return false;
+        }
+        if (KeepLine(&state, line)) {
+            HostWriteLine(block, job, line);
+        }
+        std::memset(line, 0, kLineBufferSize);
+    }
+    return true;
+}
+
+} // namespace
+
+bool SendReplacement(JobHandle incoming, const HostServiceBlock* block, const char* sender) {
+    // Room for the Message-ID line is taken before the job exists, so that a
+    // shortage of memory cannot leave a half-built job behind.
+    const char* domain = MessageIdDomain();
+    HeapString messageIdLine;
+    if (!messageIdLine.Reserve(MessageIdLineCapacity(domain))) {
+        return false;
+    }
+
+    JobHandle job = HostCreateJob(block, sender);
+    if (job == nullptr) {
+        return false;
+    }
+    CopyRecipients(block, incoming, job);
+
+    // The clock is read after the recipients, right before the line is used.
+    FormatMessageIdLine(messageIdLine.Data(), IssueMessageIdNumber(), domain);
+    HostWriteLine(block, job, messageIdLine.Text());
+
+    // A job whose copy failed is released without being closed, so the host
+    // never sends it; the original stays with the host untouched.
+    const bool copied = CopyMessage(block, incoming, job);
+    const bool accepted = copied && HostCloseJob(block, job) > 0;
+    HostReleaseJob(block, job);
+    return accepted;
+}

@@ -1,0 +1,60 @@
+// What our reference host can be told to do wrong, or oddly, so that tests
+// can walk the module down every failure path a real mail server might
+// open. The defaults describe a healthy host.
+#ifndef VELMORA_TESTHOST_HOST_FAULTS_H
+#define VELMORA_TESTHOST_HOST_FAULTS_H
+
+#include <cstddef>
+#include <cstdint>
+#include <set>
+#include <string>
+
+// How HostFindHeader answers.
+enum class HeaderAnswer {
+    kFromMessage,     // the header's value, copied into the caller's buffer
+    kNull,            // a null pointer, whatever the message holds
+    kEmpty,           // an empty string
+    kHostOwnedString, // `hostOwnedHeader`, from the host's own memory, uncut
+    kFillBuffer,      // fills the whole buffer with 'a', no terminator
+};
+
+// How HostNextRecipient ends the list.
+enum class RecipientListEnd { kNullPointer, kEmptyString };
+
+struct HostFaults {
+    // HostQueryString(3): `domain`, or null when `domainIsNull`.
+    std::string domain = "mail.example.org";
+    bool domainIsNull = false;
+
+    // HostGetJobInfo leaves the record as it finds it.
+    bool jobInfoUntouched = false;
+
+    // HostOpenMessageFile answers null.
+    bool openMessageFails = false;
+
+    HeaderAnswer headerAnswer = HeaderAnswer::kFromMessage;
+    std::string hostOwnedHeader;
+
+    // Address tests. The raw 32-bit results of Check and Verify are given,
+    // so that tests can set bits above the low byte.
+    bool extractFails = false;
+    std::uint32_t checkResult = 1;
+    std::uint32_t verifyResult = 1;
+
+    // HostCreateJob answers null.
+    bool createJobFails = false;
+
+    // HostCloseJob's signed result.
+    std::int32_t closeResult = 1;
+
+    // HostReadLine fills the whole buffer without a terminator when asked
+    // for this line (0-based); SIZE_MAX never.
+    std::size_t fillBufferAtLine = SIZE_MAX;
+
+    RecipientListEnd recipientListEnd = RecipientListEnd::kNullPointer;
+
+    // Service slots (by 32-bit byte offset) left as null pointers.
+    std::set<std::size_t> missingServices;
+};
+
+#endif

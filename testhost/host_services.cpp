@@ -1,0 +1,354 @@
+// The reference host's services. Each records its call, checks that the
+// module kept to the service's contract (fixed arguments, buffer sizes,
+// handles it owns) and answers as the active host's faults say.
+#include "testhost/host_services.h"
+
+#include "host/service_signatures.h"
+#include "testhost/message_lines.h"
+#include "testhost/reference_host.h"
+#include "testhost/temp_files.h"
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+// The values the module must pass; see the service table.
+constexpr std::int32_t kDomainItem = 3;
+constexpr std::int32_t kExtractLimit = 255;
+constexpr std::int32_t kRewindMode = 2;
+constexpr std::int32_t kCreateKind = 1;
+constexpr const char* kCreateOptions = "0";
+constexpr std::int32_t kRecipientStart = 0;
+constexpr std::size_t kRecipientScratchBytes = 122;
+constexpr std::int32_t kTempKind = 7;
+constexpr std::int32_t kTempFlags = 0;
+constexpr std::size_t kTempPathBytes = 128;
+constexpr std::int32_t kOpenFlags = 0;
+constexpr std::int32_t kHeaderBufferBytes = 256;
+constexpr std::int32_t kWriteMode = 16;
+constexpr std::int32_t kLogFacilityCode = 10;
+constexpr std::int32_t kReadLineBytes = 10000;
+constexpr std::size_t kAddressBufferBytes = 256;
+constexpr unsigned char kJunkByte = 0xA5;
+constexpr char kFillByte = 'a';
+constexpr std::size_t kSenderPointerOffset = 10;
+constexpr std::size_t kJobRecordBytes = 122;
+
+ReferenceHost& Host() { return *ReferenceHost::Active(); }
+
+void Called(const char* service) { Host().calls.push_back(service); }
+
+void Violation(const std::string& what) { Host().violations.push_back(what); }
+
+void Expect(bool ok, const std::string& what) {
+    if (!ok) {
+        Violation(what);
+    }
+}
+
+TestJob* AsJob(JobHandle handle, const char* service) {
+    auto* job = reinterpret_cast<TestJob*>(handle);
+    if (!Host().OwnsJob(job)) {
+        Violation(std::string(service) + ": unknown job handle");
+        return nullptr;
+    }
+    return job;
+}
+
+TestMessage* AsMessage(MessageHandle handle, const char* service) {
+    auto* message = reinterpret_cast<TestMessage*>(handle);
+    if (!Host().OwnsMessage(message)) {
+        Violation(std::string(service) + ": unknown message handle");
+        return nullptr;
+    }
+    return message;
+}
+
+// Copies `text` into `buffer` like strncpy does: when the text is as long
+// as the buffer or longer, no terminator is written. Real hosts do this.
+void CopyLikeStrncpy(char* buffer, const std::string& text, std::size_t size) {
+    const std::size_t count = text.size() < size ? text.size() + 1 : size;
+    std::memcpy(buffer, text.c_str(), count);
+}
+
+const char* VELMORA_CDECL QueryString(std::int32_t item) {
+    Called("HostQueryString");
+    Expect(item == kDomainItem, "HostQueryString: item is not 3");
+    return Host().faults.domainIsNull ? nullptr : Host().faults.domain.c_str();
+}
+
+std::int32_t VELMORA_CDECL ExtractAddress(char* out, const char* text, std::int32_t limit) {
+    Called("HostExtractAddress");
+    Expect(limit == kExtractLimit, "HostExtractAddress: limit is not 255");
+    Host().extractedTexts.push_back(text);
+    if (Host().faults.extractFails) {
+        return 0;
+    }
+    std::string value = text;
+    const std::size_t open = value.find('<');
+    const std::size_t close = value.find('>', open);
+    if (open != std::string::npos && close != std::string::npos) {
+        value = value.substr(open + 1, close - open - 1);
+    }
+    if (value.find('@') == std::string::npos) {
+        return 0;
+    }
+    value = value.substr(0, static_cast<std::size_t>(limit));
+    std::memcpy(out, value.c_str(), value.size() + 1);
+    return 1;
+}
+
+// Check leaves its verdict in the two work buffers; Verify expects to find
+// it there, as the real host's pair of tests does.
+std::string CheckMark(const char* address) { return std::string("checked ") + address; }
+
+std::uint32_t VELMORA_CDECL CheckAddress(const char* address, char* bufferA, char* bufferB) {
+    Called("HostCheckAddress");
+    const std::string mark = CheckMark(address).substr(0, kAddressBufferBytes - 1);
+    std::memcpy(bufferA, mark.c_str(), mark.size() + 1);
+    std::memcpy(bufferB, mark.c_str(), mark.size() + 1);
+    return Host().faults.checkResult;
+}
+
+std::uint32_t VELMORA_CDECL VerifyAddress(const char* address, char* bufferA, char* bufferB) {
+    Called("HostVerifyAddress");
+    const std::string mark = CheckMark(address).substr(0, kAddressBufferBytes - 1);
+    Expect(mark == bufferA && mark == bufferB,
+           "HostVerifyAddress: work buffers not as HostCheckAddress left them");
+    return Host().faults.verifyResult;
+}
+
+std::int32_t VELMORA_CDECL CloseJob(JobHandle handle) {
+    Called("HostCloseJob");
+    TestJob* job = AsJob(handle, "HostCloseJob");
+    if (job == nullptr) {
+        return 0;
+    }
+    Expect(job->createdByModule, "HostCloseJob: closing a job the module did not create");
+    Expect(!job->closed && !job->released, "HostCloseJob: job closed twice or after release");
+    job->closed = true;
+    return Host().faults.closeResult;
+}
+
+std::int32_t VELMORA_CDECL RewindJob(JobHandle handle, std::int32_t mode) {
+    Called("HostRewindJob");
+    Expect(mode == kRewindMode, "HostRewindJob: mode is not 2");
+    if (TestJob* job = AsJob(handle, "HostRewindJob")) {
+        job->nextLine = 0;
+    }
+    return 1;
+}
+
+std::int32_t VELMORA_CDECL ReleaseJob(JobHandle handle) {
+    Called("HostReleaseJob");
+    TestJob* job = AsJob(handle, "HostReleaseJob");
+    if (job == nullptr) {
+        return 0;
+    }
+    Expect(job->createdByModule, "HostReleaseJob: releasing a job the module did not create");
+    Expect(!job->released, "HostReleaseJob: job released twice");
+    job->released = true;
+    return 1;
+}
+
+std::int32_t VELMORA_CDECL GetJobInfo(JobHandle handle, JobInfoRecord* record) {
+    Called("HostGetJobInfo");
+    TestJob* job = AsJob(handle, "HostGetJobInfo");
+    if (job == nullptr || Host().faults.jobInfoUntouched) {
+        return 0;
+    }
+    std::memset(record->bytes, kJunkByte, kJobRecordBytes);
+    const char* sender = job->sender.c_str();
+    std::memcpy(record->bytes + kSenderPointerOffset, &sender, sizeof(sender));
+    return 1;
+}
+
+JobHandle VELMORA_CDECL CreateJob(std::int32_t kind, const char* sender, const char* options) {
+    Called("HostCreateJob");
+    Expect(kind == kCreateKind, "HostCreateJob: kind is not 1");
+    Expect(options != nullptr && std::strcmp(options, kCreateOptions) == 0,
+           "HostCreateJob: options are not \"0\"");
+    if (Host().faults.createJobFails) {
+        return nullptr;
+    }
+    TestJob* job = Host().NewJob();
+    job->sender = sender != nullptr ? sender : "(null)";
+    job->createdByModule = true;
+    return reinterpret_cast<JobHandle>(job);
+}
+
+// Writing into a job is only allowed until it is closed or released.
+TestJob* WritableJob(JobHandle handle, const char* service) {
+    TestJob* job = AsJob(handle, service);
+    if (job != nullptr && (!job->createdByModule || job->closed || job->released)) {
+        Violation(std::string(service) + ": job is not open for writing");
+        return nullptr;
+    }
+    return job;
+}
+
+std::int32_t VELMORA_CDECL AddRecipient(JobHandle handle, const char* address) {
+    Called("HostAddRecipient");
+    if (TestJob* job = WritableJob(handle, "HostAddRecipient")) {
+        job->recipients.push_back(address);
+    }
+    return 1;
+}
+
+std::int32_t VELMORA_CDECL WriteLine(JobHandle handle, const char* text) {
+    Called("HostWriteLine");
+    if (TestJob* job = WritableJob(handle, "HostWriteLine")) {
+        job->lines.push_back(text);
+    }
+    return 1;
+}
+
+std::int32_t VELMORA_CDECL ReadLine(JobHandle handle, char* buffer, std::int32_t size) {
+    Called("HostReadLine");
+    Expect(size == kReadLineBytes, "HostReadLine: size is not 10000");
+    TestJob* job = AsJob(handle, "HostReadLine");
+    if (job == nullptr || job->nextLine >= job->lines.size()) {
+        return 0;
+    }
+    const std::size_t index = job->nextLine++;
+    const auto bytes = static_cast<std::size_t>(size);
+    if (index == Host().faults.fillBufferAtLine) {
+        std::memset(buffer, kFillByte, bytes);
+    } else {
+        CopyLikeStrncpy(buffer, job->lines[index], bytes);
+    }
+    return 1;
+}
+
+const char* VELMORA_CDECL NextRecipient(JobHandle handle, std::int32_t start, void* scratch) {
+    Called("HostNextRecipient");
+    Expect(start == kRecipientStart, "HostNextRecipient: second argument is not 0");
+    // The host uses the scratch record for its own bookkeeping.
+    std::memset(scratch, kJunkByte, kRecipientScratchBytes);
+    TestJob* job = AsJob(handle, "HostNextRecipient");
+    if (job == nullptr) {
+        return nullptr;
+    }
+    if (job->nextRecipient < job->recipients.size()) {
+        return job->recipients[job->nextRecipient++].c_str();
+    }
+    return Host().faults.recipientListEnd == RecipientListEnd::kNullPointer ? nullptr : "";
+}
+
+std::int32_t VELMORA_CDECL TempFileName(std::int32_t kind, char* buffer, std::int32_t flags) {
+    Called("HostTempFileName");
+    Expect(kind == kTempKind && flags == kTempFlags, "HostTempFileName: arguments are not 7, 0");
+    const std::string path = Host().NextTempPath();
+    Expect(path.size() < kTempPathBytes, "HostTempFileName: path does not fit (host fault)");
+    CopyLikeStrncpy(buffer, path, kTempPathBytes);
+    Host().tempFiles.push_back(path);
+    return 1;
+}
+
+std::int32_t VELMORA_CDECL WriteJobToFile(JobHandle handle, const char* path, std::int32_t mode) {
+    Called("HostWriteJobToFile");
+    Expect(mode == kWriteMode, "HostWriteJobToFile: mode is not 16");
+    TestJob* job = AsJob(handle, "HostWriteJobToFile");
+    if (job == nullptr) {
+        return 0;
+    }
+    return WriteLinesToFile(path, job->lines) ? 1 : 0;
+}
+
+MessageHandle VELMORA_CDECL OpenMessageFile(const char* path, std::int32_t flags) {
+    Called("HostOpenMessageFile");
+    Expect(flags == kOpenFlags, "HostOpenMessageFile: flags are not 0");
+    std::string content;
+    if (Host().faults.openMessageFails || !ReadWholeFile(path, &content)) {
+        return nullptr;
+    }
+    TestMessage* message = Host().NewMessage();
+    message->lines = SplitIntoCrlfLines(content);
+    ++Host().messagesOpened;
+    return reinterpret_cast<MessageHandle>(message);
+}
+
+std::int32_t VELMORA_CDECL CloseMessageFile(MessageHandle handle) {
+    Called("HostCloseMessageFile");
+    TestMessage* message = AsMessage(handle, "HostCloseMessageFile");
+    if (message == nullptr) {
+        return 0;
+    }
+    Expect(!message->closed, "HostCloseMessageFile: closed twice");
+    message->closed = true;
+    // What FindHeader returned dies with the message; make any later use of
+    // it show up as junk.
+    message->headerValue.assign(message->headerValue.size(), static_cast<char>(kJunkByte));
+    ++Host().messagesClosed;
+    return 1;
+}
+
+const char* VELMORA_CDECL FindHeader(MessageHandle handle, const char* name, char* buffer,
+                                     std::int32_t size) {
+    Called("HostFindHeader");
+    Expect(size == kHeaderBufferBytes, "HostFindHeader: size is not 256");
+    TestMessage* message = AsMessage(handle, "HostFindHeader");
+    if (message == nullptr) {
+        return nullptr;
+    }
+    const auto bytes = static_cast<std::size_t>(size);
+    switch (Host().faults.headerAnswer) {
+    case HeaderAnswer::kNull:
+        return nullptr;
+    case HeaderAnswer::kEmpty:
+        buffer[0] = '\0';
+        return buffer;
+    case HeaderAnswer::kHostOwnedString:
+        message->headerValue = Host().faults.hostOwnedHeader;
+        return message->headerValue.c_str();
+    case HeaderAnswer::kFillBuffer:
+        std::memset(buffer, kFillByte, bytes);
+        return buffer;
+    case HeaderAnswer::kFromMessage:
+        break;
+    }
+    bool found = false;
+    const std::string value = FindHeaderValue(message->lines, name, &found);
+    if (!found) {
+        return nullptr;
+    }
+    CopyLikeStrncpy(buffer, value.substr(0, bytes - 1), bytes);
+    return buffer;
+}
+
+std::int32_t VELMORA_CDECL Log(std::int32_t facility, std::int32_t code, const char* text) {
+    Called("HostLog");
+    Host().logs.push_back(LogEntry{facility, code, text != nullptr ? text : "(null)"});
+    Expect(facility == kLogFacilityCode, "HostLog: facility is not 10");
+    return 1;
+}
+
+} // namespace
+
+void InstallReferenceServices(unsigned char* block, const std::set<std::size_t>& missing) {
+    auto put = [&](std::size_t offset32, auto function) {
+        if (missing.count(offset32) == 0) {
+            PutServiceSlot(block, offset32, function);
+        }
+    };
+    put(kHostQueryStringOffset, static_cast<HostQueryStringFn>(&QueryString));
+    put(kHostCheckAddressOffset, static_cast<HostCheckAddressFn>(&CheckAddress));
+    put(kHostExtractAddressOffset, static_cast<HostExtractAddressFn>(&ExtractAddress));
+    put(kHostVerifyAddressOffset, static_cast<HostVerifyAddressFn>(&VerifyAddress));
+    put(kHostCloseJobOffset, static_cast<HostCloseJobFn>(&CloseJob));
+    put(kHostRewindJobOffset, static_cast<HostRewindJobFn>(&RewindJob));
+    put(kHostReleaseJobOffset, static_cast<HostReleaseJobFn>(&ReleaseJob));
+    put(kHostGetJobInfoOffset, static_cast<HostGetJobInfoFn>(&GetJobInfo));
+    put(kHostCreateJobOffset, static_cast<HostCreateJobFn>(&CreateJob));
+    put(kHostAddRecipientOffset, static_cast<HostAddRecipientFn>(&AddRecipient));
+    put(kHostWriteLineOffset, static_cast<HostWriteLineFn>(&WriteLine));
+    put(kHostReadLineOffset, static_cast<HostReadLineFn>(&ReadLine));
+    put(kHostNextRecipientOffset, static_cast<HostNextRecipientFn>(&NextRecipient));
+    put(kHostTempFileNameOffset, static_cast<HostTempFileNameFn>(&TempFileName));
+    put(kHostOpenMessageFileOffset, static_cast<HostOpenMessageFileFn>(&OpenMessageFile));
+    put(kHostCloseMessageFileOffset, static_cast<HostCloseMessageFileFn>(&CloseMessageFile));
+    put(kHostFindHeaderOffset, static_cast<HostFindHeaderFn>(&FindHeader));
+    put(kHostWriteJobToFileOffset, static_cast<HostWriteJobToFileFn>(&WriteJobToFile));
+    put(kHostLogOffset, static_cast<HostLogFn>(&Log));
+}

@@ -1,0 +1,83 @@
+// Message lines; see message_lines.h.
+#include "testhost/message_lines.h"
+
+#include <cctype>
+
+namespace {
+
+constexpr const char* kCrlf = "\r\n";
+
+std::string WithoutLineEnd(const std::string& line) {
+    std::string text = line;
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
+        text.pop_back();
+    }
+    return text;
+}
+
+bool NameMatches(const std::string& line, const std::string& name) {
+    if (line.size() <= name.size() || line[name.size()] != ':') {
+        return false;
+    }
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(line[i])) !=
+            std::tolower(static_cast<unsigned char>(name[i]))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool IsContinuation(const std::string& line) {
+    return !line.empty() && (line[0] == ' ' || line[0] == '\t');
+}
+
+std::string TrimLeft(const std::string& text) {
+    const std::size_t start = text.find_first_not_of(" \t");
+    return start == std::string::npos ? std::string() : text.substr(start);
+}
+
+} // namespace
+
+std::vector<std::string> SplitIntoCrlfLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        std::string line = text.substr(start, end == std::string::npos ? std::string::npos
+                                                                       : end - start);
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        lines.push_back(line + kCrlf);
+        if (end == std::string::npos) {
+            break;
+        }
+        start = end + 1;
+    }
+    return lines;
+}
+
+std::string FindHeaderValue(const std::vector<std::string>& lines, const std::string& name,
+                            bool* found) {
+    *found = false;
+    std::string value;
+    for (const std::string& raw : lines) {
+        const std::string line = WithoutLineEnd(raw);
+        if (line.empty()) {
+            break; // end of the header section
+        }
+        if (*found) {
+            if (!IsContinuation(line)) {
+                break;
+            }
+            value += line; // unfolding keeps the white space
+            continue;
+        }
+        if (NameMatches(line, name)) {
+            *found = true;
+            value = TrimLeft(line.substr(name.size() + 1));
+        }
+    }
+    return value;
+}

@@ -1,0 +1,116 @@
+// The reference host's bookkeeping; its services are in host_services.cpp.
+#include "testhost/reference_host.h"
+
+#include "testhost/host_services.h"
+#include "testhost/message_lines.h"
+#include "testhost/temp_files.h"
+
+#include <sstream>
+
+namespace {
+ReferenceHost* g_activeHost = nullptr;
+unsigned g_tempSerial = 0; // across hosts, so that no two share a path
+} // namespace
+
+ReferenceHost::ReferenceHost(unsigned char major, unsigned char minor)
+    : major_(major), minor_(minor) {
+    g_activeHost = this;
+}
+
+ReferenceHost::~ReferenceHost() {
+    if (g_activeHost == this) {
+        g_activeHost = nullptr;
+    }
+}
+
+ReferenceHost* ReferenceHost::Active() { return g_activeHost; }
+
+const HostServiceBlock* ReferenceHost::Block() {
+    if (blockBytes_.empty()) {
+        BuildBlock();
+    }
+    return reinterpret_cast<const HostServiceBlock*>(blockBytes_.data());
+}
+
+void ReferenceHost::BuildBlock() {
+    // Bytes we do not define are filled with a pattern, so that a module
+    // reading them would see junk rather than friendly zeros.
+    constexpr unsigned char kUndefinedByte = 0xA5;
+    blockBytes_.assign(kServiceBlockMinimumSize, 0);
+    for (std::size_t i = 0; i < kServiceTableOffset; ++i) {
+        blockBytes_[i] = kUndefinedByte;
+    }
+    blockBytes_[kBlockMajorVersionOffset] = major_;
+    blockBytes_[kBlockMinorVersionOffset] = minor_;
+    InstallReferenceServices(blockBytes_.data(), faults.missingServices);
+}
+
+JobHandle ReferenceHost::AddIncomingJob(const std::string& sender,
+                                        const std::vector<std::string>& recipients,
+                                        const std::string& message) {
+    TestJob* job = NewJob();
+    job->sender = sender;
+    job->recipients = recipients;
+    job->lines = SplitIntoCrlfLines(message);
+    return reinterpret_cast<JobHandle>(job);
+}
+
+std::vector<const TestJob*> ReferenceHost::CreatedJobs() const {
+    std::vector<const TestJob*> created;
+    for (const auto& job : jobs_) {
+        if (job->createdByModule) {
+            created.push_back(job.get());
+        }
+    }
+    return created;
+}
+
+std::string ReferenceHost::Leaks() const {
+    std::ostringstream report;
+    for (const auto& job : jobs_) {
+        if (job->createdByModule && !job->released) {
+            report << "job from " << job->sender << " not released; ";
+        }
+    }
+    for (const auto& message : messages_) {
+        if (!message->closed) {
+            report << "message file not closed; ";
+        }
+    }
+    for (const std::string& path : tempFiles) {
+        if (FileExists(path)) {
+            report << "temporary file " << path << " left behind; ";
+        }
+    }
+    return report.str();
+}
+
+TestJob* ReferenceHost::NewJob() {
+    jobs_.push_back(std::make_unique<TestJob>());
+    return jobs_.back().get();
+}
+
+TestMessage* ReferenceHost::NewMessage() {
+    messages_.push_back(std::make_unique<TestMessage>());
+    return messages_.back().get();
+}
+
+bool ReferenceHost::OwnsJob(const TestJob* job) const {
+    for (const auto& owned : jobs_) {
+        if (owned.get() == job) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool ReferenceHost::OwnsMessage(const TestMessage* message) const {
+    for (const auto& owned : messages_) {
+        if (owned.get() == message) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string ReferenceHost::NextTempPath() { return UniqueTempPath(g_tempSerial++); }

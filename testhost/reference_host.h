@@ -1,0 +1,108 @@
+// Our reference host: a stand-in for the closed mail server, holding its
+// jobs in memory and offering every service the module uses through a
+// service block laid out like the real one.
+//
+// Only one reference host can be active at a time, since the services are
+// plain functions without a context argument; the host registers itself on
+// construction. It is meant for one thread.
+#ifndef VELMORA_TESTHOST_REFERENCE_HOST_H
+#define VELMORA_TESTHOST_REFERENCE_HOST_H
+
+#include "host/service_block.h"
+#include "testhost/host_faults.h"
+
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+// A mail job as the host keeps it.
+struct TestJob {
+    std::string sender;                  // envelope sender (MAIL FROM)
+    std::vector<std::string> recipients; // in order
+    std::vector<std::string> lines;      // message lines, each with its line end
+    std::size_t nextRecipient = 0;       // HostNextRecipient cursor
+    std::size_t nextLine = 0;            // HostReadLine cursor
+    bool createdByModule = false;
+    bool closed = false;
+    bool released = false;
+};
+
+// A message file opened through HostOpenMessageFile.
+struct TestMessage {
+    std::vector<std::string> lines;
+    std::string headerValue; // last value found, owned by the host
+    bool closed = false;
+};
+
+struct LogEntry {
+    std::int32_t facility;
+    std::int32_t code;
+    std::string text;
+};
+
+class ReferenceHost {
+  public:
+    // Builds a service block with the given version bytes and makes this
+    // host the active one.
+    explicit ReferenceHost(unsigned char major = 2, unsigned char minor = 20);
+    ~ReferenceHost();
+    ReferenceHost(const ReferenceHost&) = delete;
+    ReferenceHost& operator=(const ReferenceHost&) = delete;
+
+    // The block to hand to the module. Built on first use, so that the
+    // faults that leave slots empty can be set before.
+    const HostServiceBlock* Block();
+
+    // Adds a job handed to the module; `message` may use LF or CRLF line
+    // ends and is kept with CRLF, as the host stores mail.
+    JobHandle AddIncomingJob(const std::string& sender, const std::vector<std::string>& recipients,
+                             const std::string& message);
+
+    HostFaults faults;
+
+    // What happened, for tests to look at.
+    std::vector<LogEntry> logs;
+    std::vector<std::string> calls;          // service names, in call order
+    std::vector<std::string> violations;     // misuse of a service by the module
+    std::vector<std::string> tempFiles;      // paths handed out by HostTempFileName
+    std::vector<std::string> extractedTexts; // texts passed to HostExtractAddress
+    int messagesOpened = 0;
+    int messagesClosed = 0;
+
+    // Jobs the module created, in order.
+    std::vector<const TestJob*> CreatedJobs() const;
+
+    // Everything the module left behind: created jobs not released, message
+    // files not closed, temporary files still on disk. Empty when clean.
+    std::string Leaks() const;
+
+    // The active host, for the service functions.
+    static ReferenceHost* Active();
+
+    // Used by the service functions.
+    TestJob* NewJob();
+    TestMessage* NewMessage();
+    bool OwnsJob(const TestJob* job) const;
+    bool OwnsMessage(const TestMessage* message) const;
+    std::string NextTempPath();
+
+  private:
+    void BuildBlock();
+
+    unsigned char major_;
+    unsigned char minor_;
+    std::vector<unsigned char> blockBytes_;
+    std::vector<std::unique_ptr<TestJob>> jobs_;
+    std::vector<std::unique_ptr<TestMessage>> messages_;
+};
+
+// Fills a block's slot for the service at a 32-bit byte offset, copying the
+// pointer byte-wise as the slot is not aligned.
+template <typename Fn> void PutServiceSlot(unsigned char* block, std::size_t offset32, Fn function) {
+    static_assert(sizeof(function) == sizeof(void*), "service slots are pointer-sized");
+    std::memcpy(block + ServiceSlotPosition(offset32), &function, sizeof(function));
+}
+
+#endif

@@ -1,0 +1,58 @@
+// Common set-up for tests that drive the module's entry points inside the
+// reference host: a fresh host, a fresh Message-ID sequence and a clean
+// list of deletions, and helpers for the usual jobs.
+#ifndef VELMORA_TESTS_MODULE_FIXTURE_H
+#define VELMORA_TESTS_MODULE_FIXTURE_H
+
+#include "daemon/entry_points.h"
+#include "daemon/message_id.h"
+#include "daemon/module_state.h"
+#include "testhost/reference_host.h"
+#include "tests/support/fake_platform.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+constexpr const char* kConfiguredSender = "relay@example.org";
+constexpr const char* kNullSender = "<>";
+
+// A minimal automatic reply with the given header value and extra lines.
+inline std::string Autoreply(const std::string& autoreplyFrom, const std::string& extra = "") {
+    return "From: bob@example.org\n"
+           "Message-ID: <old@example.org>\n"
+           "X-Autoreply-From: " +
+           autoreplyFrom + "\n" + extra + "\nbody line\n";
+}
+
+class ModuleTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ResetMessageIdSequence();
+        StoreMessageIdDomain(nullptr);
+        ClearDeletedPaths();
+        SetFakeClock(1000);
+    }
+
+    JobHandle AddJob(const std::string& message, const std::string& sender = kNullSender,
+                     const std::vector<std::string>& recipients = {"alice@example.net"}) {
+        return host.AddIncomingJob(sender, recipients, message);
+    }
+
+    std::int32_t RunDaemon(JobHandle job, const char* sender = kConfiguredSender) {
+        return DAEMON(job, host.Block(), nullptr, sender);
+    }
+
+    std::vector<std::string> LogTexts() const {
+        std::vector<std::string> texts;
+        for (const LogEntry& entry : host.logs) {
+            texts.push_back(entry.text);
+        }
+        return texts;
+    }
+
+    ReferenceHost host;
+};
+
+#endif
