@@ -1,1 +1,250 @@
-#include <gtest/gtest.h>
+// DAEMON: which jobs are taken up, the temporary message copy, the
+// originator check and the outcome logged to the host.
+#include "tests/support/module_fixture.h"
+
+namespace {
+
+constexpr const char* kModified = "MAIL FROM in autoreply modified by daemon";
+constexpr const char* kNotModified = "Unable to modify MAIL FROM in autoreply";
+
+using JobIntakeTest = ModuleTest;
+
+// Anything but the exact two characters "<>" is an ordinary job.
+TEST_F(JobIntakeTest, OrdinarySendersAreLeftAlone) {
+    const char* const senders[] = {"", "bob@example.org", "< >", "<> ", " <>", "<<>>", "<", "><"};
+    for (const char* sender : senders) {
+        SCOPED_TRACE(std::string("sender '") + sender + "'");
+        const std::size_t callsBefore = host.calls.size();
+        JobHandle job = AddJob(Autoreply("bob@example.org"), sender);
+
+        EXPECT_EQ(RunDaemon(job), 0);
+        EXPECT_TRUE(host.logs.empty());
+        EXPECT_TRUE(host.tempFiles.empty());
+        // Only the job record was looked at.
+        EXPECT_EQ(host.calls.size(), callsBefore + 1);
+        EXPECT_EQ(host.calls.back(), "HostGetJobInfo");
+    }
+}
+
+TEST_F(JobIntakeTest, RecordLeftUnfilledCountsAsOrdinaryJob) {
+    host.faults.jobInfoUntouched = true;
+    EXPECT_EQ(RunDaemon(AddJob(Autoreply("bob@example.org"))), 0);
+    EXPECT_TRUE(host.tempFiles.empty());
+}
+
+struct MissingHeaderCase {
+    const char* name;
+    HeaderAnswer answer;
+    const char* message;
+};
+
+const MissingHeaderCase kMissingHeaderCases[] = {
+    {"no_header", HeaderAnswer::kFromMessage, "From: bob@example.org\n\nbody\n"},
+    {"empty_header", HeaderAnswer::kFromMessage, "X-Autoreply-From:\n\nbody\n"},
+    {"host_answers_null", HeaderAnswer::kNull, "X-Autoreply-From: bob@example.org\n\nbody\n"},
+    {"host_answers_empty", HeaderAnswer::kEmpty, "X-Autoreply-From: bob@example.org\n\nbody\n"},
+};
+
+// Without a usable header the job is left alone silently, but the copy of
+// the message must not stay on disk.
+TEST_F(JobIntakeTest, WithoutHeaderValueNothingIsLoggedAndTheCopyIsDeleted) {
+    for (const MissingHeaderCase& c : kMissingHeaderCases) {
+        SCOPED_TRACE(c.name);
+        host.faults.headerAnswer = c.answer;
+        const std::size_t filesBefore = host.tempFiles.size();
+
+        EXPECT_EQ(RunDaemon(AddJob(c.message)), 0);
+        EXPECT_TRUE(host.logs.empty());
+        ASSERT_EQ(host.tempFiles.size(), filesBefore + 1);
+        EXPECT_EQ(DeletedPaths().back(), host.tempFiles.back());
+        EXPECT_TRUE(host.CreatedJobs().empty());
+    }
+}
+
+TEST_F(JobIntakeTest, TemporaryCopyHoldsTheJobAndIsDeletedAfterReading) {
+    EXPECT_EQ(RunDaemon(AddJob(Autoreply("bob@example.org"))), 1);
+    ASSERT_EQ(host.tempFiles.size(), 1u);
+    EXPECT_EQ(DeletedPaths(), std::vector<std::string>{host.tempFiles[0]});
+    EXPECT_EQ(host.messagesOpened, 1);
+    EXPECT_EQ(host.messagesClosed, 1);
+}
+
+TEST_F(JobIntakeTest, UnopenableMessageFileStopsAndStillDeletesTheCopy) {
+    host.faults.openMessageFails = true;
+    EXPECT_EQ(RunDaemon(AddJob(Autoreply("bob@example.org"))), 0);
+    EXPECT_TRUE(host.logs.empty());
+    ASSERT_EQ(host.tempFiles.size(), 1u);
+    EXPECT_EQ(DeletedPaths(), std::vector<std::string>{host.tempFiles[0]});
+    EXPECT_FALSE(Called("HostFindHeader"));
+}
+
+struct RejectionCase {
+    const char* name;
+    bool extractFails;
+    std::uint32_t checkResult;
+    std::uint32_t verifyResult;
+    std::vector<std::string> expectedTests; // address services called, in order
+};
+
+// A truth answer counts by its low byte only: 0x100 is "no", 0xFFFFFF01 "yes".
+const RejectionCase kRejectionCases[] = {
+    {"extract_finds_nothing", true, 1, 1, {"HostExtractAddress"}},
+    {"check_says_no", false, 0, 1, {"HostExtractAddress", "HostCheckAddress"}},
+    {"check_says_no_in_low_byte", false, 0x100, 1, {"HostExtractAddress", "HostCheckAddress"}},
+    {"verify_says_no",
+     false,
+     0xFFFFFF01u,
+     0,
+     {"HostExtractAddress", "HostCheckAddress", "HostVerifyAddress"}},
+    {"verify_says_no_in_low_byte",
+     false,
+     1,
+     0xFFFFFF00u,
+     {"HostExtractAddress", "HostCheckAddress", "HostVerifyAddress"}},
+};
+
+TEST_F(JobIntakeTest, RejectedOriginatorLogsOnlyTheFoundLine) {
+    for (const RejectionCase& c : kRejectionCases) {
+        SCOPED_TRACE(c.name);
+        ReferenceHost fresh;
+        fresh.faults.extractFails = c.extractFails;
+        fresh.faults.checkResult = c.checkResult;
+        fresh.faults.verifyResult = c.verifyResult;
+        JobHandle job = fresh.AddIncomingJob(kNullSender, {"alice@example.net"},
+                                             Autoreply("Bob <bob@example.org>"));
+
+        EXPECT_EQ(DAEMON(job, fresh.Block(), nullptr, kConfiguredSender), 0);
+        ASSERT_EQ(fresh.logs.size(), 1u);
+        EXPECT_EQ(fresh.logs[0].text, "Autoreply from Bob <bob@example.org> found");
+        EXPECT_EQ(fresh.logs[0].code, 25);
+        std::vector<std::string> addressCalls;
+        for (const std::string& call : fresh.calls) {
+            if (call.find("Address") != std::string::npos) {
+                addressCalls.push_back(call);
+            }
+        }
+        EXPECT_EQ(addressCalls, c.expectedTests);
+        EXPECT_TRUE(fresh.CreatedJobs().empty());
+        EXPECT_EQ(fresh.Leaks(), "");
+        EXPECT_TRUE(fresh.violations.empty());
+    }
+}
+
+TEST_F(JobIntakeTest, AcceptedAutoreplyIsResentUnderTheConfiguredSender) {
+    StoreMessageIdDomain("mail.example.org");
+    SetFakeClock(987);
+    JobHandle job = AddJob(Autoreply("Bob <bob@example.org>"), kNullSender,
+                           {"alice@example.net", "carol@example.com"});
+
+    EXPECT_EQ(RunDaemon(job), 1);
+
+    EXPECT_EQ(LogTexts(), (std::vector<std::string>{"Autoreply from Bob <bob@example.org> found",
+                                                    kModified}));
+    for (const LogEntry& entry : host.logs) {
+        EXPECT_EQ(entry.facility, 10);
+        EXPECT_EQ(entry.code, 25);
+    }
+    const TestJob& created = OnlyCreatedJob();
+    EXPECT_EQ(created.sender, kConfiguredSender);
+    EXPECT_EQ(created.recipients,
+              (std::vector<std::string>{"alice@example.net", "carol@example.com"}));
+    EXPECT_EQ(created.lines, (std::vector<std::string>{
+                                 "Message-ID: <ar987@mail.example.org>\r\n",
+                                 "From: bob@example.org\r\n",
+                                 "X-Autoreply-From: Bob <bob@example.org>\r\n",
+                                 "\r\n",
+                                 "body line\r\n",
+                             }));
+    EXPECT_TRUE(created.closed);
+    EXPECT_TRUE(created.released);
+}
+
+TEST_F(JobIntakeTest, FailedReplacementLogsTheFailureLine) {
+    struct Case {
+        const char* name;
+        bool createFails;
+        std::int32_t closeResult;
+        std::size_t fillAtLine;
+    };
+    const Case cases[] = {
+        {"create_fails", true, 1, SIZE_MAX},
+        {"close_returns_zero", false, 0, SIZE_MAX},
+        {"close_returns_negative", false, -1, SIZE_MAX},
+        {"read_line_fills_buffer", false, 1, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ReferenceHost fresh;
+        fresh.faults.createJobFails = c.createFails;
+        fresh.faults.closeResult = c.closeResult;
+        fresh.faults.fillBufferAtLine = c.fillAtLine;
+        JobHandle job = fresh.AddIncomingJob(kNullSender, {"alice@example.net"},
+                                             Autoreply("bob@example.org"));
+
+        EXPECT_EQ(DAEMON(job, fresh.Block(), nullptr, kConfiguredSender), 0);
+        ASSERT_EQ(fresh.logs.size(), 2u);
+        EXPECT_EQ(fresh.logs[0].text, "Autoreply from bob@example.org found");
+        EXPECT_EQ(fresh.logs[1].text, kNotModified);
+        EXPECT_EQ(fresh.Leaks(), "");
+        EXPECT_TRUE(fresh.violations.empty());
+        EXPECT_EQ(fresh.CreatedJobs().size(), c.createFails ? 0u : 1u);
+    }
+}
+
+// A value longer than the host's buffer, handed over in the host's own
+// memory, reaches the address tests and the log whole.
+TEST_F(JobIntakeTest, LongHeaderValueIsHandedOnWhole) {
+    const std::string longValue = std::string(300, 'x') + "@example.org";
+    host.faults.headerAnswer = HeaderAnswer::kHostOwnedString;
+    host.faults.hostOwnedHeader = longValue;
+
+    EXPECT_EQ(RunDaemon(AddJob(Autoreply("ignored@example.org"))), 1);
+    EXPECT_EQ(host.extractedTexts, std::vector<std::string>{longValue});
+    ASSERT_FALSE(host.logs.empty());
+    EXPECT_EQ(host.logs[0].text, "Autoreply from " + longValue + " found");
+}
+
+// A host that fills the whole 256-byte value buffer without a terminator
+// must not make the module read past it.
+TEST_F(JobIntakeTest, HeaderBufferFilledWithoutTerminatorIsReadAsItsFullLength) {
+    host.faults.headerAnswer = HeaderAnswer::kFillBuffer;
+    EXPECT_EQ(RunDaemon(AddJob(Autoreply("bob@example.org"))), 0);
+    ASSERT_EQ(host.extractedTexts.size(), 1u);
+    EXPECT_EQ(host.extractedTexts[0], std::string(256, 'a'));
+}
+
+TEST_F(JobIntakeTest, NullConfiguredSenderReadsAsEmpty) {
+    EXPECT_EQ(RunDaemon(AddJob(Autoreply("bob@example.org")), nullptr), 1);
+    EXPECT_EQ(OnlyCreatedJob().sender, "");
+}
+
+TEST_F(JobIntakeTest, NullBlockReturnsAtOnce) {
+    JobHandle job = AddJob(Autoreply("bob@example.org"));
+    EXPECT_EQ(DAEMON(job, nullptr, nullptr, kConfiguredSender), 0);
+    EXPECT_TRUE(host.calls.empty());
+}
+
+TEST_F(JobIntakeTest, IncomingJobIsNeverClosedOrReleased) {
+    EXPECT_EQ(RunDaemon(AddJob(Autoreply("bob@example.org"))), 1);
+    // The reference host reports closing or releasing a job the module did
+    // not create as a violation, which TearDown checks.
+    EXPECT_EQ(host.CreatedJobs().size(), 1u);
+}
+
+// Services missing from the block are failures, not jumps to address zero.
+TEST_F(JobIntakeTest, MissingServicesEndInZero) {
+    const std::size_t offsets[] = {kHostGetJobInfoOffset, kHostOpenMessageFileOffset,
+                                   kHostFindHeaderOffset, kHostExtractAddressOffset,
+                                   kHostCreateJobOffset,  kHostCloseJobOffset};
+    for (std::size_t offset : offsets) {
+        SCOPED_TRACE(offset);
+        ReferenceHost fresh;
+        fresh.faults.missingServices = {offset};
+        JobHandle job = fresh.AddIncomingJob(kNullSender, {"alice@example.net"},
+                                             Autoreply("bob@example.org"));
+        EXPECT_EQ(DAEMON(job, fresh.Block(), nullptr, kConfiguredSender), 0);
+        EXPECT_EQ(fresh.Leaks(), "");
+    }
+}
+
+} // namespace

@@ -1,1 +1,170 @@
-#include <gtest/gtest.h>
+// The replacement job: recipients, the new Message-ID, the copied lines and
+// the hand-over to the host, driven through DAEMON.
+#include "tests/support/module_fixture.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+
+namespace {
+
+using ReplacementTest = ModuleTest;
+
+// Lines of the replacement after its new Message-ID line.
+std::vector<std::string> CopiedLines(const TestJob& job) {
+    if (job.lines.empty()) {
+        return {};
+    }
+    return std::vector<std::string>(job.lines.begin() + 1, job.lines.end());
+}
+
+struct CopyCase {
+    const char* name;
+    const char* message;
+    std::vector<std::string> copied;
+};
+
+const CopyCase kCopyCases[] = {
+    {"without_message_id_copied_whole",
+     "X-Autoreply-From: bob@example.org\nSubject: away\n\nback soon\n",
+     {"X-Autoreply-From: bob@example.org\r\n", "Subject: away\r\n", "\r\n", "back soon\r\n"}},
+    {"other_letter_case_dropped",
+     "Message-Id: <a@x>\nX-Autoreply-From: bob@example.org\n\nbody\n",
+     {"X-Autoreply-From: bob@example.org\r\n", "\r\n", "body\r\n"}},
+    {"folded_dropped_whole",
+     "Message-ID:\n <a@x>\nX-Autoreply-From: bob@example.org\nSubject: a\n b\n\nbody\n",
+     {"X-Autoreply-From: bob@example.org\r\n", "Subject: a\r\n", " b\r\n", "\r\n",
+      "body\r\n"}},
+    {"body_message_id_kept",
+     "X-Autoreply-From: bob@example.org\n\nMessage-ID: <quoted@x>\nmessage-id: <y>\n",
+     {"X-Autoreply-From: bob@example.org\r\n", "\r\n", "Message-ID: <quoted@x>\r\n",
+      "message-id: <y>\r\n"}},
+    {"two_old_ids_both_dropped",
+     "Message-ID: <a@x>\nX-Autoreply-From: bob@example.org\nMESSAGE-ID: <b@x>\n\nbody\n",
+     {"X-Autoreply-From: bob@example.org\r\n", "\r\n", "body\r\n"}},
+};
+
+TEST_F(ReplacementTest, CopiesTheMessageWithoutItsOldMessageId) {
+    for (const CopyCase& c : kCopyCases) {
+        SCOPED_TRACE(c.name);
+        ReferenceHost fresh;
+        JobHandle job = fresh.AddIncomingJob(kNullSender, {"alice@example.net"}, c.message);
+        ASSERT_EQ(DAEMON(job, fresh.Block(), nullptr, kConfiguredSender), 1);
+        const std::vector<const TestJob*> created = fresh.CreatedJobs();
+        ASSERT_EQ(created.size(), 1u);
+        EXPECT_EQ(CopiedLines(*created[0]), c.copied);
+        EXPECT_TRUE(fresh.violations.empty());
+    }
+}
+
+TEST_F(ReplacementTest, MessageIdLineComesFirstWithClockAndDomain) {
+    StoreMessageIdDomain("mx.example.org");
+    SetFakeClock(4242);
+    ASSERT_EQ(RunDaemon(AddJob(Autoreply("bob@example.org"))), 1);
+    ASSERT_FALSE(OnlyCreatedJob().lines.empty());
+    EXPECT_EQ(OnlyCreatedJob().lines[0], "Message-ID: <ar4242@mx.example.org>\r\n");
+}
+
+TEST_F(ReplacementTest, EmptyDomainLeavesNothingAfterTheAt) {
+    SetFakeClock(7);
+    ASSERT_EQ(RunDaemon(AddJob(Autoreply("bob@example.org"))), 1);
+    EXPECT_EQ(OnlyCreatedJob().lines.at(0), "Message-ID: <ar7@>\r\n");
+}
+
+// Numbers through the whole module: same millisecond, and the wrap.
+TEST_F(ReplacementTest, ReplacementsGetDistinctIdsAcrossTheWrap) {
+    StoreMessageIdDomain("d");
+    const std::uint32_t clock[] = {4294967294u, 4294967294u, 4294967295u, 0, 0};
+    const char* const expected[] = {"<ar4294967294@d>", "<ar4294967295@d>", "<ar0@d>", "<ar1@d>",
+                                    "<ar2@d>"};
+    for (std::size_t i = 0; i < sizeof(clock) / sizeof(clock[0]); ++i) {
+        SetFakeClock(clock[i]);
+        ASSERT_EQ(RunDaemon(AddJob(Autoreply("bob@example.org"))), 1);
+    }
+    const std::vector<const TestJob*> created = host.CreatedJobs();
+    ASSERT_EQ(created.size(), 5u);
+    for (std::size_t i = 0; i < created.size(); ++i) {
+        EXPECT_EQ(created[i]->lines.at(0), std::string("Message-ID: ") + expected[i] + "\r\n");
+    }
+}
+
+TEST_F(ReplacementTest, RecipientsCopiedInOrderUntilEitherEndMarker) {
+    const std::vector<std::string> recipients = {"a@example.net", "b@example.net",
+                                                 "c@example.net"};
+    for (RecipientListEnd end : {RecipientListEnd::kNullPointer, RecipientListEnd::kEmptyString}) {
+        ReferenceHost fresh;
+        fresh.faults.recipientListEnd = end;
+        JobHandle job =
+            fresh.AddIncomingJob(kNullSender, recipients, Autoreply("bob@example.org"));
+        ASSERT_EQ(DAEMON(job, fresh.Block(), nullptr, kConfiguredSender), 1);
+        ASSERT_EQ(fresh.CreatedJobs().size(), 1u);
+        EXPECT_EQ(fresh.CreatedJobs()[0]->recipients, recipients);
+    }
+}
+
+TEST_F(ReplacementTest, NoRecipientsStillGivesAClosedAndReleasedJob) {
+    ASSERT_EQ(RunDaemon(AddJob(Autoreply("bob@example.org"), kNullSender, {})), 1);
+    EXPECT_TRUE(OnlyCreatedJob().recipients.empty());
+    EXPECT_TRUE(OnlyCreatedJob().closed);
+    EXPECT_TRUE(OnlyCreatedJob().released);
+}
+
+// The order of the host calls is part of the contract: the clock is read
+// after the recipients, the Message-ID is the first text, and the job is
+// released after it is closed.
+TEST_F(ReplacementTest, CallsTheHostInOrder) {
+    ASSERT_EQ(RunDaemon(AddJob("X-Autoreply-From: bob@example.org\n", kNullSender, {"a@x.y"})),
+              1);
+    const auto create = std::find(host.calls.begin(), host.calls.end(), "HostCreateJob");
+    EXPECT_EQ(std::vector<std::string>(create, host.calls.end()),
+              (std::vector<std::string>{"HostCreateJob", "HostNextRecipient", "HostAddRecipient",
+                                        "HostNextRecipient", "HostWriteLine", "HostRewindJob",
+                                        "HostReadLine", "HostWriteLine", "HostReadLine",
+                                        "HostCloseJob", "HostReleaseJob", "HostLog"}));
+}
+
+TEST_F(ReplacementTest, FailedCreateCallsNothingElse) {
+    host.faults.createJobFails = true;
+    EXPECT_EQ(RunDaemon(AddJob(Autoreply("bob@example.org"))), 0);
+    const auto create = std::find(host.calls.begin(), host.calls.end(), "HostCreateJob");
+    ASSERT_NE(create, host.calls.end());
+    EXPECT_EQ(std::vector<std::string>(create + 1, host.calls.end()),
+              std::vector<std::string>{"HostLog"});
+}
+
+// A line of 9999 bytes fits the host's buffer with its terminator; one of
+// 10000 bytes fills it without one, and a cut message is never sent.
+TEST_F(ReplacementTest, LongestLineIsCopiedAndALongerOneStopsTheCopy) {
+    const std::string fits = std::string(9997, 'x') + "\n"; // 9999 bytes with CR LF
+    const std::string tooLong = std::string(9998, 'x') + "\n";
+
+    ASSERT_EQ(RunDaemon(AddJob(Autoreply("bob@example.org", fits))), 1);
+    const std::vector<std::string> lines = OnlyCreatedJob().lines;
+    EXPECT_NE(std::find(lines.begin(), lines.end(), std::string(9997, 'x') + "\r\n"),
+              lines.end());
+
+    ReferenceHost fresh;
+    JobHandle job = fresh.AddIncomingJob(kNullSender, {"alice@example.net"},
+                                         Autoreply("bob@example.org", tooLong));
+    EXPECT_EQ(DAEMON(job, fresh.Block(), nullptr, kConfiguredSender), 0);
+    ASSERT_EQ(fresh.CreatedJobs().size(), 1u);
+    EXPECT_FALSE(fresh.CreatedJobs()[0]->closed);
+    EXPECT_TRUE(fresh.CreatedJobs()[0]->released);
+    EXPECT_EQ(fresh.Leaks(), "");
+}
+
+TEST_F(ReplacementTest, CloseResultDecidesTheOutcome) {
+    const std::int32_t results[] = {1, 2, 0x7FFFFFFF, 0, -1, INT32_MIN};
+    for (std::int32_t closeResult : results) {
+        SCOPED_TRACE(closeResult);
+        ReferenceHost fresh;
+        fresh.faults.closeResult = closeResult;
+        JobHandle job = fresh.AddIncomingJob(kNullSender, {"alice@example.net"},
+                                             Autoreply("bob@example.org"));
+        EXPECT_EQ(DAEMON(job, fresh.Block(), nullptr, kConfiguredSender), closeResult > 0 ? 1 : 0);
+        ASSERT_EQ(fresh.CreatedJobs().size(), 1u);
+        EXPECT_TRUE(fresh.CreatedJobs()[0]->released);
+    }
+}
+
+} // namespace

@@ -35,6 +35,13 @@ class ModuleTest : public ::testing::Test {
         SetFakeClock(1000);
     }
 
+    // Whatever a test does, the module must keep to the host's contracts and
+    // leave nothing open, unreleased or undeleted.
+    void TearDown() override {
+        EXPECT_EQ(host.violations, std::vector<std::string>{});
+        EXPECT_EQ(host.Leaks(), "");
+    }
+
     JobHandle AddJob(const std::string& message, const std::string& sender = kNullSender,
                      const std::vector<std::string>& recipients = {"alice@example.net"}) {
         return host.AddIncomingJob(sender, recipients, message);
@@ -50,6 +57,24 @@ class ModuleTest : public ::testing::Test {
             texts.push_back(entry.text);
         }
         return texts;
+    }
+
+    // Lines of the only job the module created; fails the test if there is
+    // not exactly one.
+    const TestJob& OnlyCreatedJob() const {
+        const std::vector<const TestJob*> jobs = host.CreatedJobs();
+        EXPECT_EQ(jobs.size(), 1u);
+        static const TestJob kNone;
+        return jobs.empty() ? kNone : *jobs.front();
+    }
+
+    bool Called(const std::string& service) const {
+        for (const std::string& call : host.calls) {
+            if (call == service) {
+                return true;
+            }
+        }
+        return false;
     }
 
     ReferenceHost host;
