@@ -1,1 +1,91 @@
+// The reference host's own behaviour, where the module's tests rely on it:
+// line handling, header lookup, the leak report and module loading errors.
+#include "testhost/message_lines.h"
+#include "testhost/module_loader.h"
+#include "testhost/reference_host.h"
+#include "testhost/temp_files.h"
+
+#include "host/host_calls.h"
+
 #include <gtest/gtest.h>
+
+namespace {
+
+TEST(MessageLinesTest, SplitsIntoCrlfLines) {
+    struct Case {
+        const char* text;
+        std::vector<std::string> lines;
+    };
+    const Case cases[] = {
+        {"", {}},
+        {"a\nb\n", {"a\r\n", "b\r\n"}},
+        {"a\r\nb\r\n", {"a\r\n", "b\r\n"}},
+        {"a\r\n\r\nb", {"a\r\n", "\r\n", "b\r\n"}},
+        {"\n", {"\r\n"}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(SplitIntoCrlfLines(c.text), c.lines) << c.text;
+    }
+}
+
+TEST(MessageLinesTest, FindsUnfoldedHeaderValuesInTheHeaderOnly) {
+    const std::vector<std::string> lines = SplitIntoCrlfLines(
+        "x-autoreply-from:  Bob\n <bob@x.y>\nSubject: s\n\nX-Other: body\n");
+    bool found = false;
+    EXPECT_EQ(FindHeaderValue(lines, "X-Autoreply-From", &found), "Bob <bob@x.y>");
+    EXPECT_TRUE(found);
+    FindHeaderValue(lines, "X-Other", &found);
+    EXPECT_FALSE(found);
+}
+
+TEST(ReferenceHostTest, LeakReportNamesWhatWasLeftBehind) {
+    ReferenceHost host;
+    const HostServiceBlock* block = host.Block();
+    JobHandle incoming = host.AddIncomingJob("<>", {}, "a\n");
+    char path[kTempPathBufferSize + 1] = {};
+
+    HostTempFileName(block, path);
+    HostWriteJobToFile(block, incoming, path);
+    MessageHandle message = HostOpenMessageFile(block, path);
+    JobHandle created = HostCreateJob(block, "relay@example.org");
+    ASSERT_NE(message, nullptr);
+    ASSERT_NE(created, nullptr);
+
+    const std::string leaks = host.Leaks();
+    EXPECT_NE(leaks.find("not released"), std::string::npos) << leaks;
+    EXPECT_NE(leaks.find("not closed"), std::string::npos) << leaks;
+    EXPECT_NE(leaks.find("left behind"), std::string::npos) << leaks;
+
+    HostReleaseJob(block, created);
+    HostCloseMessageFile(block, message);
+    std::remove(path);
+    EXPECT_EQ(host.Leaks(), "");
+    EXPECT_TRUE(host.violations.empty());
+}
+
+// Over-long lines come back the way a strncpy-based host hands them over:
+// the buffer full and no terminator.
+TEST(ReferenceHostTest, OverlongLineFillsTheBufferWithoutTerminator) {
+    ReferenceHost host;
+    JobHandle job = host.AddIncomingJob("<>", {}, std::string(kLineBufferSize, 'x'));
+    std::vector<char> buffer(kLineBufferSize + 1, '\0');
+    ASSERT_TRUE(HostReadLine(host.Block(), job, buffer.data()));
+    EXPECT_EQ(std::memchr(buffer.data(), '\0', kLineBufferSize), nullptr);
+}
+
+TEST(ReferenceHostTest, ReportsContractViolations) {
+    ReferenceHost host;
+    JobHandle incoming = host.AddIncomingJob("<>", {}, "a\n");
+    HostReleaseJob(host.Block(), incoming); // the host's job, not the module's
+    EXPECT_EQ(host.violations.size(), 1u);
+}
+
+TEST(ModuleLoaderTest, ReportsFilesThatAreNotModules) {
+    LoadedModule module;
+    std::string error;
+    EXPECT_EQ(module.Load(ExecutableDirectory() + "no-such-module", &error),
+              LoadOutcome::kCannotLoad);
+    EXPECT_NE(error.find("cannot load"), std::string::npos);
+}
+
+} // namespace

@@ -1,1 +1,74 @@
-message(STATUS "placeholder")
+# Runs velmora-run as a process, the way an admin would, and checks what it
+# prints and the exit status it gives. Invoked by CTest with RUNNER,
+# EMULATOR (empty unless cross-built), SOURCE_DIR and WORK_DIR.
+
+file(MAKE_DIRECTORY "${WORK_DIR}")
+
+# Runs the runner with the given arguments; sets run_status, run_out, run_err.
+function(run_runner)
+  execute_process(COMMAND ${EMULATOR} "${RUNNER}" ${ARGN}
+                  RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  set(run_status "${status}" PARENT_SCOPE)
+  set(run_out "${out}" PARENT_SCOPE)
+  set(run_err "${err}" PARENT_SCOPE)
+endfunction()
+
+function(expect_status expected what)
+  if(NOT run_status STREQUAL "${expected}")
+    message(FATAL_ERROR "${what}: exit status ${run_status}, expected ${expected}\n"
+                        "stdout:\n${run_out}\nstderr:\n${run_err}")
+  endif()
+endfunction()
+
+function(expect_contains text needle what)
+  string(FIND "${text}" "${needle}" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "${what}: missing '${needle}' in:\n${text}")
+  endif()
+endfunction()
+
+# The bundled sample: both job log lines and the rewritten message.
+run_runner()
+expect_status(0 "bundled sample")
+expect_contains("${run_out}" "[10,15] Velmora daemon loaded successfully" "bundled sample")
+expect_contains("${run_out}" "[10,25] Autoreply from Bob Example <bob@example.org> found"
+                "bundled sample")
+expect_contains("${run_out}" "[10,25] MAIL FROM in autoreply modified by daemon" "bundled sample")
+expect_contains("${run_out}" "MAIL FROM: autoreply@example.org" "bundled sample")
+expect_contains("${run_out}" "RCPT TO: alice@example.net" "bundled sample")
+if(NOT run_out MATCHES "Message:\r?\nMessage-ID: <ar[0-9]+@mail\\.example\\.org>\r?\n")
+  message(FATAL_ERROR "bundled sample: new Message-ID is not the first line:\n${run_out}")
+endif()
+string(FIND "${run_out}" "autoreply.20261207091502.4711" old_id)
+if(NOT old_id EQUAL -1)
+  message(FATAL_ERROR "bundled sample: the old folded Message-ID was copied:\n${run_out}")
+endif()
+expect_contains("${run_out}" "Message-ID: <q4-figures.1207@example.net>" "body line kept")
+
+# A message file of one's own, with options, written to a report file.
+file(WRITE "${WORK_DIR}/ordinary.eml" "From: bob@example.org\nSubject: hi\n\nhello\n")
+file(REMOVE "${WORK_DIR}/report.txt")
+run_runner(--envelope-sender bob@example.org --rcpt x@example.net
+           --output "${WORK_DIR}/report.txt" "${WORK_DIR}/ordinary.eml")
+expect_status(0 "ordinary job")
+file(READ "${WORK_DIR}/report.txt" report)
+expect_contains("${report}" "DAEMON returned 0" "ordinary job")
+expect_contains("${report}" "No replacement job was created." "ordinary job")
+
+# Refused start-up.
+run_runner(--host-version 2.19)
+expect_status(1 "old host")
+expect_contains("${run_out}" "could not load (version error)" "old host")
+
+# Bad input: a clear one-line error and a distinct status each.
+run_runner("${WORK_DIR}/no-such-message.eml")
+expect_status(3 "missing message file")
+expect_contains("${run_err}" "cannot read message file" "missing message file")
+run_runner(--host-version two)
+expect_status(2 "malformed option")
+expect_contains("${run_err}" "--host-version" "malformed option")
+run_runner(--module "${WORK_DIR}/ordinary.eml")
+expect_status(4 "not a module")
+run_runner(--help)
+expect_status(0 "help")
+expect_contains("${run_out}" "--envelope-sender" "help")
