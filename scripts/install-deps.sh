@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Installs what the build needs, from Debian's packages, when it is missing.
+#   install-deps.sh native   compiler, CMake and GoogleTest sources
+#   install-deps.sh all      also the 32-bit, MinGW-w64 and Wine toolchains
+# Needs root (or sudo) only when something is missing.
+set -euo pipefail
+
+want="${1:-all}"
+
+missing=()
+need() { # need PACKAGE CHECK-COMMAND...
+    local package="$1"
+    shift
+    if ! "$@" >/dev/null 2>&1; then
+        missing+=("$package")
+    fi
+}
+
+need cmake command -v cmake
+need g++ command -v g++
+need make command -v make
+need googletest test -f /usr/src/googletest/CMakeLists.txt
+if [ "$want" = all ]; then
+    need g++-multilib sh -c 'echo "int main() {}" | g++ -m32 -x c++ - -o /dev/null'
+    need g++-mingw-w64-i686-posix command -v i686-w64-mingw32-g++-posix
+    need wine command -v wine
+    need wine32:i386 sh -c 'dpkg -s wine32:i386 | grep -q "Status: install ok installed"'
+fi
+
+if [ ${#missing[@]} -eq 0 ]; then
+    exit 0
+fi
+
+echo "Installing: ${missing[*]}"
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+    sudo="sudo"
+fi
+for package in "${missing[@]}"; do
+    if [[ "$package" == *:i386 ]]; then
+        $sudo dpkg --add-architecture i386
+    fi
+done
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -q
+$sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
