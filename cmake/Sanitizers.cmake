@@ -5,3 +5,9 @@ if(VELMORA_SANITIZE)
                       -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined)
 endif()
+
+# Fuzz builds instrument all our code for coverage as well.
+if(VELMORA_BUILD_FUZZERS)
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()

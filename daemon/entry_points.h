@@ -15,8 +15,9 @@ extern "C" {
 
 // Called once after loading. Returns 1 when the module can work with this
 // host and configured sender, 0 when it refuses; logs one line either way.
-VELMORA_EXPORT std::uint8_t VELMORA_CDECL STARTUP(const HostServiceBlock* block, const void* unused2,
-                                                  const void* unused3, const char* sender);
+VELMORA_EXPORT std::uint8_t VELMORA_CDECL STARTUP(const HostServiceBlock* block,
+                                                  const void* unused2, const void* unused3,
+                                                  const char* sender);
 
 // Called for every mail job. Returns 1 when an automatic reply was handed
 // back to the host as a new job under the configured sender, 0 otherwise.

@@ -9,7 +9,9 @@ constexpr const char* kMessageIdFieldName = "message-id:"; // lower case, with t
 
 // Lowers an ASCII letter; leaves every other byte as it is, so that 8-bit
 // text never matches a letter by accident.
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char AsciiLower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 // True for the line that ends the header section: nothing but its line end.
 bool IsEmptyLine(const char* line) {
@@ -18,7 +20,9 @@ bool IsEmptyLine(const char* line) {
 }
 
 // True for a continuation line of a folded field.
-bool IsContinuationLine(const char* line) { return line[0] == ' ' || line[0] == '\t'; }
+bool IsContinuationLine(const char* line) {
+    return line[0] == ' ' || line[0] == '\t';
+}
 
 // True when the line starts a Message-ID field, in any letter case.
 bool StartsMessageIdField(const char* line) {

@@ -5,10 +5,14 @@
 #include <cstring>
 
 namespace {
-std::size_t LengthOf(const char* text) { return text != nullptr ? std::strlen(text) : 0; }
+std::size_t LengthOf(const char* text) {
+    return text != nullptr ? std::strlen(text) : 0;
+}
 } // namespace
 
-HeapString::~HeapString() { std::free(data_); }
+HeapString::~HeapString() {
+    std::free(data_);
+}
 
 bool HeapString::Reserve(std::size_t capacity) {
     char* fresh = static_cast<char*>(std::calloc(capacity, 1));

@@ -34,7 +34,7 @@ bool HasNullSender(const HostServiceBlock* block, JobHandle job) {
 // The temporary file is deleted on every path: it holds somebody's mail.
 // Returns false only when the value could not be read or kept.
 bool ReadAutoreplyHeader(const HostServiceBlock* block, JobHandle job, HeapString* value) {
-    char path[kTempPathBufferSize + 1] = {};       // last byte stays zero
+    char path[kTempPathBufferSize + 1] = {};      // last byte stays zero
     char buffer[kHeaderValueBufferSize + 1] = {}; // last byte stays zero
 
     HostTempFileName(block, path);

@@ -73,7 +73,9 @@ std::uint32_t IssueMessageIdNumber() {
     return number;
 }
 
-void ResetMessageIdSequence() { g_lastIssued.store(kNothingIssued); }
+void ResetMessageIdSequence() {
+    g_lastIssued.store(kNothingIssued);
+}
 
 std::size_t MessageIdLineCapacity(const char* domain) {
     return std::strlen(kMessageIdPrefix) + kMaxDecimalDigits + std::strlen(kMessageIdAt) +

@@ -37,4 +37,6 @@ void StoreMessageIdDomain(const char* domain) {
     g_messageIdDomain = copy;
 }
 
-const char* MessageIdDomain() { return g_messageIdDomain != nullptr ? g_messageIdDomain : ""; }
+const char* MessageIdDomain() {
+    return g_messageIdDomain != nullptr ? g_messageIdDomain : "";
+}

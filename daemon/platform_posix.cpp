@@ -19,4 +19,6 @@ std::uint32_t PlatformMilliseconds() {
     return static_cast<std::uint32_t>(ms);
 }
 
-void PlatformDeleteFile(const char* path) { unlink(path); }
+void PlatformDeleteFile(const char* path) {
+    unlink(path);
+}

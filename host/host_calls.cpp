@@ -19,7 +19,9 @@ template <typename Fn> Fn LoadService(const HostServiceBlock* block, std::size_t
     return fn;
 }
 
-bool IsTrue(std::uint32_t result) { return (result & kTruthMask) != 0; }
+bool IsTrue(std::uint32_t result) {
+    return (result & kTruthMask) != 0;
+}
 
 } // namespace
 

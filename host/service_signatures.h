@@ -28,8 +28,7 @@ typedef JobHandle(VELMORA_CDECL* HostCreateJobFn)(std::int32_t kind, const char*
                                                   const char* options);
 typedef std::int32_t(VELMORA_CDECL* HostAddRecipientFn)(JobHandle job, const char* address);
 typedef std::int32_t(VELMORA_CDECL* HostWriteLineFn)(JobHandle job, const char* text);
-typedef std::int32_t(VELMORA_CDECL* HostReadLineFn)(JobHandle job, char* buffer,
-                                                    std::int32_t size);
+typedef std::int32_t(VELMORA_CDECL* HostReadLineFn)(JobHandle job, char* buffer, std::int32_t size);
 typedef const char*(VELMORA_CDECL* HostNextRecipientFn)(JobHandle job, std::int32_t start,
                                                         void* scratch);
 typedef std::int32_t(VELMORA_CDECL* HostTempFileNameFn)(std::int32_t kind, char* pathBuffer,

@@ -35,11 +35,17 @@ constexpr char kFillByte = 'a';
 constexpr std::size_t kSenderPointerOffset = 10;
 constexpr std::size_t kJobRecordBytes = 122;
 
-ReferenceHost& Host() { return *ReferenceHost::Active(); }
+ReferenceHost& Host() {
+    return *ReferenceHost::Active();
+}
 
-void Called(const char* service) { Host().calls.push_back(service); }
+void Called(const char* service) {
+    Host().calls.push_back(service);
+}
 
-void Violation(const std::string& what) { Host().violations.push_back(what); }
+void Violation(const std::string& what) {
+    Host().violations.push_back(what);
+}
 
 void Expect(bool ok, const std::string& what) {
     if (!ok) {
@@ -101,7 +107,9 @@ std::int32_t VELMORA_CDECL ExtractAddress(char* out, const char* text, std::int3
 
 // Check leaves its verdict in the two work buffers; Verify expects to find
 // it there, as the real host's pair of tests does.
-std::string CheckMark(const char* address) { return std::string("checked ") + address; }
+std::string CheckMark(const char* address) {
+    return std::string("checked ") + address;
+}
 
 std::uint32_t VELMORA_CDECL CheckAddress(const char* address, char* bufferA, char* bufferB) {
     Called("HostCheckAddress");

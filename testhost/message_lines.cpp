@@ -44,8 +44,8 @@ std::vector<std::string> SplitIntoCrlfLines(const std::string& text) {
     std::size_t start = 0;
     while (start < text.size()) {
         std::size_t end = text.find('\n', start);
-        std::string line = text.substr(start, end == std::string::npos ? std::string::npos
-                                                                       : end - start);
+        std::string line =
+            text.substr(start, end == std::string::npos ? std::string::npos : end - start);
         if (!line.empty() && line.back() == '\r') {
             line.pop_back();
         }

@@ -23,15 +23,25 @@ void* OpenLibrary(const std::string& path) {
 void* FindSymbol(void* handle, const char* name) {
     return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle), name));
 }
-void CloseLibrary(void* handle) { FreeLibrary(static_cast<HMODULE>(handle)); }
-std::string LastLoaderError() { return "error " + std::to_string(GetLastError()); }
+void CloseLibrary(void* handle) {
+    FreeLibrary(static_cast<HMODULE>(handle));
+}
+std::string LastLoaderError() {
+    return "error " + std::to_string(GetLastError());
+}
 #else
 constexpr const char* kModuleFileName = "libvelmora.so";
 constexpr char kPathSeparator = '/';
 
-void* OpenLibrary(const std::string& path) { return dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL); }
-void* FindSymbol(void* handle, const char* name) { return dlsym(handle, name); }
-void CloseLibrary(void* handle) { dlclose(handle); }
+void* OpenLibrary(const std::string& path) {
+    return dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+}
+void* FindSymbol(void* handle, const char* name) {
+    return dlsym(handle, name);
+}
+void CloseLibrary(void* handle) {
+    dlclose(handle);
+}
 std::string LastLoaderError() {
     const char* text = dlerror();
     return text != nullptr ? text : "unknown error";
@@ -48,7 +58,9 @@ template <typename Fn> Fn AsFunction(void* symbol) {
 
 } // namespace
 
-LoadedModule::~LoadedModule() { Unload(); }
+LoadedModule::~LoadedModule() {
+    Unload();
+}
 
 LoadOutcome LoadedModule::Load(const std::string& path, std::string* error) {
     Unload();
@@ -96,4 +108,6 @@ std::string ExecutableDirectory() {
                                       : path.substr(0, slash + 1);
 }
 
-std::string ModuleFileName() { return kModuleFileName; }
+std::string ModuleFileName() {
+    return kModuleFileName;
+}

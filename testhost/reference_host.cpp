@@ -23,7 +23,9 @@ ReferenceHost::~ReferenceHost() {
     }
 }
 
-ReferenceHost* ReferenceHost::Active() { return g_activeHost; }
+ReferenceHost* ReferenceHost::Active() {
+    return g_activeHost;
+}
 
 const HostServiceBlock* ReferenceHost::Block() {
     if (blockBytes_.empty()) {
@@ -113,4 +115,6 @@ bool ReferenceHost::OwnsMessage(const TestMessage* message) const {
     return false;
 }
 
-std::string ReferenceHost::NextTempPath() { return UniqueTempPath(g_tempSerial++); }
+std::string ReferenceHost::NextTempPath() {
+    return UniqueTempPath(g_tempSerial++);
+}

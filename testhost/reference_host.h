@@ -100,7 +100,8 @@ class ReferenceHost {
 
 // Fills a block's slot for the service at a 32-bit byte offset, copying the
 // pointer byte-wise as the slot is not aligned.
-template <typename Fn> void PutServiceSlot(unsigned char* block, std::size_t offset32, Fn function) {
+template <typename Fn>
+void PutServiceSlot(unsigned char* block, std::size_t offset32, Fn function) {
     static_assert(sizeof(function) == sizeof(void*), "service slots are pointer-sized");
     std::memcpy(block + ServiceSlotPosition(offset32), &function, sizeof(function));
 }

@@ -45,7 +45,8 @@ const FilterCase kFilterCases[] = {
     {"eight_bit_bytes_never_match_letters",
      {"\xCD\xE5ssage-ID: x\r\n"},
      {"\xCD\xE5ssage-ID: x\r\n"}},
-    {"leading_continuation_without_field_kept", {" orphan\r\n", "To: c\r\n"},
+    {"leading_continuation_without_field_kept",
+     {" orphan\r\n", "To: c\r\n"},
      {" orphan\r\n", "To: c\r\n"}},
 };
 

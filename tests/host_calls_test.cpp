@@ -20,15 +20,24 @@ TEST(ServiceLayoutTest, SlotsFollowTheHostsByteOffsets) {
         std::size_t slot;
     };
     const Case cases[] = {
-        {kHostQueryStringOffset, 0},      {kHostCheckAddressOffset, 1},
-        {kHostExtractAddressOffset, 3},   {kHostVerifyAddressOffset, 8},
-        {kHostCloseJobOffset, 17},        {kHostRewindJobOffset, 18},
-        {kHostReleaseJobOffset, 19},      {kHostGetJobInfoOffset, 23},
-        {kHostCreateJobOffset, 24},       {kHostAddRecipientOffset, 25},
-        {kHostWriteLineOffset, 26},       {kHostReadLineOffset, 27},
-        {kHostNextRecipientOffset, 28},   {kHostTempFileNameOffset, 47},
-        {kHostOpenMessageFileOffset, 51}, {kHostCloseMessageFileOffset, 53},
-        {kHostFindHeaderOffset, 61},      {kHostWriteJobToFileOffset, 62},
+        {kHostQueryStringOffset, 0},
+        {kHostCheckAddressOffset, 1},
+        {kHostExtractAddressOffset, 3},
+        {kHostVerifyAddressOffset, 8},
+        {kHostCloseJobOffset, 17},
+        {kHostRewindJobOffset, 18},
+        {kHostReleaseJobOffset, 19},
+        {kHostGetJobInfoOffset, 23},
+        {kHostCreateJobOffset, 24},
+        {kHostAddRecipientOffset, 25},
+        {kHostWriteLineOffset, 26},
+        {kHostReadLineOffset, 27},
+        {kHostNextRecipientOffset, 28},
+        {kHostTempFileNameOffset, 47},
+        {kHostOpenMessageFileOffset, 51},
+        {kHostCloseMessageFileOffset, 53},
+        {kHostFindHeaderOffset, 61},
+        {kHostWriteJobToFileOffset, 62},
         {kHostLogOffset, 87},
     };
     for (const Case& c : cases) {
@@ -50,7 +59,9 @@ std::int32_t VELMORA_CDECL RecordLog(std::int32_t facility, std::int32_t code, c
     return 1;
 }
 
-std::uint32_t VELMORA_CDECL YesInHighBitsOnly(const char*, char*, char*) { return 0xFFFFFF00u; }
+std::uint32_t VELMORA_CDECL YesInHighBitsOnly(const char*, char*, char*) {
+    return 0xFFFFFF00u;
+}
 
 // A block that starts at an odd address, as nothing forces the host to
 // align it; every pointer inside is then misaligned too.
@@ -60,7 +71,8 @@ TEST(ServiceLayoutTest, ReadsAMisalignedBlock) {
     bytes[kBlockMajorVersionOffset] = 2;
     bytes[kBlockMinorVersionOffset] = 31;
     PutServiceSlot(bytes, kHostLogOffset, static_cast<HostLogFn>(&RecordLog));
-    PutServiceSlot(bytes, kHostCheckAddressOffset, static_cast<HostCheckAddressFn>(&YesInHighBitsOnly));
+    PutServiceSlot(bytes, kHostCheckAddressOffset,
+                   static_cast<HostCheckAddressFn>(&YesInHighBitsOnly));
     const auto* block = reinterpret_cast<const HostServiceBlock*>(bytes);
 
     EXPECT_EQ(HostMajorVersion(block), 2u);

@@ -138,8 +138,8 @@ TEST_F(JobIntakeTest, AcceptedAutoreplyIsResentUnderTheConfiguredSender) {
 
     EXPECT_EQ(RunDaemon(job), 1);
 
-    EXPECT_EQ(LogTexts(), (std::vector<std::string>{"Autoreply from Bob <bob@example.org> found",
-                                                    kModified}));
+    EXPECT_EQ(LogTexts(),
+              (std::vector<std::string>{"Autoreply from Bob <bob@example.org> found", kModified}));
     for (const LogEntry& entry : host.logs) {
         EXPECT_EQ(entry.facility, 10);
         EXPECT_EQ(entry.code, 25);
@@ -178,8 +178,8 @@ TEST_F(JobIntakeTest, FailedReplacementLogsTheFailureLine) {
         fresh.faults.createJobFails = c.createFails;
         fresh.faults.closeResult = c.closeResult;
         fresh.faults.fillBufferAtLine = c.fillAtLine;
-        JobHandle job = fresh.AddIncomingJob(kNullSender, {"alice@example.net"},
-                                             Autoreply("bob@example.org"));
+        JobHandle job =
+            fresh.AddIncomingJob(kNullSender, {"alice@example.net"}, Autoreply("bob@example.org"));
 
         EXPECT_EQ(DAEMON(job, fresh.Block(), nullptr, kConfiguredSender), 0);
         ASSERT_EQ(fresh.logs.size(), 2u);
@@ -240,8 +240,8 @@ TEST_F(JobIntakeTest, MissingServicesEndInZero) {
         SCOPED_TRACE(offset);
         ReferenceHost fresh;
         fresh.faults.missingServices = {offset};
-        JobHandle job = fresh.AddIncomingJob(kNullSender, {"alice@example.net"},
-                                             Autoreply("bob@example.org"));
+        JobHandle job =
+            fresh.AddIncomingJob(kNullSender, {"alice@example.net"}, Autoreply("bob@example.org"));
         EXPECT_EQ(DAEMON(job, fresh.Block(), nullptr, kConfiguredSender), 0);
         EXPECT_EQ(fresh.Leaks(), "");
     }

@@ -17,10 +17,11 @@ TEST(CountIsLaterTest, ComparesOnTheWrappingClock) {
         bool later;
     };
     const Case cases[] = {
-        {1001, 1000, true},         {1000, 1000, false},      {999, 1000, false},
-        {0, 4294967295u, true},     {5, 4294967290u, true},   {4294967295u, 0, false},
-        {0x7FFFFFFFu, 0, true},     {0x80000000u, 0, false},  {0x80000001u, 1, false},
-        {4294967295u, 4294967294u, true},
+        {1001, 1000, true},      {1000, 1000, false},
+        {999, 1000, false},      {0, 4294967295u, true},
+        {5, 4294967290u, true},  {4294967295u, 0, false},
+        {0x7FFFFFFFu, 0, true},  {0x80000000u, 0, false},
+        {0x80000001u, 1, false}, {4294967295u, 4294967294u, true},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(CountIsLater(c.a, c.b), c.later) << c.a << " vs " << c.b;
@@ -41,8 +42,7 @@ const SequenceCase kSequenceCases[] = {
     {"bumped_numbers_not_yet_overtaken", {1000, 1000, 1000, 1001}, {1000, 1001, 1002, 1003}},
     {"clock_going_back", {5000, 4000}, {5000, 5001}},
     {"clock_wraps", {4294967295u, 0, 1}, {4294967295u, 0, 1}},
-    {"same_millisecond_at_the_top", {4294967295u, 4294967295u, 4294967295u},
-     {4294967295u, 0, 1}},
+    {"same_millisecond_at_the_top", {4294967295u, 4294967295u, 4294967295u}, {4294967295u, 0, 1}},
     {"first_number_may_be_the_top", {4294967295u}, {4294967295u}},
 };
 

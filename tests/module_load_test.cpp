@@ -68,7 +68,8 @@ TEST_F(ShippedModuleTest, ResendsAnAutoreplyWithAFreshMessageId) {
     ASSERT_EQ(host.CreatedJobs().size(), 1u);
     const TestJob& created = *host.CreatedJobs()[0];
     EXPECT_EQ(created.sender, kSender);
-    EXPECT_EQ(created.recipients, (std::vector<std::string>{"alice@example.net", "bob@example.net"}));
+    EXPECT_EQ(created.recipients,
+              (std::vector<std::string>{"alice@example.net", "bob@example.net"}));
     ASSERT_EQ(created.lines.size(), 4u);
     EXPECT_TRUE(std::regex_match(created.lines[0],
                                  std::regex("Message-ID: <ar[0-9]+@mx\\.example\\.org>\r\n")))

@@ -29,8 +29,8 @@ TEST(MessageLinesTest, SplitsIntoCrlfLines) {
 }
 
 TEST(MessageLinesTest, FindsUnfoldedHeaderValuesInTheHeaderOnly) {
-    const std::vector<std::string> lines = SplitIntoCrlfLines(
-        "x-autoreply-from:  Bob\n <bob@x.y>\nSubject: s\n\nX-Other: body\n");
+    const std::vector<std::string> lines =
+        SplitIntoCrlfLines("x-autoreply-from:  Bob\n <bob@x.y>\nSubject: s\n\nX-Other: body\n");
     bool found = false;
     EXPECT_EQ(FindHeaderValue(lines, "X-Autoreply-From", &found), "Bob <bob@x.y>");
     EXPECT_TRUE(found);

@@ -33,8 +33,7 @@ const CopyCase kCopyCases[] = {
      {"X-Autoreply-From: bob@example.org\r\n", "\r\n", "body\r\n"}},
     {"folded_dropped_whole",
      "Message-ID:\n <a@x>\nX-Autoreply-From: bob@example.org\nSubject: a\n b\n\nbody\n",
-     {"X-Autoreply-From: bob@example.org\r\n", "Subject: a\r\n", " b\r\n", "\r\n",
-      "body\r\n"}},
+     {"X-Autoreply-From: bob@example.org\r\n", "Subject: a\r\n", " b\r\n", "\r\n", "body\r\n"}},
     {"body_message_id_kept",
      "X-Autoreply-From: bob@example.org\n\nMessage-ID: <quoted@x>\nmessage-id: <y>\n",
      {"X-Autoreply-From: bob@example.org\r\n", "\r\n", "Message-ID: <quoted@x>\r\n",
@@ -89,13 +88,11 @@ TEST_F(ReplacementTest, ReplacementsGetDistinctIdsAcrossTheWrap) {
 }
 
 TEST_F(ReplacementTest, RecipientsCopiedInOrderUntilEitherEndMarker) {
-    const std::vector<std::string> recipients = {"a@example.net", "b@example.net",
-                                                 "c@example.net"};
+    const std::vector<std::string> recipients = {"a@example.net", "b@example.net", "c@example.net"};
     for (RecipientListEnd end : {RecipientListEnd::kNullPointer, RecipientListEnd::kEmptyString}) {
         ReferenceHost fresh;
         fresh.faults.recipientListEnd = end;
-        JobHandle job =
-            fresh.AddIncomingJob(kNullSender, recipients, Autoreply("bob@example.org"));
+        JobHandle job = fresh.AddIncomingJob(kNullSender, recipients, Autoreply("bob@example.org"));
         ASSERT_EQ(DAEMON(job, fresh.Block(), nullptr, kConfiguredSender), 1);
         ASSERT_EQ(fresh.CreatedJobs().size(), 1u);
         EXPECT_EQ(fresh.CreatedJobs()[0]->recipients, recipients);
@@ -113,8 +110,7 @@ TEST_F(ReplacementTest, NoRecipientsStillGivesAClosedAndReleasedJob) {
 // after the recipients, the Message-ID is the first text, and the job is
 // released after it is closed.
 TEST_F(ReplacementTest, CallsTheHostInOrder) {
-    ASSERT_EQ(RunDaemon(AddJob("X-Autoreply-From: bob@example.org\n", kNullSender, {"a@x.y"})),
-              1);
+    ASSERT_EQ(RunDaemon(AddJob("X-Autoreply-From: bob@example.org\n", kNullSender, {"a@x.y"})), 1);
     const auto create = std::find(host.calls.begin(), host.calls.end(), "HostCreateJob");
     EXPECT_EQ(std::vector<std::string>(create, host.calls.end()),
               (std::vector<std::string>{"HostCreateJob", "HostNextRecipient", "HostAddRecipient",
@@ -140,8 +136,7 @@ TEST_F(ReplacementTest, LongestLineIsCopiedAndALongerOneStopsTheCopy) {
 
     ASSERT_EQ(RunDaemon(AddJob(Autoreply("bob@example.org", fits))), 1);
     const std::vector<std::string> lines = OnlyCreatedJob().lines;
-    EXPECT_NE(std::find(lines.begin(), lines.end(), std::string(9997, 'x') + "\r\n"),
-              lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), std::string(9997, 'x') + "\r\n"), lines.end());
 
     ReferenceHost fresh;
     JobHandle job = fresh.AddIncomingJob(kNullSender, {"alice@example.net"},
@@ -159,8 +154,8 @@ TEST_F(ReplacementTest, CloseResultDecidesTheOutcome) {
         SCOPED_TRACE(closeResult);
         ReferenceHost fresh;
         fresh.faults.closeResult = closeResult;
-        JobHandle job = fresh.AddIncomingJob(kNullSender, {"alice@example.net"},
-                                             Autoreply("bob@example.org"));
+        JobHandle job =
+            fresh.AddIncomingJob(kNullSender, {"alice@example.net"}, Autoreply("bob@example.org"));
         EXPECT_EQ(DAEMON(job, fresh.Block(), nullptr, kConfiguredSender), closeResult > 0 ? 1 : 0);
         ASSERT_EQ(fresh.CreatedJobs().size(), 1u);
         EXPECT_TRUE(fresh.CreatedJobs()[0]->released);

@@ -59,8 +59,7 @@ TEST_P(StartupGateTest, ReturnsVerdictAndLogsExactlyOneLine) {
 
     // The host is asked for the domain only when both gates pass, and a
     // refusal leaves the stored domain as it was.
-    const bool queried =
-        std::count(host.calls.begin(), host.calls.end(), "HostQueryString") == 1;
+    const bool queried = std::count(host.calls.begin(), host.calls.end(), "HostQueryString") == 1;
     EXPECT_EQ(queried, c.expectedResult == 1);
     EXPECT_STREQ(MessageIdDomain(), c.expectedResult == 1 ? "new.example" : "previous.example");
 }

@@ -65,8 +65,8 @@ ParseOutcome ParseRunOptions(int argc, const char* const* argv, RunOptions* opti
             options->domain = value;
         } else if (arg == "--host-version") {
             if (!ParseVersion(value, options)) {
-                *error = "--host-version wants MAJOR.MINOR with numbers from 0 to 255, got " +
-                         value;
+                *error =
+                    "--host-version wants MAJOR.MINOR with numbers from 0 to 255, got " + value;
                 return ParseOutcome::kError;
             }
         } else if (arg == "--output") {
@@ -80,7 +80,8 @@ ParseOutcome ParseRunOptions(int argc, const char* const* argv, RunOptions* opti
 }
 
 std::string RunUsage(const std::string& program) {
-    return "Usage: " + program + " [options] [MESSAGE-FILE]\n"
+    return "Usage: " + program +
+           " [options] [MESSAGE-FILE]\n"
            "\n"
            "Loads the Velmora module into a stand-in mail server, starts it and\n"
            "passes it one mail job, then prints what the module logged, what it\n"

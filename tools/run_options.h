@@ -6,8 +6,8 @@
 #include <vector>
 
 struct RunOptions {
-    std::string modulePath;     // empty: the module next to the runner
-    std::string messageFile;    // empty: the bundled sample autoreply
+    std::string modulePath;  // empty: the module next to the runner
+    std::string messageFile; // empty: the bundled sample autoreply
     std::string envelopeSender = "<>";
     std::vector<std::string> recipients; // empty: the sample's recipient
     std::string configuredSender = "autoreply@example.org";
