@@ -110,10 +110,7 @@ TEST_F(JobIntakeTest, RejectedOriginatorLogsOnlyTheFoundLine) {
         fresh.faults.extractFails = c.extractFails;
         fresh.faults.checkResult = c.checkResult;
         fresh.faults.verifyResult = c.verifyResult;
-        JobHandle job = fresh.AddIncomingJob(kNullSender, {"alice@example.net"},
-                                             Autoreply("Bob <bob@example.org>"));
-
-        EXPECT_EQ(DAEMON(job, fresh.Block(), nullptr, kConfiguredSender), 0);
+        EXPECT_EQ(RunAutoreply(fresh, Autoreply("Bob <bob@example.org>")), 0);
         ASSERT_EQ(fresh.logs.size(), 1u);
         EXPECT_EQ(fresh.logs[0].text, "Autoreply from Bob <bob@example.org> found");
         EXPECT_EQ(fresh.logs[0].code, 25);
@@ -178,10 +175,7 @@ TEST_F(JobIntakeTest, FailedReplacementLogsTheFailureLine) {
         fresh.faults.createJobFails = c.createFails;
         fresh.faults.closeResult = c.closeResult;
         fresh.faults.fillBufferAtLine = c.fillAtLine;
-        JobHandle job =
-            fresh.AddIncomingJob(kNullSender, {"alice@example.net"}, Autoreply("bob@example.org"));
-
-        EXPECT_EQ(DAEMON(job, fresh.Block(), nullptr, kConfiguredSender), 0);
+        EXPECT_EQ(RunAutoreply(fresh, Autoreply("bob@example.org")), 0);
         ASSERT_EQ(fresh.logs.size(), 2u);
         EXPECT_EQ(fresh.logs[0].text, "Autoreply from bob@example.org found");
         EXPECT_EQ(fresh.logs[1].text, kNotModified);
@@ -240,9 +234,7 @@ TEST_F(JobIntakeTest, MissingServicesEndInZero) {
         SCOPED_TRACE(offset);
         ReferenceHost fresh;
         fresh.faults.missingServices = {offset};
-        JobHandle job =
-            fresh.AddIncomingJob(kNullSender, {"alice@example.net"}, Autoreply("bob@example.org"));
-        EXPECT_EQ(DAEMON(job, fresh.Block(), nullptr, kConfiguredSender), 0);
+        EXPECT_EQ(RunAutoreply(fresh, Autoreply("bob@example.org")), 0);
         EXPECT_EQ(fresh.Leaks(), "");
     }
 }

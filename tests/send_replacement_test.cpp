@@ -47,8 +47,7 @@ TEST_F(ReplacementTest, CopiesTheMessageWithoutItsOldMessageId) {
     for (const CopyCase& c : kCopyCases) {
         SCOPED_TRACE(c.name);
         ReferenceHost fresh;
-        JobHandle job = fresh.AddIncomingJob(kNullSender, {"alice@example.net"}, c.message);
-        ASSERT_EQ(DAEMON(job, fresh.Block(), nullptr, kConfiguredSender), 1);
+        ASSERT_EQ(RunAutoreply(fresh, c.message), 1);
         const std::vector<const TestJob*> created = fresh.CreatedJobs();
         ASSERT_EQ(created.size(), 1u);
         EXPECT_EQ(CopiedLines(*created[0]), c.copied);
@@ -92,8 +91,7 @@ TEST_F(ReplacementTest, RecipientsCopiedInOrderUntilEitherEndMarker) {
     for (RecipientListEnd end : {RecipientListEnd::kNullPointer, RecipientListEnd::kEmptyString}) {
         ReferenceHost fresh;
         fresh.faults.recipientListEnd = end;
-        JobHandle job = fresh.AddIncomingJob(kNullSender, recipients, Autoreply("bob@example.org"));
-        ASSERT_EQ(DAEMON(job, fresh.Block(), nullptr, kConfiguredSender), 1);
+        ASSERT_EQ(RunAutoreply(fresh, Autoreply("bob@example.org"), recipients), 1);
         ASSERT_EQ(fresh.CreatedJobs().size(), 1u);
         EXPECT_EQ(fresh.CreatedJobs()[0]->recipients, recipients);
     }
@@ -139,9 +137,7 @@ TEST_F(ReplacementTest, LongestLineIsCopiedAndALongerOneStopsTheCopy) {
     EXPECT_NE(std::find(lines.begin(), lines.end(), std::string(9997, 'x') + "\r\n"), lines.end());
 
     ReferenceHost fresh;
-    JobHandle job = fresh.AddIncomingJob(kNullSender, {"alice@example.net"},
-                                         Autoreply("bob@example.org", tooLong));
-    EXPECT_EQ(DAEMON(job, fresh.Block(), nullptr, kConfiguredSender), 0);
+    EXPECT_EQ(RunAutoreply(fresh, Autoreply("bob@example.org", tooLong)), 0);
     ASSERT_EQ(fresh.CreatedJobs().size(), 1u);
     EXPECT_FALSE(fresh.CreatedJobs()[0]->closed);
     EXPECT_TRUE(fresh.CreatedJobs()[0]->released);
@@ -154,9 +150,7 @@ TEST_F(ReplacementTest, CloseResultDecidesTheOutcome) {
         SCOPED_TRACE(closeResult);
         ReferenceHost fresh;
         fresh.faults.closeResult = closeResult;
-        JobHandle job =
-            fresh.AddIncomingJob(kNullSender, {"alice@example.net"}, Autoreply("bob@example.org"));
-        EXPECT_EQ(DAEMON(job, fresh.Block(), nullptr, kConfiguredSender), closeResult > 0 ? 1 : 0);
+        EXPECT_EQ(RunAutoreply(fresh, Autoreply("bob@example.org")), closeResult > 0 ? 1 : 0);
         ASSERT_EQ(fresh.CreatedJobs().size(), 1u);
         EXPECT_TRUE(fresh.CreatedJobs()[0]->released);
     }

@@ -21,6 +21,9 @@ constexpr int kExitBadOutput = 5;
 
 constexpr const char* kProgramName = "velmora-run";
 
+// STARTUP's result is one byte; the register's upper bits mean nothing.
+constexpr unsigned kStartupResultMask = 0xFFu;
+
 int Fail(int status, const std::string& message) {
     std::cerr << kProgramName << ": " << message << "\n";
     return status;
@@ -63,18 +66,19 @@ int main(int argc, char** argv) {
     JobHandle job = host.AddIncomingJob(options.envelopeSender, options.recipients, message);
 
     const unsigned started =
-        module.Startup()(host.Block(), nullptr, nullptr, options.configuredSender.c_str());
-    const bool ready = (started & 0xFFu) != 0;
+        module.Startup()(host.Block(), nullptr, nullptr, options.configuredSender.c_str()) &
+        kStartupResultMask;
+    const bool ready = started != 0;
     std::int32_t result = 0;
     if (ready) {
         result = module.Daemon()(job, host.Block(), nullptr, options.configuredSender.c_str());
     }
 
     if (options.outputFile.empty()) {
-        WriteRunReport(std::cout, host, started & 0xFFu, ready, result);
+        WriteRunReport(std::cout, host, started, ready, result);
     } else {
         std::ofstream out(options.outputFile, std::ios::binary | std::ios::trunc);
-        WriteRunReport(out, host, started & 0xFFu, ready, result);
+        WriteRunReport(out, host, started, ready, result);
         if (!out) {
             return Fail(kExitBadOutput, "cannot write " + options.outputFile);
         }

@@ -26,6 +26,15 @@ inline std::string Autoreply(const std::string& autoreplyFrom, const std::string
            autoreplyFrom + "\n" + extra + "\nbody line\n";
 }
 
+// Runs one job with the null sender through DAEMON on `host`, for cases
+// that need a host of their own each.
+inline std::int32_t RunAutoreply(ReferenceHost& host, const std::string& message,
+                                 const std::vector<std::string>& recipients = {
+                                     "alice@example.net"}) {
+    JobHandle job = host.AddIncomingJob(kNullSender, recipients, message);
+    return DAEMON(job, host.Block(), nullptr, kConfiguredSender);
+}
+
 class ModuleTest : public ::testing::Test {
   protected:
     void SetUp() override {
