@@ -24,6 +24,8 @@ if [ "$want" = all ]; then
     need g++-multilib sh -c 'echo "int main() {}" | g++ -m32 -x c++ - -o /dev/null'
     need g++-mingw-w64-i686-posix command -v i686-w64-mingw32-g++-posix
     need wine command -v wine
+    need clang command -v clang++
+    need libclang-rt-14-dev sh -c 'ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a'
     need wine32:i386 sh -c 'dpkg -s wine32:i386 | grep -q "Status: install ok installed"'
 fi
 
