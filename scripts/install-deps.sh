@@ -8,6 +8,9 @@ set -euo pipefail
 want="${1:-all}"
 
 missing=()
+installed() { # installed PACKAGE: true when dpkg has it installed
+    dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"
+}
 need() { # need PACKAGE CHECK-COMMAND...
     local package="$1"
     shift
@@ -21,12 +24,12 @@ need g++ command -v g++
 need make command -v make
 need googletest test -f /usr/src/googletest/CMakeLists.txt
 if [ "$want" = all ]; then
-    need g++-multilib sh -c 'echo "int main() {}" | g++ -m32 -x c++ - -o /dev/null'
+    need g++-multilib installed g++-multilib
     need g++-mingw-w64-i686-posix command -v i686-w64-mingw32-g++-posix
     need wine command -v wine
     need clang command -v clang++
-    need libclang-rt-14-dev sh -c 'ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a'
-    need wine32:i386 sh -c 'dpkg -s wine32:i386 | grep -q "Status: install ok installed"'
+    need libclang-rt-14-dev installed libclang-rt-14-dev
+    need wine32:i386 installed wine32:i386
 fi
 
 if [ ${#missing[@]} -eq 0 ]; then
