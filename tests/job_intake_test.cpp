@@ -122,8 +122,7 @@ TEST_F(JobIntakeTest, RejectedOriginatorLogsOnlyTheFoundLine) {
         }
         EXPECT_EQ(addressCalls, c.expectedTests);
         EXPECT_TRUE(fresh.CreatedJobs().empty());
-        EXPECT_EQ(fresh.Leaks(), "");
-        EXPECT_TRUE(fresh.violations.empty());
+        ExpectHostClean(fresh);
     }
 }
 
@@ -179,8 +178,7 @@ TEST_F(JobIntakeTest, FailedReplacementLogsTheFailureLine) {
         ASSERT_EQ(fresh.logs.size(), 2u);
         EXPECT_EQ(fresh.logs[0].text, "Autoreply from bob@example.org found");
         EXPECT_EQ(fresh.logs[1].text, kNotModified);
-        EXPECT_EQ(fresh.Leaks(), "");
-        EXPECT_TRUE(fresh.violations.empty());
+        ExpectHostClean(fresh);
         EXPECT_EQ(fresh.CreatedJobs().size(), c.createFails ? 0u : 1u);
     }
 }
@@ -235,7 +233,7 @@ TEST_F(JobIntakeTest, MissingServicesEndInZero) {
         ReferenceHost fresh;
         fresh.faults.missingServices = {offset};
         EXPECT_EQ(RunAutoreply(fresh, Autoreply("bob@example.org")), 0);
-        EXPECT_EQ(fresh.Leaks(), "");
+        ExpectHostClean(fresh);
     }
 }
 

@@ -51,7 +51,7 @@ TEST_F(ReplacementTest, CopiesTheMessageWithoutItsOldMessageId) {
         const std::vector<const TestJob*> created = fresh.CreatedJobs();
         ASSERT_EQ(created.size(), 1u);
         EXPECT_EQ(CopiedLines(*created[0]), c.copied);
-        EXPECT_TRUE(fresh.violations.empty());
+        ExpectHostClean(fresh);
     }
 }
 
@@ -141,7 +141,7 @@ TEST_F(ReplacementTest, LongestLineIsCopiedAndALongerOneStopsTheCopy) {
     ASSERT_EQ(fresh.CreatedJobs().size(), 1u);
     EXPECT_FALSE(fresh.CreatedJobs()[0]->closed);
     EXPECT_TRUE(fresh.CreatedJobs()[0]->released);
-    EXPECT_EQ(fresh.Leaks(), "");
+    ExpectHostClean(fresh);
 }
 
 TEST_F(ReplacementTest, CloseResultDecidesTheOutcome) {

@@ -26,6 +26,13 @@ inline std::string Autoreply(const std::string& autoreplyFrom, const std::string
            autoreplyFrom + "\n" + extra + "\nbody line\n";
 }
 
+// The module kept to the host's contracts and left nothing open,
+// unreleased or undeleted.
+inline void ExpectHostClean(const ReferenceHost& host) {
+    EXPECT_EQ(host.violations, std::vector<std::string>{});
+    EXPECT_EQ(host.Leaks(), "");
+}
+
 // Runs one job with the null sender through DAEMON on `host`, for cases
 // that need a host of their own each.
 inline std::int32_t RunAutoreply(ReferenceHost& host, const std::string& message,
@@ -44,12 +51,8 @@ class ModuleTest : public ::testing::Test {
         SetFakeClock(1000);
     }
 
-    // Whatever a test does, the module must keep to the host's contracts and
-    // leave nothing open, unreleased or undeleted.
-    void TearDown() override {
-        EXPECT_EQ(host.violations, std::vector<std::string>{});
-        EXPECT_EQ(host.Leaks(), "");
-    }
+    // Whatever a test does, the host must be left clean.
+    void TearDown() override { ExpectHostClean(host); }
 
     JobHandle AddJob(const std::string& message, const std::string& sender = kNullSender,
                      const std::vector<std::string>& recipients = {"alice@example.net"}) {
