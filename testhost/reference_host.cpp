@@ -35,8 +35,9 @@ const HostServiceBlock* ReferenceHost::Block() {
 }
 
 void ReferenceHost::BuildBlock() {
-    // Bytes we do not define are filled with a pattern, so that a module
-    // reading them would see junk rather than friendly zeros.
+    // The header bytes other than the version are filled with a pattern, so
+    // that a module reading them would see junk rather than friendly zeros.
+    // Slots we do not fill stay null, as missing services.
     constexpr unsigned char kUndefinedByte = 0xA5;
     blockBytes_.assign(kServiceBlockMinimumSize, 0);
     for (std::size_t i = 0; i < kServiceTableOffset; ++i) {
