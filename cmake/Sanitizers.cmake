@@ -11,3 +11,10 @@ if(VELMORA_BUILD_FUZZERS)
   add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined)
 endif()
+
+# Source-based coverage of the fuzz targets, to see how much of the module
+# the corpus reaches (scripts/fuzz-coverage.sh).
+if(VELMORA_FUZZ_COVERAGE)
+  add_compile_options(-fprofile-instr-generate -fcoverage-mapping)
+  add_link_options(-fprofile-instr-generate)
+endif()

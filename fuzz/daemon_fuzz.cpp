@@ -6,6 +6,7 @@
 //   - a replacement starts with its own Message-ID, keeps the body exactly,
 //     and keeps every header line that is not part of a Message-ID field.
 #include "daemon/entry_points.h"
+#include "fuzz/expected_copy.h"
 #include "testhost/message_lines.h"
 #include "testhost/reference_host.h"
 
@@ -14,7 +15,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <strings.h>
 #include <vector>
 
 namespace {
@@ -25,34 +25,6 @@ void Require(bool condition) {
     if (!condition) {
         std::abort();
     }
-}
-
-// The lines a correct copy keeps, worked out independently of the module's
-// filter: a header line is dropped when it opens a Message-ID field (any
-// letter case) or continues one; the body is kept whole.
-std::vector<std::string> ExpectedCopy(const std::vector<std::string>& lines) {
-    std::vector<std::string> kept;
-    bool inBody = false;
-    bool inOldId = false;
-    for (const std::string& line : lines) {
-        if (inBody) {
-            kept.push_back(line);
-            continue;
-        }
-        if (line == "\r\n") {
-            inBody = true;
-            kept.push_back(line);
-            continue;
-        }
-        const bool continuation = line[0] == ' ' || line[0] == '\t';
-        if (!continuation) {
-            inOldId = strncasecmp(line.c_str(), "message-id:", 11) == 0;
-        }
-        if (!inOldId) {
-            kept.push_back(line);
-        }
-    }
-    return kept;
 }
 
 } // namespace
