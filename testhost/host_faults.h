@@ -55,6 +55,12 @@ struct HostFaults {
 
     // Service slots (by 32-bit byte offset) left as null pointers.
     std::set<std::size_t> missingServices;
+
+    // Services (by 32-bit byte offset) that answer as a failed call: a null
+    // pointer, 0 or "no", with nothing done (no record filled, no path
+    // given, no file written, no line read, written or logged). A failing
+    // close or release still ends the object; only its answer says failure.
+    std::set<std::size_t> failingServices;
 };
 
 #endif

@@ -45,6 +45,12 @@ void Called(const char* service) {
     Host().calls.push_back(service);
 }
 
+// True when the active host's faults make the service at this 32-bit byte
+// offset answer as a failed call.
+bool Failing(std::size_t offset32) {
+    return Host().faults.failingServices.count(offset32) != 0;
+}
+
 void Violation(const std::string& what) {
     Host().violations.push_back(what);
 }
@@ -83,6 +89,9 @@ void CopyLikeStrncpy(char* buffer, const std::string& text, std::size_t size) {
 const char* VELMORA_CDECL QueryString(std::int32_t item) {
     Called("HostQueryString");
     Expect(item == kDomainItem, "HostQueryString: item is not 3");
+    if (Failing(kHostQueryStringOffset)) {
+        return nullptr;
+    }
     return Host().faults.domainIsNull ? nullptr : Host().faults.domain.c_str();
 }
 
@@ -90,7 +99,7 @@ std::int32_t VELMORA_CDECL ExtractAddress(char* out, const char* text, std::int3
     Called("HostExtractAddress");
     Expect(limit == kExtractLimit, "HostExtractAddress: limit is not 255");
     Host().extractedTexts.push_back(text);
-    if (Host().faults.extractFails) {
+    if (Host().faults.extractFails || Failing(kHostExtractAddressOffset)) {
         return 0;
     }
     std::string value = text;
@@ -115,6 +124,9 @@ std::string CheckMark(const char* address) {
 
 std::uint32_t VELMORA_CDECL CheckAddress(const char* address, char* bufferA, char* bufferB) {
     Called("HostCheckAddress");
+    if (Failing(kHostCheckAddressOffset)) {
+        return 0;
+    }
     const std::string mark = CheckMark(address).substr(0, kAddressBufferBytes - 1);
     std::memcpy(bufferA, mark.c_str(), mark.size() + 1);
     std::memcpy(bufferB, mark.c_str(), mark.size() + 1);
@@ -126,6 +138,9 @@ std::uint32_t VELMORA_CDECL VerifyAddress(const char* address, char* bufferA, ch
     const std::string mark = CheckMark(address).substr(0, kAddressBufferBytes - 1);
     Expect(mark == bufferA && mark == bufferB,
            "HostVerifyAddress: work buffers not as HostCheckAddress left them");
+    if (Failing(kHostVerifyAddressOffset)) {
+        return 0;
+    }
     return Host().faults.verifyResult;
 }
 
@@ -138,15 +153,17 @@ std::int32_t VELMORA_CDECL CloseJob(JobHandle handle) {
     Expect(job->createdByModule, "HostCloseJob: closing a job the module did not create");
     Expect(!job->closed && !job->released, "HostCloseJob: job closed twice or after release");
     job->closed = true;
-    return Host().faults.closeResult;
+    return Failing(kHostCloseJobOffset) ? 0 : Host().faults.closeResult;
 }
 
 std::int32_t VELMORA_CDECL RewindJob(JobHandle handle, std::int32_t mode) {
     Called("HostRewindJob");
     Expect(mode == kRewindMode, "HostRewindJob: mode is not 2");
-    if (TestJob* job = AsJob(handle, "HostRewindJob")) {
-        job->nextLine = 0;
+    TestJob* job = AsJob(handle, "HostRewindJob");
+    if (job == nullptr || Failing(kHostRewindJobOffset)) {
+        return 0;
     }
+    job->nextLine = 0;
     return 1;
 }
 
@@ -159,13 +176,13 @@ std::int32_t VELMORA_CDECL ReleaseJob(JobHandle handle) {
     Expect(job->createdByModule, "HostReleaseJob: releasing a job the module did not create");
     Expect(!job->released, "HostReleaseJob: job released twice");
     job->released = true;
-    return 1;
+    return Failing(kHostReleaseJobOffset) ? 0 : 1;
 }
 
 std::int32_t VELMORA_CDECL GetJobInfo(JobHandle handle, JobInfoRecord* record) {
     Called("HostGetJobInfo");
     TestJob* job = AsJob(handle, "HostGetJobInfo");
-    if (job == nullptr || Host().faults.jobInfoUntouched) {
+    if (job == nullptr || Host().faults.jobInfoUntouched || Failing(kHostGetJobInfoOffset)) {
         return 0;
     }
     std::memset(record->bytes, kJunkByte, kJobRecordBytes);
@@ -179,7 +196,7 @@ JobHandle VELMORA_CDECL CreateJob(std::int32_t kind, const char* sender, const c
     Expect(kind == kCreateKind, "HostCreateJob: kind is not 1");
     Expect(options != nullptr && std::strcmp(options, kCreateOptions) == 0,
            "HostCreateJob: options are not \"0\"");
-    if (Host().faults.createJobFails) {
+    if (Host().faults.createJobFails || Failing(kHostCreateJobOffset)) {
         return nullptr;
     }
     TestJob* job = Host().NewJob();
@@ -200,17 +217,21 @@ TestJob* WritableJob(JobHandle handle, const char* service) {
 
 std::int32_t VELMORA_CDECL AddRecipient(JobHandle handle, const char* address) {
     Called("HostAddRecipient");
-    if (TestJob* job = WritableJob(handle, "HostAddRecipient")) {
-        job->recipients.push_back(address);
+    TestJob* job = WritableJob(handle, "HostAddRecipient");
+    if (job == nullptr || Failing(kHostAddRecipientOffset)) {
+        return 0;
     }
+    job->recipients.push_back(address);
     return 1;
 }
 
 std::int32_t VELMORA_CDECL WriteLine(JobHandle handle, const char* text) {
     Called("HostWriteLine");
-    if (TestJob* job = WritableJob(handle, "HostWriteLine")) {
-        job->lines.push_back(text);
+    TestJob* job = WritableJob(handle, "HostWriteLine");
+    if (job == nullptr || Failing(kHostWriteLineOffset)) {
+        return 0;
     }
+    job->lines.push_back(text);
     return 1;
 }
 
@@ -218,7 +239,7 @@ std::int32_t VELMORA_CDECL ReadLine(JobHandle handle, char* buffer, std::int32_t
     Called("HostReadLine");
     Expect(size == kReadLineBytes, "HostReadLine: size is not 10000");
     TestJob* job = AsJob(handle, "HostReadLine");
-    if (job == nullptr || job->nextLine >= job->lines.size()) {
+    if (job == nullptr || Failing(kHostReadLineOffset) || job->nextLine >= job->lines.size()) {
         return 0;
     }
     const std::size_t index = job->nextLine++;
@@ -237,7 +258,7 @@ const char* VELMORA_CDECL NextRecipient(JobHandle handle, std::int32_t start, vo
     // The host uses the scratch record for its own bookkeeping.
     std::memset(scratch, kJunkByte, kRecipientScratchBytes);
     TestJob* job = AsJob(handle, "HostNextRecipient");
-    if (job == nullptr) {
+    if (job == nullptr || Failing(kHostNextRecipientOffset)) {
         return nullptr;
     }
     if (job->nextRecipient < job->recipients.size()) {
@@ -249,6 +270,9 @@ const char* VELMORA_CDECL NextRecipient(JobHandle handle, std::int32_t start, vo
 std::int32_t VELMORA_CDECL TempFileName(std::int32_t kind, char* buffer, std::int32_t flags) {
     Called("HostTempFileName");
     Expect(kind == kTempKind && flags == kTempFlags, "HostTempFileName: arguments are not 7, 0");
+    if (Failing(kHostTempFileNameOffset)) {
+        return 0;
+    }
     const std::string path = Host().NextTempPath();
     Expect(path.size() < kTempPathBytes, "HostTempFileName: path does not fit (host fault)");
     CopyLikeStrncpy(buffer, path, kTempPathBytes);
@@ -260,7 +284,7 @@ std::int32_t VELMORA_CDECL WriteJobToFile(JobHandle handle, const char* path, st
     Called("HostWriteJobToFile");
     Expect(mode == kWriteMode, "HostWriteJobToFile: mode is not 16");
     TestJob* job = AsJob(handle, "HostWriteJobToFile");
-    if (job == nullptr) {
+    if (job == nullptr || Failing(kHostWriteJobToFileOffset)) {
         return 0;
     }
     return WriteLinesToFile(path, job->lines) ? 1 : 0;
@@ -270,7 +294,8 @@ MessageHandle VELMORA_CDECL OpenMessageFile(const char* path, std::int32_t flags
     Called("HostOpenMessageFile");
     Expect(flags == kOpenFlags, "HostOpenMessageFile: flags are not 0");
     std::string content;
-    if (Host().faults.openMessageFails || !ReadWholeFile(path, &content)) {
+    if (Host().faults.openMessageFails || Failing(kHostOpenMessageFileOffset) ||
+        !ReadWholeFile(path, &content)) {
         return nullptr;
     }
     TestMessage* message = Host().NewMessage();
@@ -291,7 +316,7 @@ std::int32_t VELMORA_CDECL CloseMessageFile(MessageHandle handle) {
     // it show up as junk.
     message->headerValue.assign(message->headerValue.size(), static_cast<char>(kJunkByte));
     ++Host().messagesClosed;
-    return 1;
+    return Failing(kHostCloseMessageFileOffset) ? 0 : 1;
 }
 
 const char* VELMORA_CDECL FindHeader(MessageHandle handle, const char* name, char* buffer,
@@ -299,7 +324,7 @@ const char* VELMORA_CDECL FindHeader(MessageHandle handle, const char* name, cha
     Called("HostFindHeader");
     Expect(size == kHeaderBufferBytes, "HostFindHeader: size is not 256");
     TestMessage* message = AsMessage(handle, "HostFindHeader");
-    if (message == nullptr) {
+    if (message == nullptr || Failing(kHostFindHeaderOffset)) {
         return nullptr;
     }
     const auto bytes = static_cast<std::size_t>(size);
@@ -329,8 +354,11 @@ const char* VELMORA_CDECL FindHeader(MessageHandle handle, const char* name, cha
 
 std::int32_t VELMORA_CDECL Log(std::int32_t facility, std::int32_t code, const char* text) {
     Called("HostLog");
-    Host().logs.push_back(LogEntry{facility, code, text != nullptr ? text : "(null)"});
     Expect(facility == kLogFacilityCode, "HostLog: facility is not 10");
+    if (Failing(kHostLogOffset)) {
+        return 0;
+    }
+    Host().logs.push_back(LogEntry{facility, code, text != nullptr ? text : "(null)"});
     return 1;
 }
 
