@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Installs what the build needs, from Debian's packages, when it is missing.
 #   install-deps.sh native   compiler, CMake and GoogleTest sources
-#   install-deps.sh all      also the 32-bit, MinGW-w64 and Wine toolchains
+#   install-deps.sh fuzz     also clang with its libFuzzer runtime
+#   install-deps.sh bench    also Google Benchmark
+#   install-deps.sh all      all of these, valgrind, and the 32-bit,
+#                            MinGW-w64 and Wine toolchains
 # Needs root (or sudo) only when something is missing.
 set -euo pipefail
 
@@ -23,12 +26,19 @@ need cmake command -v cmake
 need g++ command -v g++
 need make command -v make
 need googletest test -f /usr/src/googletest/CMakeLists.txt
+if [ "$want" = fuzz ] || [ "$want" = all ]; then
+    need clang command -v clang++
+    need libclang-rt-14-dev installed libclang-rt-14-dev
+    need llvm command -v llvm-cov
+fi
+if [ "$want" = bench ] || [ "$want" = all ]; then
+    need libbenchmark-dev installed libbenchmark-dev
+fi
 if [ "$want" = all ]; then
+    need valgrind command -v valgrind
     need g++-multilib installed g++-multilib
     need g++-mingw-w64-i686-posix command -v i686-w64-mingw32-g++-posix
     need wine command -v wine
-    need clang command -v clang++
-    need libclang-rt-14-dev installed libclang-rt-14-dev
     need wine32:i386 installed wine32:i386
 fi
 

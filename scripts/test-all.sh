@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Builds and tests every configuration: native, native under AddressSanitizer
-# and UBSan, 32-bit x86 Linux, and the real target (32-bit Windows DLL,
-# tests under Wine); then fuzzes DAEMON for half a minute. Stops at the first
-# failure.
+# Builds and tests every configuration: native (then again under valgrind),
+# native under AddressSanitizer and UBSan, 32-bit x86 Linux, and the real
+# target (32-bit Windows DLL, tests under Wine); then fuzzes the module for a
+# short while. Stops at the first failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -15,6 +15,16 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 stop_wine() { wineserver -k >/dev/null 2>&1 || true; }
 trap stop_wine EXIT
 
+# The native suite once more under valgrind: any invalid access or leak
+# fails the run.
+valgrind_suite() {
+    echo "=== native under valgrind ==="
+    local memcheck=(valgrind -q --error-exitcode=1 --leak-check=full)
+    "${memcheck[@]}" build/native/bin/velmora_unit_tests --gtest_brief=1
+    "${memcheck[@]}" build/native/bin/velmora_module_tests --gtest_brief=1
+    "${memcheck[@]}" build/native/bin/velmora-run >/dev/null
+}
+
 for preset in native sanitize m32 mingw; do
     echo "=== $preset ==="
     cmake --preset "$preset" >/dev/null
@@ -24,20 +34,12 @@ for preset in native sanitize m32 mingw; do
         wineserver -p >/dev/null 2>&1 || true # keep one server for all tests
     fi
     ctest --preset "$preset"
+    if [ "$preset" = native ]; then
+        valgrind_suite
+    fi
 done
 
-# A short fuzzing run over DAEMON, from the seed messages, as a smoke test.
-echo "=== fuzz ==="
-cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz
-corpus=build/fuzz/corpus
-mkdir -p "$corpus"
-cp fuzz/corpus/* "$corpus"/
-if ! build/fuzz/bin/velmora_daemon_fuzz -max_total_time=30 -max_len=20000 \
-    -artifact_prefix=build/fuzz/ "$corpus" >build/fuzz/fuzz.log 2>&1; then
-    tail -n 60 build/fuzz/fuzz.log
-    echo "Fuzzing found a failure; the input is in build/fuzz/."
-    exit 1
-fi
-tail -n 1 build/fuzz/fuzz.log
+# A short fuzzing run of each target, from the seed inputs, as a smoke test;
+# scripts/fuzz.sh runs longer when given more seconds.
+bash scripts/fuzz.sh 45
 echo "All configurations passed."
