@@ -24,6 +24,14 @@ void CopyRecipients(const HostServiceBlock* block, JobHandle incoming, JobHandle
     }
 }
 
+// True when the host left a terminator within the buffer it was given.
+// The buffer is all zeros before each read, so a zero last byte settles it
+// at once; only a read that wrote up to the very end needs the search.
+bool LineTerminated(const char* line) {
+    return line[kLineBufferSize - 1] == '\0' ||
+           std::memchr(line, '\0', kLineBufferSize) != nullptr;
+}
+
 // Copies the incoming message into the new job, leaving out its old
 // Message-ID field. Returns false when the host handed over a line that
 // filled the whole buffer without a terminator: the line may have been cut,
@@ -37,7 +45,7 @@ bool CopyMessage(const HostServiceBlock* block, JobHandle incoming, JobHandle jo
     HostRewindJob(block, incoming);
     std::memset(line, 0, sizeof(line));
     while (HostReadLine(block, incoming, line)) {
-        if (std::memchr(line, '\0', kLineBufferSize) == nullptr) {
+        if (!LineTerminated(line)) {
             return false;
         }
         if (KeepLine(&state, line)) {

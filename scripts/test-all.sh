@@ -39,6 +39,18 @@ for preset in native sanitize m32 mingw; do
     fi
 done
 
+# The benchmark, briefly: it fails when the module breaks a promise about
+# its cost (one host call and no allocation for an ordinary job, a fixed
+# and small number of allocations per replacement).
+echo "=== bench (quick) ==="
+cmake --preset bench >/dev/null
+cmake --build --preset bench
+if ! build/bench/bin/velmora_daemon_bench --quick >build/bench/quick.txt 2>&1; then
+    cat build/bench/quick.txt
+    exit 1
+fi
+tail -n 6 build/bench/quick.txt
+
 # A short fuzzing run of each target, from the seed inputs, as a smoke test;
 # scripts/fuzz.sh runs longer when given more seconds.
 bash scripts/fuzz.sh 45

@@ -51,6 +51,11 @@ struct HostFaults {
     // for this line (0-based); SIZE_MAX never.
     std::size_t fillBufferAtLine = SIZE_MAX;
 
+    // HostReadLine writes this line (0-based) with its terminator and then
+    // junk up to the buffer's last byte, as a host reusing a dirty buffer
+    // might; SIZE_MAX never.
+    std::size_t junkAfterTerminatorAtLine = SIZE_MAX;
+
     RecipientListEnd recipientListEnd = RecipientListEnd::kNullPointer;
 
     // Service slots (by 32-bit byte offset) left as null pointers.

@@ -246,6 +246,9 @@ std::int32_t VELMORA_CDECL ReadLine(JobHandle handle, char* buffer, std::int32_t
     const auto bytes = static_cast<std::size_t>(size);
     if (index == Host().faults.fillBufferAtLine) {
         std::memset(buffer, kFillByte, bytes);
+    } else if (index == Host().faults.junkAfterTerminatorAtLine) {
+        std::memset(buffer, kFillByte, bytes);
+        CopyLikeStrncpy(buffer, job->lines[index], bytes);
     } else {
         CopyLikeStrncpy(buffer, job->lines[index], bytes);
     }

@@ -144,6 +144,16 @@ TEST_F(ReplacementTest, LongestLineIsCopiedAndALongerOneStopsTheCopy) {
     ExpectHostClean(fresh);
 }
 
+// A host that writes junk after the terminator, up to the buffer's end,
+// still handed over a whole line: it is copied up to its terminator.
+TEST_F(ReplacementTest, JunkAfterTheTerminatorDoesNotStopTheCopy) {
+    host.faults.junkAfterTerminatorAtLine = 2; // the body line
+    ASSERT_EQ(RunDaemon(AddJob("X-Autoreply-From: bob@example.org\n\nhello\n")), 1);
+    EXPECT_EQ(CopiedLines(OnlyCreatedJob()),
+              (std::vector<std::string>{"X-Autoreply-From: bob@example.org\r\n", "\r\n",
+                                        "hello\r\n"}));
+}
+
 TEST_F(ReplacementTest, CloseResultDecidesTheOutcome) {
     const std::int32_t results[] = {1, 2, 0x7FFFFFFF, 0, -1, INT32_MIN};
     for (std::int32_t closeResult : results) {
