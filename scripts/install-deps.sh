@@ -10,38 +10,40 @@ set -euo pipefail
 
 want="${1:-all}"
 
-missing=()
 installed() { # installed PACKAGE: true when dpkg has it installed
     dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"
 }
-need() { # need PACKAGE CHECK-COMMAND...
+need() { # need PACKAGE CHECK-COMMAND...: notes PACKAGE when the check fails
     local package="$1"
     shift
     if ! "$@" >/dev/null 2>&1; then
         missing+=("$package")
     fi
 }
+find_missing() { # fills `missing` with the packages whose check fails
+    missing=()
+    need cmake command -v cmake
+    need g++ command -v g++
+    need make command -v make
+    need googletest test -f /usr/src/googletest/CMakeLists.txt
+    if [ "$want" = fuzz ] || [ "$want" = all ]; then
+        need clang command -v clang++
+        need libclang-rt-14-dev installed libclang-rt-14-dev
+        need llvm command -v llvm-cov
+    fi
+    if [ "$want" = bench ] || [ "$want" = all ]; then
+        need libbenchmark-dev installed libbenchmark-dev
+    fi
+    if [ "$want" = all ]; then
+        need valgrind command -v valgrind
+        need g++-multilib installed g++-multilib
+        need g++-mingw-w64-i686-posix command -v i686-w64-mingw32-g++-posix
+        need wine command -v wine
+        need wine32:i386 installed wine32:i386
+    fi
+}
 
-need cmake command -v cmake
-need g++ command -v g++
-need make command -v make
-need googletest test -f /usr/src/googletest/CMakeLists.txt
-if [ "$want" = fuzz ] || [ "$want" = all ]; then
-    need clang command -v clang++
-    need libclang-rt-14-dev installed libclang-rt-14-dev
-    need llvm command -v llvm-cov
-fi
-if [ "$want" = bench ] || [ "$want" = all ]; then
-    need libbenchmark-dev installed libbenchmark-dev
-fi
-if [ "$want" = all ]; then
-    need valgrind command -v valgrind
-    need g++-multilib installed g++-multilib
-    need g++-mingw-w64-i686-posix command -v i686-w64-mingw32-g++-posix
-    need wine command -v wine
-    need wine32:i386 installed wine32:i386
-fi
-
+find_missing
 if [ ${#missing[@]} -eq 0 ]; then
     exit 0
 fi
@@ -59,3 +61,11 @@ done
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -q
 $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+
+# Nothing is skipped quietly: whatever is still missing stops the run.
+find_missing
+if [ ${#missing[@]} -ne 0 ]; then
+    echo "Still missing after installing: ${missing[*]}" >&2
+    echo "The build and tests need these Debian packages; install them and run again." >&2
+    exit 1
+fi
