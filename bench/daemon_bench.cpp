@@ -6,7 +6,8 @@
 //
 //   velmora_daemon_bench [--quick] [Google Benchmark options]
 //
-// --quick measures each case for a short while only. After the usual
+// --quick measures each case for a short while only. With
+// --benchmark_repetitions=N the table uses each case's median. After the usual
 // output a table gives, per message size, the module's time, the floor's,
 // their ratio, the time per line and the heap allocations per replacement.
 #include "bench/allocation_counter.h"
@@ -199,10 +200,16 @@ class TableReporter : public benchmark::ConsoleReporter {
   public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred) {
+            // With repetitions, the median stands for the case; without,
+            // the single run does.
+            const bool median =
+                run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+            if ((median || run.run_type == Run::RT_Iteration) && !run.error_occurred) {
                 const double seconds =
                     run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
-                times_[run.benchmark_name()] = seconds;
+                if (median || times_.count(run.run_name.str()) == 0) {
+                    times_[run.run_name.str()] = seconds;
+                }
             }
         }
         ConsoleReporter::ReportRuns(runs);
