@@ -202,8 +202,7 @@ class TableReporter : public benchmark::ConsoleReporter {
         for (const Run& run : runs) {
             // With repetitions, the median stands for the case; without,
             // the single run does.
-            const bool median =
-                run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
             if ((median || run.run_type == Run::RT_Iteration) && !run.error_occurred) {
                 const double seconds =
                     run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);

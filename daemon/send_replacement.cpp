@@ -28,8 +28,7 @@ void CopyRecipients(const HostServiceBlock* block, JobHandle incoming, JobHandle
 // The buffer is all zeros before each read, so a zero last byte settles it
 // at once; only a read that wrote up to the very end needs the search.
 bool LineTerminated(const char* line) {
-    return line[kLineBufferSize - 1] == '\0' ||
-           std::memchr(line, '\0', kLineBufferSize) != nullptr;
+    return line[kLineBufferSize - 1] == '\0' || std::memchr(line, '\0', kLineBufferSize) != nullptr;
 }
 
 // Copies the incoming message into the new job, leaving out its old

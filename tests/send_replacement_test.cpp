@@ -149,9 +149,9 @@ TEST_F(ReplacementTest, LongestLineIsCopiedAndALongerOneStopsTheCopy) {
 TEST_F(ReplacementTest, JunkAfterTheTerminatorDoesNotStopTheCopy) {
     host.faults.junkAfterTerminatorAtLine = 2; // the body line
     ASSERT_EQ(RunDaemon(AddJob("X-Autoreply-From: bob@example.org\n\nhello\n")), 1);
-    EXPECT_EQ(CopiedLines(OnlyCreatedJob()),
-              (std::vector<std::string>{"X-Autoreply-From: bob@example.org\r\n", "\r\n",
-                                        "hello\r\n"}));
+    EXPECT_EQ(
+        CopiedLines(OnlyCreatedJob()),
+        (std::vector<std::string>{"X-Autoreply-From: bob@example.org\r\n", "\r\n", "hello\r\n"}));
 }
 
 TEST_F(ReplacementTest, CloseResultDecidesTheOutcome) {
