@@ -62,6 +62,7 @@ struct DaemonRound {
     bool verifySaidYes = false;
     std::vector<std::string> recipientsGiven;
     std::vector<std::string> linesRead; // complete lines handed out, in order
+    std::size_t bytesRead = 0;          // bytes handed out by line reads
     bool unterminatedLineRead = false;  // a read filled the buffer without terminator
     bool readAfterUnterminated = false; // the module read on after such a line
     bool readBeforeRewind = false;

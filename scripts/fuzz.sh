@@ -30,5 +30,7 @@ run_fuzzer() { # run_fuzzer TARGET SEED-DIRECTORY EXTRA-OPTIONS...
     grep -E "^(Done|stat::number_of_executed_units)" "$log"
 }
 
-run_fuzzer velmora_host_fuzz fuzz/corpus/host
+# Entropic scheduling spends most of its time updating feature counts on
+# this target; plain scheduling runs it about ten times as fast.
+run_fuzzer velmora_host_fuzz fuzz/corpus/host -entropic=0
 run_fuzzer velmora_daemon_fuzz fuzz/corpus/message -max_len=20000
