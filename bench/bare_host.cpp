@@ -2,6 +2,7 @@
 #include "bench/bare_host.h"
 
 #include "host/service_signatures.h"
+#include "testhost/service_table.h"
 
 #include <cstring>
 
@@ -130,35 +131,19 @@ std::int32_t VELMORA_CDECL Log(std::int32_t, std::int32_t, const char*) {
     return 1;
 }
 
-template <typename Fn> void Put(HostServiceBlock* block, std::size_t offset32, Fn function) {
-    std::memcpy(block->bytes + ServiceSlotPosition(offset32), &function, sizeof(function));
-}
-
 } // namespace
 
 void BuildBareHostBlock(HostServiceBlock* block) {
     std::memset(block->bytes, 0, sizeof(block->bytes));
     block->bytes[kBlockMajorVersionOffset] = kMajorVersion;
     block->bytes[kBlockMinorVersionOffset] = kMinorVersion;
-    Put(block, kHostQueryStringOffset, static_cast<HostQueryStringFn>(&QueryString));
-    Put(block, kHostCheckAddressOffset, static_cast<HostCheckAddressFn>(&TestAddress));
-    Put(block, kHostExtractAddressOffset, static_cast<HostExtractAddressFn>(&ExtractAddress));
-    Put(block, kHostVerifyAddressOffset, static_cast<HostVerifyAddressFn>(&TestAddress));
-    Put(block, kHostCloseJobOffset, static_cast<HostCloseJobFn>(&CloseJob));
-    Put(block, kHostRewindJobOffset, static_cast<HostRewindJobFn>(&RewindJob));
-    Put(block, kHostReleaseJobOffset, static_cast<HostReleaseJobFn>(&ReleaseJob));
-    Put(block, kHostGetJobInfoOffset, static_cast<HostGetJobInfoFn>(&GetJobInfo));
-    Put(block, kHostCreateJobOffset, static_cast<HostCreateJobFn>(&CreateJob));
-    Put(block, kHostAddRecipientOffset, static_cast<HostAddRecipientFn>(&AddRecipient));
-    Put(block, kHostWriteLineOffset, static_cast<HostWriteLineFn>(&WriteLine));
-    Put(block, kHostReadLineOffset, static_cast<HostReadLineFn>(&ReadLine));
-    Put(block, kHostNextRecipientOffset, static_cast<HostNextRecipientFn>(&NextRecipient));
-    Put(block, kHostTempFileNameOffset, static_cast<HostTempFileNameFn>(&TempFileName));
-    Put(block, kHostOpenMessageFileOffset, static_cast<HostOpenMessageFileFn>(&OpenMessageFile));
-    Put(block, kHostCloseMessageFileOffset, static_cast<HostCloseMessageFileFn>(&CloseMessageFile));
-    Put(block, kHostFindHeaderOffset, static_cast<HostFindHeaderFn>(&FindHeader));
-    Put(block, kHostWriteJobToFileOffset, static_cast<HostWriteJobToFileFn>(&WriteJobToFile));
-    Put(block, kHostLogOffset, static_cast<HostLogFn>(&Log));
+    const HostServiceTable table = {
+        &QueryString,      &TestAddress, &ExtractAddress, &TestAddress,  &CloseJob,
+        &RewindJob,        &ReleaseJob,  &GetJobInfo,     &CreateJob,    &AddRecipient,
+        &WriteLine,        &ReadLine,    &NextRecipient,  &TempFileName, &OpenMessageFile,
+        &CloseMessageFile, &FindHeader,  &WriteJobToFile, &Log,
+    };
+    InstallServiceTable(block->bytes, table);
 }
 
 BareHostCounters& BareHostCount() {

@@ -4,8 +4,10 @@
 #include "testhost/host_services.h"
 
 #include "host/service_signatures.h"
+#include "testhost/host_contract.h"
 #include "testhost/message_lines.h"
 #include "testhost/reference_host.h"
+#include "testhost/service_table.h"
 #include "testhost/temp_files.h"
 
 #include <cstring>
@@ -13,29 +15,10 @@
 
 namespace {
 
-// The values the module must pass. Spelt out here rather than taken from
-// the module's headers, so that a wrong constant there shows up as a
-// violation instead of agreeing with itself.
-constexpr std::int32_t kDomainItem = 3;
-constexpr std::int32_t kExtractLimit = 255;
-constexpr std::int32_t kRewindMode = 2;
-constexpr std::int32_t kCreateKind = 1;
-constexpr const char* kCreateOptions = "0";
-constexpr std::int32_t kRecipientStart = 0;
-constexpr std::size_t kRecipientScratchBytes = 122;
-constexpr std::int32_t kTempKind = 7;
-constexpr std::int32_t kTempFlags = 0;
-constexpr std::size_t kTempPathBytes = 128;
-constexpr std::int32_t kOpenFlags = 0;
-constexpr std::int32_t kHeaderBufferBytes = 256;
-constexpr std::int32_t kWriteMode = 16;
-constexpr std::int32_t kLogFacilityCode = 10;
-constexpr std::int32_t kReadLineBytes = 10000;
-constexpr std::size_t kAddressBufferBytes = 256;
+using namespace host_contract;
+
 constexpr unsigned char kJunkByte = 0xA5;
 constexpr char kFillByte = 'a';
-constexpr std::size_t kSenderPointerOffset = 10;
-constexpr std::size_t kJobRecordBytes = 122;
 
 ReferenceHost& Host() {
     return *ReferenceHost::Active();
@@ -368,28 +351,11 @@ std::int32_t VELMORA_CDECL Log(std::int32_t facility, std::int32_t code, const c
 } // namespace
 
 void InstallReferenceServices(unsigned char* block, const std::set<std::size_t>& missing) {
-    auto put = [&](std::size_t offset32, auto function) {
-        if (missing.count(offset32) == 0) {
-            PutServiceSlot(block, offset32, function);
-        }
+    const HostServiceTable table = {
+        &QueryString,      &CheckAddress, &ExtractAddress, &VerifyAddress, &CloseJob,
+        &RewindJob,        &ReleaseJob,   &GetJobInfo,     &CreateJob,     &AddRecipient,
+        &WriteLine,        &ReadLine,     &NextRecipient,  &TempFileName,  &OpenMessageFile,
+        &CloseMessageFile, &FindHeader,   &WriteJobToFile, &Log,
     };
-    put(kHostQueryStringOffset, static_cast<HostQueryStringFn>(&QueryString));
-    put(kHostCheckAddressOffset, static_cast<HostCheckAddressFn>(&CheckAddress));
-    put(kHostExtractAddressOffset, static_cast<HostExtractAddressFn>(&ExtractAddress));
-    put(kHostVerifyAddressOffset, static_cast<HostVerifyAddressFn>(&VerifyAddress));
-    put(kHostCloseJobOffset, static_cast<HostCloseJobFn>(&CloseJob));
-    put(kHostRewindJobOffset, static_cast<HostRewindJobFn>(&RewindJob));
-    put(kHostReleaseJobOffset, static_cast<HostReleaseJobFn>(&ReleaseJob));
-    put(kHostGetJobInfoOffset, static_cast<HostGetJobInfoFn>(&GetJobInfo));
-    put(kHostCreateJobOffset, static_cast<HostCreateJobFn>(&CreateJob));
-    put(kHostAddRecipientOffset, static_cast<HostAddRecipientFn>(&AddRecipient));
-    put(kHostWriteLineOffset, static_cast<HostWriteLineFn>(&WriteLine));
-    put(kHostReadLineOffset, static_cast<HostReadLineFn>(&ReadLine));
-    put(kHostNextRecipientOffset, static_cast<HostNextRecipientFn>(&NextRecipient));
-    put(kHostTempFileNameOffset, static_cast<HostTempFileNameFn>(&TempFileName));
-    put(kHostOpenMessageFileOffset, static_cast<HostOpenMessageFileFn>(&OpenMessageFile));
-    put(kHostCloseMessageFileOffset, static_cast<HostCloseMessageFileFn>(&CloseMessageFile));
-    put(kHostFindHeaderOffset, static_cast<HostFindHeaderFn>(&FindHeader));
-    put(kHostWriteJobToFileOffset, static_cast<HostWriteJobToFileFn>(&WriteJobToFile));
-    put(kHostLogOffset, static_cast<HostLogFn>(&Log));
+    InstallServiceTable(block, table, missing);
 }
