@@ -243,6 +243,11 @@ std::int32_t VELMORA_CDECL ReadLine(JobHandle handle, char* buffer, std::int32_t
         round.bytesRead += kReadLineBytes;
         break;
     case LineShape::kLine:
+        if (In().ConsumeBool()) {
+            // A host reusing a dirty buffer: junk after the terminator, up
+            // to the buffer's last byte.
+            std::memset(buffer, In().ConsumeIntegralInRange<char>(1, CHAR_MAX), kReadLineBytes);
+        }
         CopyLikeStrncpy(buffer, line, kReadLineBytes);
         round.linesRead.push_back(line);
         round.bytesRead += line.size();
