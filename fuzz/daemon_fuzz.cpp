@@ -7,6 +7,7 @@
 //     and keeps every header line that is not part of a Message-ID field.
 #include "daemon/entry_points.h"
 #include "fuzz/expected_copy.h"
+#include "fuzz/fuzz_require.h"
 #include "testhost/message_lines.h"
 #include "testhost/reference_host.h"
 
@@ -20,12 +21,6 @@
 namespace {
 
 constexpr const char* kSender = "relay@example.org";
-
-void Require(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
 
 } // namespace
 

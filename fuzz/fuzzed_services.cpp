@@ -3,6 +3,7 @@
 // module did, and answers with whatever the input says next.
 #include "fuzz/fuzzed_services.h"
 
+#include "fuzz/fuzz_require.h"
 #include "fuzz/fuzzed_answers.h"
 #include "fuzz/fuzzed_host.h"
 #include "host/service_signatures.h"
@@ -34,12 +35,6 @@ constexpr std::size_t kMaxHostOwnedHeaderLength = 600;
 // fast without losing any shape of line.
 constexpr std::size_t kMaxMessageBytes = 64 * 1024;
 constexpr std::size_t kMaxMessageLines = 200;
-
-void Require(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
 
 FuzzedHost& Host() {
     return *FuzzedHost::Active();

@@ -4,6 +4,7 @@
 #include "fuzz/host_invariants.h"
 
 #include "fuzz/expected_copy.h"
+#include "fuzz/fuzz_require.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -23,12 +24,6 @@ constexpr const char* kSenderError = "Velmora daemon could not load (sender name
 constexpr const char* kLoaded = "Velmora daemon loaded successfully";
 constexpr const char* kModified = "MAIL FROM in autoreply modified by daemon";
 constexpr const char* kNotModified = "Unable to modify MAIL FROM in autoreply";
-
-void Require(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
 
 void RequireLogs(const std::vector<FuzzedLog>& logs, std::int32_t code,
                  const std::vector<std::string>& texts) {
