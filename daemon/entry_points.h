@@ -15,14 +15,17 @@ extern "C" {
 
 // Called once after loading. Returns 1 when the module can work with this
 // host and configured sender, 0 when it refuses; logs one line either way.
-VELMORA_EXPORT std::uint8_t VELMORA_CDECL STARTUP(const HostServiceBlock* block,
-                                                  const void* unused2, const void* unused3,
-                                                  const char* sender);
+VELMORA_EXPORT VELMORA_ENTRY_ALIGN std::uint8_t VELMORA_CDECL STARTUP(const HostServiceBlock* block,
+                                                                      const void* unused2,
+                                                                      const void* unused3,
+                                                                      const char* sender);
 
 // Called for every mail job. Returns 1 when an automatic reply was handed
 // back to the host as a new job under the configured sender, 0 otherwise.
-VELMORA_EXPORT std::int32_t VELMORA_CDECL DAEMON(JobHandle job, const HostServiceBlock* block,
-                                                 const void* unused3, const char* sender);
+VELMORA_EXPORT VELMORA_ENTRY_ALIGN std::int32_t VELMORA_CDECL DAEMON(JobHandle job,
+                                                                     const HostServiceBlock* block,
+                                                                     const void* unused3,
+                                                                     const char* sender);
 }
 
 // Signatures of the entry points as a host looks them up.

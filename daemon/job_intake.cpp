@@ -54,10 +54,8 @@ bool ReadAutoreplyHeader(const HostServiceBlock* block, JobHandle job, HeapStrin
 
 } // namespace
 
-extern "C" VELMORA_EXPORT std::int32_t VELMORA_CDECL DAEMON(JobHandle job,
-                                                            const HostServiceBlock* block,
-                                                            const void* /*unused3*/,
-                                                            const char* sender) {
+extern "C" VELMORA_EXPORT VELMORA_ENTRY_ALIGN std::int32_t VELMORA_CDECL
+DAEMON(JobHandle job, const HostServiceBlock* block, const void* /*unused3*/, const char* sender) {
     if (block == nullptr || !HasNullSender(block, job)) {
         return kNotHandled;
     }

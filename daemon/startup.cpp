@@ -37,10 +37,9 @@ bool SenderLongEnough(const char* sender) {
 
 } // namespace
 
-extern "C" VELMORA_EXPORT std::uint8_t VELMORA_CDECL STARTUP(const HostServiceBlock* block,
-                                                             const void* /*unused2*/,
-                                                             const void* /*unused3*/,
-                                                             const char* sender) {
+extern "C" VELMORA_EXPORT VELMORA_ENTRY_ALIGN std::uint8_t VELMORA_CDECL
+STARTUP(const HostServiceBlock* block, const void* /*unused2*/, const void* /*unused3*/,
+        const char* sender) {
     if (block == nullptr) {
         return kStartupRefused;
     }

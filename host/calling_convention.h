@@ -16,6 +16,16 @@
 #define VELMORA_CDECL
 #endif
 
+// Marks the module's entry points. Compilers of the host's era keep the
+// stack only 4-byte aligned, while ours assume 16 bytes on 32-bit x86; the
+// entry points therefore realign the stack themselves, so that nothing
+// inside the module ever runs on a misaligned frame.
+#if defined(__i386__)
+#define VELMORA_ENTRY_ALIGN __attribute__((force_align_arg_pointer))
+#else
+#define VELMORA_ENTRY_ALIGN
+#endif
+
 // Marks the module's entry points for export under their plain names.
 #if defined(_WIN32)
 #define VELMORA_EXPORT __declspec(dllexport)
