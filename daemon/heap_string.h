@@ -25,7 +25,7 @@ class HeapString {
     // The text; the empty string when nothing was stored.
     const char* Text() const { return data_ != nullptr ? data_ : ""; }
 
-    // Writable storage after Reserve; null before.
+    // Writable storage after Reserve or Assign; null before.
     char* Data() { return data_; }
 
     bool Empty() const { return data_ == nullptr || data_[0] == '\0'; }

@@ -52,6 +52,23 @@ bool ReadAutoreplyHeader(const HostServiceBlock* block, JobHandle job, HeapStrin
     return kept;
 }
 
+// The header value comes from whoever sent the message. Written verbatim
+// into the log, a CR or LF in it would let any sender forge log lines of
+// their own, so in the log text every control byte (0x00-0x1F, 0x7F) is
+// shown as '?'. Other bytes, 8-bit ones included, stay as they are; the
+// value itself, handed to the address tests, is not touched.
+void MaskControlBytes(char* text) {
+    constexpr unsigned char kLastControlByte = 0x1F;
+    constexpr unsigned char kDeleteByte = 0x7F;
+    constexpr char kMask = '?';
+    for (char* at = text; *at != '\0'; ++at) {
+        const auto byte = static_cast<unsigned char>(*at);
+        if (byte <= kLastControlByte || byte == kDeleteByte) {
+            *at = kMask;
+        }
+    }
+}
+
 } // namespace
 
 extern "C" VELMORA_EXPORT VELMORA_ENTRY_ALIGN std::int32_t VELMORA_CDECL
@@ -68,6 +85,7 @@ DAEMON(JobHandle job, const HostServiceBlock* block, const void* /*unused3*/, co
     if (!found.Assign(kLogAutoreplyPrefix, value.Text(), kLogAutoreplySuffix)) {
         return kNotHandled;
     }
+    MaskControlBytes(found.Data());
     HostLog(block, kLogCodeJob, found.Text());
 
     if (!CheckOriginator(value.Text(), block)) {

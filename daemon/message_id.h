@@ -2,20 +2,19 @@
 //
 // The number in a Message-ID is the system's millisecond count, bumped past
 // the last number this loaded module issued when the clock has not moved
-// on since, so that no two replacements share an identifier (mail stores
-// drop a message whose Message-ID they have seen before).
+// past it since, so that no two replacements share an identifier (mail
+// stores drop a message whose Message-ID they have seen before).
 #ifndef VELMORA_DAEMON_MESSAGE_ID_H
 #define VELMORA_DAEMON_MESSAGE_ID_H
 
 #include <cstddef>
 #include <cstdint>
 
-// True when count `a` comes after count `b` on the 32-bit wrapping clock,
-// i.e. when `a` lies less than half the counter's range ahead of `b`.
-bool CountIsLater(std::uint32_t a, std::uint32_t b);
-
-// Takes the next Message-ID number, reading the clock once. Safe to call
-// from several threads at once: every call gets a number of its own.
+// Takes the next Message-ID number: the clock, unless that does not lie
+// past the last number issued (the same millisecond, or a burst that ran
+// ahead of the clock), in which case the last number plus one. Reads the
+// clock once, or again when another thread took a number meanwhile. Safe to
+// call from several threads at once: every call gets a number of its own.
 std::uint32_t IssueMessageIdNumber();
 
 // Forgets every number issued so far, as a fresh load of the module would.

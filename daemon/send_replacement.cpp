@@ -31,15 +31,43 @@ bool LineTerminated(const char* line) {
     return line[kLineBufferSize - 1] == '\0' || std::memchr(line, '\0', kLineBufferSize) != nullptr;
 }
 
+// True when the read text ends a line. A server that reads the way fgets
+// does hands a line longer than the buffer over in pieces, and only the last
+// piece ends with the line feed.
+bool EndsLine(const char* text) {
+    const std::size_t length = std::strlen(text);
+    return length != 0 && text[length - 1] == '\n';
+}
+
+// Decides whether one read is copied. A read that starts a line is judged
+// by the header filter and sets `keepLine` for the rest of its line; a later
+// piece of the same line follows that decision. An empty read carries no
+// text, so it neither starts nor ends a line: it is copied where a line
+// would start, and follows its line otherwise.
+bool CopyThisRead(const char* text, bool atLineStart, bool* keepLine, HeaderFilterState* state) {
+    if (text[0] == '\0') {
+        return atLineStart || *keepLine;
+    }
+    if (atLineStart) {
+        *keepLine = KeepLine(state, text);
+    }
+    return *keepLine;
+}
+
 // Copies the incoming message into the new job, leaving out its old
-// Message-ID field. Returns false when the host handed over a line that
-// filled the whole buffer without a terminator: the line may have been cut,
-// and a cut message must not be sent on.
+// Message-ID field. Only a read that starts a line is judged; the further
+// pieces of a long line share its fate, so that a piece is never taken for
+// a line of its own (an empty line, a field name). Returns false when the
+// host handed over a read that filled the whole buffer without a
+// terminator: the line may have been cut, and a cut message must not be
+// sent on.
 bool CopyMessage(const HostServiceBlock* block, JobHandle incoming, JobHandle job) {
     // One byte more than the host may fill; it stays zero, so the buffer is
     // always a terminated string whatever the host writes.
     char line[kLineBufferSize + 1];
     HeaderFilterState state = HeaderFilterState::kHeader;
+    bool atLineStart = true;
+    bool keepLine = true;
 
     HostRewindJob(block, incoming);
     std::memset(line, 0, sizeof(line));
@@ -47,8 +75,11 @@ bool CopyMessage(const HostServiceBlock* block, JobHandle incoming, JobHandle jo
         if (!LineTerminated(line)) {
             return false;
         }
-        if (KeepLine(&state, line)) {
+        if (CopyThisRead(line, atLineStart, &keepLine, &state)) {
             HostWriteLine(block, job, line);
+        }
+        if (line[0] != '\0') {
+            atLineStart = EndsLine(line);
         }
         std::memset(line, 0, kLineBufferSize);
     }

@@ -47,6 +47,11 @@ struct HostFaults {
     // HostCloseJob's signed result.
     std::int32_t closeResult = 1;
 
+    // HostReadLine hands a line too long for the buffer over cut, the
+    // buffer full and no terminator (strncpy-style), instead of in
+    // terminated pieces (fgets-style, the default).
+    bool cutLongLines = false;
+
     // HostReadLine fills the whole buffer without a terminator when asked
     // for this line (0-based); SIZE_MAX never.
     std::size_t fillBufferAtLine = SIZE_MAX;

@@ -143,10 +143,17 @@ std::int32_t VELMORA_CDECL RewindJob(JobHandle handle, std::int32_t mode) {
     Called("HostRewindJob");
     Expect(mode == kRewindMode, "HostRewindJob: mode is not 2");
     TestJob* job = AsJob(handle, "HostRewindJob");
-    if (job == nullptr || Failing(kHostRewindJobOffset)) {
+    if (job == nullptr) {
+        return 0;
+    }
+    // Only the incoming message is read back; the new job is written.
+    Expect(!job->createdByModule, "HostRewindJob: rewinding the module's new job, not the "
+                                  "incoming one");
+    if (Failing(kHostRewindJobOffset)) {
         return 0;
     }
     job->nextLine = 0;
+    job->nextOffset = 0;
     return 1;
 }
 
@@ -218,6 +225,11 @@ std::int32_t VELMORA_CDECL WriteLine(JobHandle handle, const char* text) {
     return 1;
 }
 
+// Hands over the next part of the current line the way fgets does: at most
+// size - 1 bytes and a terminator, so that a line too long for the buffer
+// comes in pieces and only its last piece ends with the line end. The
+// faults can make the host cut a long line strncpy-style instead, fill the
+// buffer, or leave junk after the terminator.
 std::int32_t VELMORA_CDECL ReadLine(JobHandle handle, char* buffer, std::int32_t size) {
     Called("HostReadLine");
     Expect(size == kReadLineBytes, "HostReadLine: size is not 10000");
@@ -225,16 +237,26 @@ std::int32_t VELMORA_CDECL ReadLine(JobHandle handle, char* buffer, std::int32_t
     if (job == nullptr || Failing(kHostReadLineOffset) || job->nextLine >= job->lines.size()) {
         return 0;
     }
-    const std::size_t index = job->nextLine++;
+    const std::size_t index = job->nextLine;
+    const std::string& line = job->lines[index];
     const auto bytes = static_cast<std::size_t>(size);
     if (index == Host().faults.fillBufferAtLine) {
         std::memset(buffer, kFillByte, bytes);
     } else if (index == Host().faults.junkAfterTerminatorAtLine) {
         std::memset(buffer, kFillByte, bytes);
-        CopyLikeStrncpy(buffer, job->lines[index], bytes);
+        CopyLikeStrncpy(buffer, line, bytes);
+    } else if (Host().faults.cutLongLines) {
+        CopyLikeStrncpy(buffer, line, bytes);
     } else {
-        CopyLikeStrncpy(buffer, job->lines[index], bytes);
+        const std::string piece = line.substr(job->nextOffset, bytes - 1);
+        std::memcpy(buffer, piece.c_str(), piece.size() + 1);
+        job->nextOffset += piece.size();
+        if (job->nextOffset < line.size()) {
+            return 1; // more of this line to come
+        }
     }
+    job->nextLine++;
+    job->nextOffset = 0;
     return 1;
 }
 
@@ -285,6 +307,8 @@ MessageHandle VELMORA_CDECL OpenMessageFile(const char* path, std::int32_t flags
         return nullptr;
     }
     TestMessage* message = Host().NewMessage();
+    message->path = path;
+    message->file = std::fopen(path, "rb"); // held open until closed, as servers do
     message->lines = SplitIntoCrlfLines(content);
     ++Host().messagesOpened;
     return reinterpret_cast<MessageHandle>(message);
@@ -297,6 +321,14 @@ std::int32_t VELMORA_CDECL CloseMessageFile(MessageHandle handle) {
         return 0;
     }
     Expect(!message->closed, "HostCloseMessageFile: closed twice");
+    // The module must not delete the file before the host is done with it:
+    // on Windows that delete fails and leaves somebody's mail on disk.
+    Expect(FileExists(message->path),
+           "HostCloseMessageFile: " + message->path + " was deleted while open");
+    if (message->file != nullptr) {
+        std::fclose(message->file);
+        message->file = nullptr;
+    }
     message->closed = true;
     // What FindHeader returned dies with the message; make any later use of
     // it show up as junk.
@@ -309,6 +341,9 @@ const char* VELMORA_CDECL FindHeader(MessageHandle handle, const char* name, cha
                                      std::int32_t size) {
     Called("HostFindHeader");
     Expect(size == kHeaderBufferBytes, "HostFindHeader: size is not 256");
+    Host().headerNames.push_back(name != nullptr ? name : "(null)");
+    Expect(name != nullptr && std::strcmp(name, kAutoreplyHeader) == 0,
+           "HostFindHeader: name is not \"X-Autoreply-From\"");
     TestMessage* message = AsMessage(handle, "HostFindHeader");
     if (message == nullptr || Failing(kHostFindHeaderOffset)) {
         return nullptr;

@@ -18,6 +18,11 @@ ReferenceHost::ReferenceHost(unsigned char major, unsigned char minor)
 }
 
 ReferenceHost::~ReferenceHost() {
+    for (const auto& message : messages_) {
+        if (message->file != nullptr) {
+            std::fclose(message->file);
+        }
+    }
     if (g_activeHost == this) {
         g_activeHost = nullptr;
     }
@@ -86,6 +91,20 @@ std::string ReferenceHost::Leaks() const {
         }
     }
     return report.str();
+}
+
+void ReferenceHost::NoteDeletion(const std::string& path) {
+    // A host without the close service leaves the module no way to close
+    // first; deleting is then still the right thing to try.
+    if (faults.missingServices.count(kHostCloseMessageFileOffset) != 0) {
+        return;
+    }
+    for (const auto& message : messages_) {
+        if (!message->closed && message->path == path) {
+            violations.push_back("temporary file " + path +
+                                 " deleted while the host still has it open");
+        }
+    }
 }
 
 TestJob* ReferenceHost::NewJob() {

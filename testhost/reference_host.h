@@ -12,6 +12,7 @@
 #include "testhost/host_faults.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -23,14 +24,18 @@ struct TestJob {
     std::vector<std::string> recipients; // in order
     std::vector<std::string> lines;      // message lines, each with its line end
     std::size_t nextRecipient = 0;       // HostNextRecipient cursor
-    std::size_t nextLine = 0;            // HostReadLine cursor
+    std::size_t nextLine = 0;            // HostReadLine cursor: line
+    std::size_t nextOffset = 0;          // and the next byte in it
     bool createdByModule = false;
     bool closed = false;
     bool released = false;
 };
 
-// A message file opened through HostOpenMessageFile.
+// A message file opened through HostOpenMessageFile. Like a real server,
+// the host keeps the file itself open until HostCloseMessageFile.
 struct TestMessage {
+    std::string path;
+    std::FILE* file = nullptr;
     std::vector<std::string> lines;
     std::string headerValue; // last value found, owned by the host
     bool closed = false;
@@ -68,6 +73,7 @@ class ReferenceHost {
     std::vector<std::string> violations;     // misuse of a service by the module
     std::vector<std::string> tempFiles;      // paths handed out by HostTempFileName
     std::vector<std::string> extractedTexts; // texts passed to HostExtractAddress
+    std::vector<std::string> headerNames;    // names passed to HostFindHeader
     int messagesOpened = 0;
     int messagesClosed = 0;
 
@@ -77,6 +83,11 @@ class ReferenceHost {
     // Everything the module left behind: created jobs not released, message
     // files not closed, temporary files still on disk. Empty when clean.
     std::string Leaks() const;
+
+    // Told by a platform stand-in that the module deleted the file at
+    // `path`: deleting a message file the host still has open is a
+    // violation (on Windows the delete fails and the copy stays on disk).
+    void NoteDeletion(const std::string& path);
 
     // The active host, for the service functions.
     static ReferenceHost* Active();

@@ -155,6 +155,42 @@ TEST_F(JobIntakeTest, AcceptedAutoreplyIsResentUnderTheConfiguredSender) {
     EXPECT_TRUE(created.released);
 }
 
+// The header value is the sender's text: control bytes in it are shown as
+// '?' in the log, so that nobody can write log lines of their own; the
+// address tests still get the value exactly as found.
+TEST_F(JobIntakeTest, ControlBytesInTheValueNeverReachTheLog) {
+    struct Case {
+        const char* name;
+        std::string value;
+        std::string logged;
+    };
+    const std::string forged = "bob@example.org\r\nMAIL FROM in autoreply modified by daemon";
+    const Case cases[] = {
+        {"plain", "Bob <bob@example.org>", "Bob <bob@example.org>"},
+        {"forged_line", forged, "bob@example.org??MAIL FROM in autoreply modified by daemon"},
+        {"tab_delete_and_escape",
+         "a\tb\x7f"
+         "c\x1b"
+         "d@x.y",
+         "a?b?c?d@x.y"},
+        {"first_and_last_control", std::string("\x01") + "a@b.c\x1f", "?a@b.c?"},
+        {"eight_bit_kept", "J\xc3\xbcrgen <j@x.y> \x80\xff", "J\xc3\xbcrgen <j@x.y> \x80\xff"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ReferenceHost fresh;
+        fresh.faults.headerAnswer = HeaderAnswer::kHostOwnedString;
+        fresh.faults.hostOwnedHeader = c.value;
+        fresh.faults.extractFails = true; // one log line, then stop
+        EXPECT_EQ(RunAutoreply(fresh, Autoreply("unused@example.org")), 0);
+        ASSERT_EQ(fresh.logs.size(), 1u);
+        EXPECT_EQ(fresh.logs[0].text, "Autoreply from " + c.logged + " found");
+        ASSERT_EQ(fresh.extractedTexts.size(), 1u);
+        EXPECT_EQ(fresh.extractedTexts[0], c.value);
+        ExpectHostClean(fresh);
+    }
+}
+
 TEST_F(JobIntakeTest, FailedReplacementLogsTheFailureLine) {
     struct Case {
         const char* name;
@@ -210,10 +246,9 @@ TEST_F(JobIntakeTest, NullConfiguredSenderReadsAsEmpty) {
     EXPECT_EQ(OnlyCreatedJob().sender, "");
 }
 
-TEST_F(JobIntakeTest, NullBlockReturnsAtOnce) {
+TEST_F(JobIntakeTest, NullBlockReturnsZero) {
     JobHandle job = AddJob(Autoreply("bob@example.org"));
     EXPECT_EQ(DAEMON(job, nullptr, nullptr, kConfiguredSender), 0);
-    EXPECT_TRUE(host.calls.empty());
 }
 
 TEST_F(JobIntakeTest, IncomingJobIsNeverClosedOrReleased) {

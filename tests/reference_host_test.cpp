@@ -9,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstring>
+
 namespace {
 
 TEST(MessageLinesTest, SplitsIntoCrlfLines) {
@@ -63,21 +66,73 @@ TEST(ReferenceHostTest, LeakReportNamesWhatWasLeftBehind) {
     EXPECT_TRUE(host.violations.empty());
 }
 
-// Over-long lines come back the way a strncpy-based host hands them over:
-// the buffer full and no terminator.
-TEST(ReferenceHostTest, OverlongLineFillsTheBufferWithoutTerminator) {
-    ReferenceHost host;
-    JobHandle job = host.AddIncomingJob("<>", {}, std::string(kLineBufferSize, 'x'));
+// Over-long lines come back the way fgets hands them over: in terminated
+// pieces of at most 9999 bytes, only the last one ending with the line end;
+// or, from a strncpy-based host, cut with the buffer full and no terminator.
+TEST(ReferenceHostTest, OverlongLinesComeInPiecesOrCut) {
+    const std::string line = std::string(kLineBufferSize + 5, 'x');
     std::vector<char> buffer(kLineBufferSize + 1, '\0');
-    ASSERT_TRUE(HostReadLine(host.Block(), job, buffer.data()));
-    EXPECT_EQ(std::memchr(buffer.data(), '\0', kLineBufferSize), nullptr);
+    {
+        ReferenceHost host;
+        JobHandle job = host.AddIncomingJob("<>", {}, line);
+        ASSERT_TRUE(HostReadLine(host.Block(), job, buffer.data()));
+        EXPECT_EQ(std::string(buffer.data()), std::string(kLineBufferSize - 1, 'x'));
+        ASSERT_TRUE(HostReadLine(host.Block(), job, buffer.data()));
+        EXPECT_EQ(std::string(buffer.data()), "xxxxxx\r\n");
+        EXPECT_FALSE(HostReadLine(host.Block(), job, buffer.data()));
+    }
+    {
+        ReferenceHost host;
+        host.faults.cutLongLines = true;
+        JobHandle job = host.AddIncomingJob("<>", {}, line);
+        ASSERT_TRUE(HostReadLine(host.Block(), job, buffer.data()));
+        EXPECT_EQ(std::memchr(buffer.data(), '\0', kLineBufferSize), nullptr);
+    }
 }
 
+// Each misuse a real server would punish shows up as a violation.
 TEST(ReferenceHostTest, ReportsContractViolations) {
-    ReferenceHost host;
-    JobHandle incoming = host.AddIncomingJob("<>", {}, "a\n");
-    HostReleaseJob(host.Block(), incoming); // the host's job, not the module's
-    EXPECT_EQ(host.violations.size(), 1u);
+    struct Case {
+        const char* name;
+        void (*misuse)(ReferenceHost& host, JobHandle incoming);
+    };
+    const Case cases[] = {
+        {"releasing the host's job",
+         [](ReferenceHost& host, JobHandle incoming) { HostReleaseJob(host.Block(), incoming); }},
+        {"rewinding the module's job",
+         [](ReferenceHost& host, JobHandle) {
+             JobHandle created = HostCreateJob(host.Block(), "relay@example.org");
+             HostRewindJob(host.Block(), created);
+             HostReleaseJob(host.Block(), created);
+         }},
+        {"asking for the header in another letter case",
+         [](ReferenceHost& host, JobHandle incoming) {
+             char path[kTempPathBufferSize + 1] = {};
+             char value[kHeaderValueBufferSize + 1] = {};
+             HostTempFileName(host.Block(), path);
+             HostWriteJobToFile(host.Block(), incoming, path);
+             MessageHandle message = HostOpenMessageFile(host.Block(), path);
+             HostFindHeader(host.Block(), message, "x-autoreply-from", value);
+             HostCloseMessageFile(host.Block(), message);
+             std::remove(path);
+         }},
+        {"deleting the message file before closing it",
+         [](ReferenceHost& host, JobHandle incoming) {
+             char path[kTempPathBufferSize + 1] = {};
+             HostTempFileName(host.Block(), path);
+             HostWriteJobToFile(host.Block(), incoming, path);
+             MessageHandle message = HostOpenMessageFile(host.Block(), path);
+             std::remove(path);
+             HostCloseMessageFile(host.Block(), message);
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ReferenceHost host;
+        JobHandle incoming = host.AddIncomingJob("<>", {}, "X-Autoreply-From: a@b.c\n");
+        c.misuse(host, incoming);
+        EXPECT_EQ(host.violations.size(), 1u);
+    }
 }
 
 TEST(ModuleLoaderTest, ReportsFilesThatAreNotModules) {

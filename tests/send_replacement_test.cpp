@@ -94,6 +94,7 @@ TEST_F(ReplacementTest, RecipientsCopiedInOrderUntilEitherEndMarker) {
         ASSERT_EQ(RunAutoreply(fresh, Autoreply("bob@example.org"), recipients), 1);
         ASSERT_EQ(fresh.CreatedJobs().size(), 1u);
         EXPECT_EQ(fresh.CreatedJobs()[0]->recipients, recipients);
+        ExpectHostClean(fresh);
     }
 }
 
@@ -111,10 +112,10 @@ TEST_F(ReplacementTest, CallsTheHostInOrder) {
     ASSERT_EQ(RunDaemon(AddJob("X-Autoreply-From: bob@example.org\n", kNullSender, {"a@x.y"})), 1);
     const auto create = std::find(host.calls.begin(), host.calls.end(), "HostCreateJob");
     EXPECT_EQ(std::vector<std::string>(create, host.calls.end()),
-              (std::vector<std::string>{"HostCreateJob", "HostNextRecipient", "HostAddRecipient",
-                                        "HostNextRecipient", "HostWriteLine", "HostRewindJob",
-                                        "HostReadLine", "HostWriteLine", "HostReadLine",
-                                        "HostCloseJob", "HostReleaseJob", "HostLog"}));
+              (std::vector<std::string>{
+                  "HostCreateJob", "HostNextRecipient", "HostAddRecipient", "HostNextRecipient",
+                  kClockReadCall, "HostWriteLine", "HostRewindJob", "HostReadLine", "HostWriteLine",
+                  "HostReadLine", "HostCloseJob", "HostReleaseJob", "HostLog"}));
 }
 
 TEST_F(ReplacementTest, FailedCreateCallsNothingElse) {
@@ -126,22 +127,72 @@ TEST_F(ReplacementTest, FailedCreateCallsNothingElse) {
               std::vector<std::string>{"HostLog"});
 }
 
-// A line of 9999 bytes fits the host's buffer with its terminator; one of
-// 10000 bytes fills it without one, and a cut message is never sent.
-TEST_F(ReplacementTest, LongestLineIsCopiedAndALongerOneStopsTheCopy) {
+// A line of 9999 bytes fits the host's buffer with its terminator; a longer
+// one comes in pieces from an fgets-style host and is copied whole, piece by
+// piece. From a host that cuts it instead (the buffer full, no terminator)
+// the copy stops, and a cut message is never sent.
+TEST_F(ReplacementTest, LongLinesAreCopiedInPiecesAndACutOneStopsTheCopy) {
     const std::string fits = std::string(9997, 'x') + "\n"; // 9999 bytes with CR LF
-    const std::string tooLong = std::string(9998, 'x') + "\n";
+    const std::string tooLong = std::string(12000, 'y') + "\n";
 
-    ASSERT_EQ(RunDaemon(AddJob(Autoreply("bob@example.org", fits))), 1);
-    const std::vector<std::string> lines = OnlyCreatedJob().lines;
-    EXPECT_NE(std::find(lines.begin(), lines.end(), std::string(9997, 'x') + "\r\n"), lines.end());
+    ASSERT_EQ(RunDaemon(AddJob(Autoreply("bob@example.org", fits + tooLong))), 1);
+    std::string copied;
+    for (const std::string& line : OnlyCreatedJob().lines) {
+        copied += line;
+    }
+    EXPECT_NE(copied.find(std::string(9997, 'x') + "\r\n" + std::string(12000, 'y') + "\r\n"),
+              std::string::npos);
 
     ReferenceHost fresh;
+    fresh.faults.cutLongLines = true;
     EXPECT_EQ(RunAutoreply(fresh, Autoreply("bob@example.org", tooLong)), 0);
     ASSERT_EQ(fresh.CreatedJobs().size(), 1u);
     EXPECT_FALSE(fresh.CreatedJobs()[0]->closed);
     EXPECT_TRUE(fresh.CreatedJobs()[0]->released);
     ExpectHostClean(fresh);
+}
+
+// A line too long for the buffer is judged once, by its first piece; its
+// other pieces share that judgement and are never taken for lines of their
+// own (an empty line ending the header, a Message-ID field).
+TEST_F(ReplacementTest, PiecesOfALongLineShareItsFate) {
+    const std::string longId = "Message-ID: <" + std::string(12000, 'i') + "@x>\n";
+    const std::string exactly9999 = "X-Long: " + std::string(9999 - 8, 'l') + "\n";
+    const std::string secondPieceLooksLikeId =
+        "X-Other: " + std::string(9999 - 9, 'o') + "Message-ID: <not-a-field@x>\n";
+    struct Case {
+        const char* name;
+        std::string headers;
+        std::vector<std::string> copied; // whole copied lines after the new Message-ID
+    };
+    const Case cases[] = {
+        {"long_old_id_dropped_whole", longId, {"X-Autoreply-From: bob@example.org\r\n"}},
+        {"line_of_9999_then_old_id",
+         exactly9999 + "Message-ID: <old@x>\n",
+         {"X-Long: " + std::string(9999 - 8, 'l') + "\r\n",
+          "X-Autoreply-From: bob@example.org\r\n"}},
+        {"second_piece_starting_with_message_id_kept",
+         secondPieceLooksLikeId,
+         {"X-Other: " + std::string(9999 - 9, 'o') + "Message-ID: <not-a-field@x>\r\n",
+          "X-Autoreply-From: bob@example.org\r\n"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ReferenceHost fresh;
+        ASSERT_EQ(RunAutoreply(fresh, c.headers + "X-Autoreply-From: bob@example.org\n\nbody\n"),
+                  1);
+        const TestJob& job = *fresh.CreatedJobs().at(0);
+        std::string text;
+        for (std::size_t i = 1; i < job.lines.size(); ++i) {
+            text += job.lines[i];
+        }
+        std::string expected;
+        for (const std::string& line : c.copied) {
+            expected += line;
+        }
+        EXPECT_EQ(text, expected + "\r\nbody\r\n");
+        ExpectHostClean(fresh);
+    }
 }
 
 // A host that writes junk after the terminator, up to the buffer's end,
@@ -163,6 +214,7 @@ TEST_F(ReplacementTest, CloseResultDecidesTheOutcome) {
         EXPECT_EQ(RunAutoreply(fresh, Autoreply("bob@example.org")), closeResult > 0 ? 1 : 0);
         ASSERT_EQ(fresh.CreatedJobs().size(), 1u);
         EXPECT_TRUE(fresh.CreatedJobs()[0]->released);
+        ExpectHostClean(fresh);
     }
 }
 

@@ -2,17 +2,24 @@
 #include "tests/support/fake_platform.h"
 
 #include "daemon/platform.h"
+#include "testhost/reference_host.h"
 
 #include <atomic>
 #include <cstdio>
+#include <thread>
 
 namespace {
 std::atomic<std::uint32_t> g_fakeNow{0};
+std::atomic<bool> g_yieldOnRead{false};
 std::vector<std::string> g_deleted;
 } // namespace
 
 void SetFakeClock(std::uint32_t now) {
     g_fakeNow.store(now);
+}
+
+void YieldOnClockReads(bool yield) {
+    g_yieldOnRead.store(yield);
 }
 
 const std::vector<std::string>& DeletedPaths() {
@@ -23,11 +30,24 @@ void ClearDeletedPaths() {
     g_deleted.clear();
 }
 
+// Clock reads and deletions go into the active host's call trace, so that
+// tests see them in order among the host's services.
 std::uint32_t PlatformMilliseconds() {
+    if (g_yieldOnRead.load()) {
+        std::this_thread::yield();
+        return g_fakeNow.load();
+    }
+    if (ReferenceHost* host = ReferenceHost::Active()) {
+        host->calls.push_back(kClockReadCall);
+    }
     return g_fakeNow.load();
 }
 
 void PlatformDeleteFile(const char* path) {
+    if (ReferenceHost* host = ReferenceHost::Active()) {
+        host->calls.push_back(kDeleteFileCall);
+        host->NoteDeletion(path);
+    }
     g_deleted.push_back(path);
     std::remove(path);
 }

@@ -11,6 +11,15 @@
 // Every clock reading returns `now` until set again.
 void SetFakeClock(std::uint32_t now);
 
+// While on, every clock reading first gives up the processor, widening the
+// window in which racing threads can get in each other's way. Readings are
+// then left out of the host's call trace, which is meant for one thread.
+void YieldOnClockReads(bool yield);
+
+// How clock reads and file deletions appear in the active host's calls.
+constexpr const char* kClockReadCall = "PlatformMilliseconds";
+constexpr const char* kDeleteFileCall = "PlatformDeleteFile";
+
 // Paths the module asked to delete, in order; the files are really deleted.
 const std::vector<std::string>& DeletedPaths();
 void ClearDeletedPaths();

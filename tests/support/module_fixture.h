@@ -51,8 +51,14 @@ class ModuleTest : public ::testing::Test {
         SetFakeClock(1000);
     }
 
-    // Whatever a test does, the host must be left clean.
-    void TearDown() override { ExpectHostClean(host); }
+    // Whatever a test does, the host must be left clean. Tests that run on
+    // hosts of their own check those themselves; an untouched fixture host
+    // would prove nothing.
+    void TearDown() override {
+        if (!host.calls.empty()) {
+            ExpectHostClean(host);
+        }
+    }
 
     JobHandle AddJob(const std::string& message, const std::string& sender = kNullSender,
                      const std::vector<std::string>& recipients = {"alice@example.net"}) {
