@@ -8,28 +8,32 @@ namespace {
 constexpr const char* kMessageIdFieldName = "message-id:";
 } // namespace
 
-std::vector<std::string> ExpectedCopy(const std::vector<std::string>& lines) {
+std::vector<std::string> ExpectedCopy(const std::vector<std::string>& reads) {
     std::vector<std::string> kept;
     bool inBody = false;
     bool inOldId = false;
-    for (const std::string& line : lines) {
-        if (inBody) {
-            kept.push_back(line);
+    bool lineStart = true; // the next read begins a line
+    bool keepLine = true;  // the fate of the line being read
+    for (const std::string& read : reads) {
+        if (read.empty()) {
+            if (lineStart || keepLine) {
+                kept.push_back(read);
+            }
             continue;
         }
-        if (line == "\r\n" || line == "\n") {
-            inBody = true;
-            kept.push_back(line);
-            continue;
+        if (lineStart && !inBody) {
+            if (read == "\r\n" || read == "\n") {
+                inBody = true;
+            } else if (read[0] != ' ' && read[0] != '\t') {
+                inOldId = strncasecmp(read.c_str(), kMessageIdFieldName,
+                                      std::strlen(kMessageIdFieldName)) == 0;
+            }
+            keepLine = inBody || !inOldId;
         }
-        const bool continuation = !line.empty() && (line[0] == ' ' || line[0] == '\t');
-        if (!continuation) {
-            inOldId = strncasecmp(line.c_str(), kMessageIdFieldName,
-                                  std::strlen(kMessageIdFieldName)) == 0;
+        if (keepLine) {
+            kept.push_back(read);
         }
-        if (!inOldId) {
-            kept.push_back(line);
-        }
+        lineStart = read.back() == '\n';
     }
     return kept;
 }

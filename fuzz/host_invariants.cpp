@@ -17,7 +17,6 @@ constexpr std::int32_t kJobCode = 25;
 constexpr unsigned kOldestMajor = 2;
 constexpr unsigned kOldestMinor = 20;
 constexpr std::size_t kShortestSender = 8;
-constexpr std::uint32_t kHalfClockRange = 0x80000000u;
 
 constexpr const char* kVersionError = "Velmora daemon could not load (version error)";
 constexpr const char* kSenderError = "Velmora daemon could not load (sender name error)";
@@ -33,6 +32,18 @@ void RequireLogs(const std::vector<FuzzedLog>& logs, std::int32_t code,
     }
 }
 
+// The header value as the log shows it: control bytes as '?'.
+std::string AsLogged(const std::string& value) {
+    std::string logged = value;
+    for (char& c : logged) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            c = '?';
+        }
+    }
+    return logged;
+}
+
 // The log lines a DAEMON call may write, given what the host answered.
 std::vector<std::string> ExpectedDaemonLogs(const DaemonRound& round, bool sent) {
     std::vector<std::string> texts;
@@ -40,21 +51,24 @@ std::vector<std::string> ExpectedDaemonLogs(const DaemonRound& round, bool sent)
         round.header.value.empty()) {
         return texts;
     }
-    texts.push_back("Autoreply from " + round.header.value + " found");
+    texts.push_back("Autoreply from " + AsLogged(round.header.value) + " found");
     if (round.extractSaidYes && round.checkSaidYes && round.verifySaidYes) {
         texts.push_back(sent ? kModified : kNotModified);
     }
     return texts;
 }
 
-// The number the next Message-ID must carry: the clock when it has moved
-// on past the last number, else one more than the last.
+// The number the next Message-ID must carry: the clock when more time has
+// passed since the last number than that number ran ahead of its reading;
+// else one more than the last. The clock never runs backwards here, so the
+// time passed is the difference of the readings on the wrapping clock.
 std::uint32_t NextNumber(const IssuedNumbers& issued, std::uint32_t now) {
     if (!issued.any) {
         return now;
     }
-    const std::uint32_t ahead = now - issued.last;
-    return (ahead != 0 && ahead < kHalfClockRange) ? now : issued.last + 1u;
+    const std::uint64_t passed = static_cast<std::uint32_t>(now - issued.lastReading);
+    const std::uint64_t ranAhead = static_cast<std::uint32_t>(issued.last - issued.lastReading);
+    return passed > ranAhead ? now : issued.last + 1u;
 }
 
 void CheckCreatedJob(const FuzzedHost& host, const DaemonRound& round, const FuzzedJob& job,
@@ -76,6 +90,7 @@ void CheckCreatedJob(const FuzzedHost& host, const DaemonRound& round, const Fuz
     Require(issued->all.insert(number).second);
     issued->any = true;
     issued->last = number;
+    issued->lastReading = round.clockReadings[0];
 
     if (!host.HasService(kHostWriteLineOffset)) {
         Require(job.lines.empty());

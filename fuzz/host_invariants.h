@@ -17,6 +17,7 @@ void CheckStartup(const FuzzedHost& host, const char* configuredSender, std::uin
 struct IssuedNumbers {
     bool any = false;
     std::uint32_t last = 0;
+    std::uint32_t lastReading = 0; // the clock when `last` was issued
     std::set<std::uint32_t> all;
 };
 
