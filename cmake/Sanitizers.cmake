@@ -6,6 +6,13 @@ if(VELMORA_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+# ThreadSanitizer over everything, for the tests that call DAEMON from
+# several threads at once, as a real mail server does.
+if(VELMORA_SANITIZE_THREAD)
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+endif()
+
 # Fuzz builds instrument all our code for coverage as well.
 if(VELMORA_BUILD_FUZZERS)
   add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and tests every configuration: native (then again under valgrind),
-# native under AddressSanitizer and UBSan, 32-bit x86 Linux, and the real
+# native under AddressSanitizer and UBSan, native under ThreadSanitizer,
+# 32-bit x86 Linux, and the real
 # target (32-bit Windows DLL, tests under Wine, and a second build that must
 # give the same bytes); then fuzzes the module for a short while. Stops at
 # the first failure.
@@ -43,7 +44,7 @@ if ! runs_32bit_programs; then
         "are built but NOT run here (see the list in the mingw stage)."
 fi
 
-for preset in native sanitize m32 mingw; do
+for preset in native sanitize tsan m32 mingw; do
     echo "=== $preset ==="
     configure=()
     if [ "$preset" = m32 ] && [ "$native32" = no ]; then
