@@ -35,8 +35,9 @@ std::vector<std::shared_ptr<ThreadedJob>> ThreadedCreatedJobs();
 // Log lines written so far, in the order they arrived.
 std::vector<std::string> ThreadedLogs();
 
-// Contract breaches seen by the services (unknown handles, a file deleted
-// while open, a temporary file left behind is not among them).
+// Contract breaches seen by the services: a wrong rewind mode, or a message
+// file deleted while the host still had it open. Temporary files left
+// behind are for the caller to look for, in ThreadedTempPaths().
 std::vector<std::string> ThreadedViolations();
 
 // Temporary paths handed out so far.
