@@ -18,14 +18,33 @@ ReferenceHost::ReferenceHost(unsigned char major, unsigned char minor)
 }
 
 ReferenceHost::~ReferenceHost() {
-    for (const auto& message : messages_) {
-        if (message->file != nullptr) {
-            std::fclose(message->file);
-        }
-    }
+    CloseHeldFiles();
     if (g_activeHost == this) {
         g_activeHost = nullptr;
     }
+}
+
+void ReferenceHost::CloseHeldFiles() {
+    for (const auto& message : messages_) {
+        if (message->file != nullptr) {
+            std::fclose(message->file);
+            message->file = nullptr;
+        }
+    }
+}
+
+void ReferenceHost::ForgetHistory() {
+    CloseHeldFiles();
+    jobs_.clear();
+    messages_.clear();
+    logs.clear();
+    calls.clear();
+    violations.clear();
+    tempFiles.clear();
+    extractedTexts.clear();
+    headerNames.clear();
+    messagesOpened = 0;
+    messagesClosed = 0;
 }
 
 ReferenceHost* ReferenceHost::Active() {

@@ -84,6 +84,13 @@ class ReferenceHost {
     // files not closed, temporary files still on disk. Empty when clean.
     std::string Leaks() const;
 
+    // Drops every job, message file and record so far, keeping the block
+    // and the faults: a host that runs thousands of jobs one after another
+    // keeps its memory and its handle checks small. Call it only between
+    // jobs, after looking at what the last one did; a handle from before is
+    // unknown afterwards.
+    void ForgetHistory();
+
     // Told by a platform stand-in that the module deleted the file at
     // `path`: deleting a message file the host still has open is a
     // violation (on Windows the delete fails and the copy stays on disk).
@@ -101,6 +108,7 @@ class ReferenceHost {
 
   private:
     void BuildBlock();
+    void CloseHeldFiles();
 
     unsigned char major_;
     unsigned char minor_;

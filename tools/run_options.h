@@ -2,25 +2,27 @@
 #ifndef VELMORA_TOOLS_RUN_OPTIONS_H
 #define VELMORA_TOOLS_RUN_OPTIONS_H
 
+#include "tools/job_run.h"
+
 #include <string>
 #include <vector>
 
 struct RunOptions {
-    std::string modulePath;  // empty: the module next to the runner
-    std::string messageFile; // empty: the bundled sample autoreply
-    std::string envelopeSender = "<>";
-    std::vector<std::string> recipients; // empty: the sample's recipient
-    std::string configuredSender = "autoreply@example.org";
+    std::string modulePath;         // empty: the module next to the runner
+    std::vector<std::string> paths; // message files and folders; none: the sample
+    JobSettings job;                // recipients empty: the sample's recipient
     std::string domain = "mail.example.org";
     unsigned majorVersion = 2;
     unsigned minorVersion = 20;
     std::string outputFile; // empty: standard output
+    std::string outFolder;  // empty: replacements are not saved
 };
 
 enum class ParseOutcome { kRun, kHelp, kError };
 
-// Reads the arguments into `options`. On kError, `error` holds a one-line
-// message for standard error.
+// Reads the arguments into `options`. An argument starting with "-" is an
+// option wherever it stands; after "--" every argument is a path. On
+// kError, `error` holds a one-line message for standard error.
 ParseOutcome ParseRunOptions(int argc, const char* const* argv, RunOptions* options,
                              std::string* error);
 

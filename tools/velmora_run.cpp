@@ -1,12 +1,21 @@
-// velmora-run: runs one mail job through the module inside our reference
-// host and prints what happened.
+// velmora-run: runs mail jobs through the module inside our reference host
+// and prints what happened: a full report for one message, one line per
+// message for many.
 #include "testhost/module_loader.h"
 #include "testhost/reference_host.h"
-#include "testhost/temp_files.h"
+#include "tools/job_outcome.h"
+#include "tools/job_run.h"
+#include "tools/list_run.h"
+#include "tools/message_file.h"
+#include "tools/message_list.h"
+#include "tools/progress_meter.h"
+#include "tools/replacement_file.h"
 #include "tools/run_options.h"
 #include "tools/run_report.h"
+#include "tools/runner_platform.h"
 #include "tools/sample_autoreply.h"
 
+#include <cstdio>
 #include <fstream>
 #include <iostream>
 
@@ -15,7 +24,7 @@ namespace {
 constexpr int kExitOk = 0;
 constexpr int kExitStartupRefused = 1;
 constexpr int kExitBadOption = 2;
-constexpr int kExitBadMessageFile = 3;
+constexpr int kExitBadMessage = 3;
 constexpr int kExitBadModule = 4;
 constexpr int kExitBadOutput = 5;
 
@@ -27,6 +36,124 @@ constexpr unsigned kStartupResultMask = 0xFFu;
 int Fail(int status, const std::string& message) {
     std::cerr << kProgramName << ": " << message << "\n";
     return status;
+}
+
+// One message (or the sample) gets the full report, as an admin trying
+// the module on a message wants; a folder or several paths get lines.
+bool WantsReport(const RunOptions& options) {
+    if (options.paths.empty()) {
+        return true;
+    }
+    std::string reason;
+    return options.paths.size() == 1 && InspectPath(options.paths[0], &reason) != PathKind::kFolder;
+}
+
+// The module, loaded and started in `host`.
+struct StartedModule {
+    LoadedModule module;
+    unsigned startupResult = 0;
+};
+
+int LoadAndStart(const RunOptions& options, ReferenceHost* host, StartedModule* started) {
+    std::string error;
+    if (started->module.Load(options.modulePath, &error) != LoadOutcome::kLoaded) {
+        return Fail(kExitBadModule, error);
+    }
+    host->faults.domain = options.domain;
+    started->startupResult = started->module.Startup()(host->Block(), nullptr, nullptr,
+                                                       options.job.configuredSender.c_str()) &
+                             kStartupResultMask;
+    return kExitOk;
+}
+
+// Saves the replacement of a single run, if there is one, and says where.
+int SaveSingleReplacement(const RunOptions& options, const ReferenceHost& host,
+                          const std::string& sourcePath, std::ostream& out) {
+    const TestJob* replacement = SubmittedReplacement(host);
+    if (options.outFolder.empty() || replacement == nullptr) {
+        return kExitOk;
+    }
+    std::string content;
+    for (const std::string& line : replacement->lines) {
+        content += line;
+    }
+    std::string written;
+    std::string reason;
+    if (!SaveReplacement(options.outFolder, sourcePath, content, &written, &reason)) {
+        return Fail(kExitBadOutput, "cannot save the replacement: " + reason);
+    }
+    out << "\nReplacement saved to " << written << "\n";
+    return kExitOk;
+}
+
+// The full report on one message.
+int RunSingle(const RunOptions& options, std::ostream& out) {
+    std::string message = kSampleAutoreply;
+    std::string sourcePath = "sample.eml";
+    std::string reason;
+    if (!options.paths.empty()) {
+        sourcePath = options.paths[0];
+        if (!ReadMessageFile(sourcePath, &message, &reason)) {
+            return Fail(kExitBadMessage, "cannot read message file " + sourcePath + ": " + reason);
+        }
+    }
+    ReferenceHost host(static_cast<unsigned char>(options.majorVersion),
+                       static_cast<unsigned char>(options.minorVersion));
+    StartedModule started;
+    const int loaded = LoadAndStart(options, &host, &started);
+    if (loaded != kExitOk) {
+        return loaded;
+    }
+    const bool ready = started.startupResult != 0;
+    std::int32_t result = 0;
+    if (ready) {
+        result = RunJob(started.module, &host, options.job, message);
+    }
+    WriteRunReport(out, host, started.startupResult, ready, result);
+    if (!ready) {
+        return kExitStartupRefused;
+    }
+    return SaveSingleReplacement(options, host, sourcePath, out);
+}
+
+// One line per message, then the summary.
+int RunList(const RunOptions& options, std::ostream& out) {
+    std::vector<MessageSource> messages;
+    std::vector<std::string> notes;
+    std::string error;
+    if (!ListMessages(options.paths, &messages, &notes, &error)) {
+        return Fail(kExitBadMessage, error);
+    }
+    for (const std::string& note : notes) {
+        std::cerr << kProgramName << ": " << note << "\n";
+    }
+    if (!options.outFolder.empty() && !MakeFolder(options.outFolder, &error)) {
+        return Fail(kExitBadOutput, "cannot make the folder " + options.outFolder + ": " + error);
+    }
+
+    ReferenceHost host(static_cast<unsigned char>(options.majorVersion),
+                       static_cast<unsigned char>(options.minorVersion));
+    StartedModule started;
+    const int loaded = LoadAndStart(options, &host, &started);
+    if (loaded != kExitOk) {
+        return loaded;
+    }
+    if (started.startupResult == 0) {
+        for (const LogEntry& entry : host.logs) {
+            std::cerr << kProgramName << ": the module logged: " << entry.text << "\n";
+        }
+        return Fail(kExitStartupRefused, "the module refused to start; no message was run");
+    }
+
+    ProgressMeter progress(StandardErrorIsTerminal() ? stderr : nullptr, messages.size());
+    const ListRunTotals totals = RunMessageList(started.module, &host, messages, options.job,
+                                                options.outFolder, out, std::cerr, &progress);
+    WriteListSummary(out, totals);
+    if (totals.saveFailed) {
+        return kExitBadOutput;
+    }
+    const bool allRead = totals.outcomes[static_cast<std::size_t>(JobOutcome::kUnreadable)] == 0;
+    return allRead ? kExitOk : kExitBadMessage;
 }
 
 } // namespace
@@ -43,45 +170,27 @@ int main(int argc, char** argv) {
     case ParseOutcome::kRun:
         break;
     }
-
-    std::string message = kSampleAutoreply;
-    if (!options.messageFile.empty() && !ReadWholeFile(options.messageFile, &message)) {
-        return Fail(kExitBadMessageFile, "cannot read message file " + options.messageFile);
-    }
-    if (options.recipients.empty()) {
-        options.recipients.push_back(kSampleRecipient);
+    if (options.job.recipients.empty()) {
+        options.job.recipients.push_back(kSampleRecipient);
     }
     if (options.modulePath.empty()) {
         options.modulePath = ExecutableDirectory() + ModuleFileName();
     }
 
-    LoadedModule module;
-    if (module.Load(options.modulePath, &error) != LoadOutcome::kLoaded) {
-        return Fail(kExitBadModule, error);
-    }
-
-    ReferenceHost host(static_cast<unsigned char>(options.majorVersion),
-                       static_cast<unsigned char>(options.minorVersion));
-    host.faults.domain = options.domain;
-    JobHandle job = host.AddIncomingJob(options.envelopeSender, options.recipients, message);
-
-    const unsigned started =
-        module.Startup()(host.Block(), nullptr, nullptr, options.configuredSender.c_str()) &
-        kStartupResultMask;
-    const bool ready = started != 0;
-    std::int32_t result = 0;
-    if (ready) {
-        result = module.Daemon()(job, host.Block(), nullptr, options.configuredSender.c_str());
-    }
-
-    if (options.outputFile.empty()) {
-        WriteRunReport(std::cout, host, started, ready, result);
-    } else {
-        std::ofstream out(options.outputFile, std::ios::binary | std::ios::trunc);
-        WriteRunReport(out, host, started, ready, result);
-        if (!out) {
+    std::ofstream file;
+    if (!options.outputFile.empty()) {
+        file.open(options.outputFile, std::ios::binary | std::ios::trunc);
+        if (!file) {
             return Fail(kExitBadOutput, "cannot write " + options.outputFile);
         }
     }
-    return ready ? kExitOk : kExitStartupRefused;
+    std::ostream& out = options.outputFile.empty() ? std::cout : file;
+    const int status = WantsReport(options) ? RunSingle(options, out) : RunList(options, out);
+    out.flush();
+    if (!out) {
+        return Fail(kExitBadOutput,
+                    "cannot write " +
+                        (options.outputFile.empty() ? "standard output" : options.outputFile));
+    }
+    return status;
 }

@@ -1,0 +1,16 @@
+// One message as a job; see job_run.h.
+#include "tools/job_run.h"
+
+#include "tools/return_path.h"
+
+std::string EnvelopeSenderFor(const JobSettings& settings, const std::string& message) {
+    return settings.senderFromReturnPath ? SenderFromReturnPath(message, settings.envelopeSender)
+                                         : settings.envelopeSender;
+}
+
+std::int32_t RunJob(const LoadedModule& module, ReferenceHost* host, const JobSettings& settings,
+                    const std::string& message) {
+    const JobHandle job =
+        host->AddIncomingJob(EnvelopeSenderFor(settings, message), settings.recipients, message);
+    return module.Daemon()(job, host->Block(), nullptr, settings.configuredSender.c_str());
+}

@@ -1,0 +1,28 @@
+// The messages a run covers: the files named on the command line and the
+// files found by walking the folders named there.
+#ifndef VELMORA_TOOLS_MESSAGE_LIST_H
+#define VELMORA_TOOLS_MESSAGE_LIST_H
+
+#include <string>
+#include <vector>
+
+struct MessageSource {
+    std::string path;
+    // Why the file cannot be read, when that is known before reading it
+    // (a broken link, a pipe, a folder that cannot be listed); else empty.
+    std::string unreadable;
+};
+
+// Walks `paths` in the order given. Folders are walked recursively, each
+// folder's entries in byte order of their names, so that runs repeat.
+// Skipped: names starting with a dot, the tmp/ folder of a Maildir (a
+// folder holding cur/ and new/), and links to folders. A path named
+// directly is taken whatever its name. `notes` gets a line for each link
+// not followed.
+//
+// False, with `error` set and nothing listed, when a named path does not
+// exist: better to stop before any job runs than after half of them.
+bool ListMessages(const std::vector<std::string>& paths, std::vector<MessageSource>* messages,
+                  std::vector<std::string>* notes, std::string* error);
+
+#endif

@@ -1,0 +1,18 @@
+// Saving a replacement message as a file, for the admin to look at.
+#ifndef VELMORA_TOOLS_REPLACEMENT_FILE_H
+#define VELMORA_TOOLS_REPLACEMENT_FILE_H
+
+#include <string>
+
+// The name to try for the `attempt`-th time (from 0) for a copy of the
+// message in `sourcePath`: its own name first, then with -1, -2, ...
+// before a short extension such as ".eml", or at the end.
+std::string ReplacementFileName(const std::string& sourcePath, unsigned attempt);
+
+// Writes `content` to a new file in `folder` named after `sourcePath`,
+// never replacing a file that is there. True with `written` set to its
+// path; false with `reason` set.
+bool SaveReplacement(const std::string& folder, const std::string& sourcePath,
+                     const std::string& content, std::string* written, std::string* reason);
+
+#endif
