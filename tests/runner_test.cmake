@@ -2,6 +2,11 @@
 # prints and the exit status it gives. Invoked by CTest with RUNNER,
 # EMULATOR (empty unless cross-built), SOURCE_DIR and WORK_DIR.
 
+set(windows_runner OFF)
+if(RUNNER MATCHES "\\.exe$")
+  set(windows_runner ON)
+endif()
+
 file(MAKE_DIRECTORY "${WORK_DIR}")
 
 # Runs the runner with the given arguments; sets run_status, run_out, run_err.
@@ -72,3 +77,14 @@ expect_status(4 "not a module")
 run_runner(--help)
 expect_status(0 "help")
 expect_contains("${run_out}" "--envelope-sender" "help")
+expect_contains("${run_out}" "[PATH...]" "help")
+
+# An unknown option is named as such wherever it stands, even last.
+run_runner(--bogus)
+expect_status(2 "unknown option alone")
+expect_contains("${run_err}" "unknown option --bogus" "unknown option alone")
+run_runner("${SOURCE_DIR}/tools/samples" --bogus)
+expect_status(2 "unknown option after a path")
+expect_contains("${run_err}" "unknown option --bogus" "unknown option after a path")
+
+include("${CMAKE_CURRENT_LIST_DIR}/runner_folder_test.cmake")

@@ -1,0 +1,203 @@
+# The runner over folders: a mixed tree of saved mail with every outcome a
+# healthy server gives, a nested folder and a Maildir. Included by
+# runner_test.cmake, whose helpers and variables it uses.
+
+set(tree "${WORK_DIR}/mixed")
+set(saved "${WORK_DIR}/saved-replacements")
+file(REMOVE_RECURSE "${tree}" "${saved}")
+file(MAKE_DIRECTORY "${tree}/archive/2026" "${tree}/Maildir/cur" "${tree}/Maildir/new"
+     "${tree}/Maildir/tmp")
+set(samples "${SOURCE_DIR}/tools/samples")
+file(COPY "${samples}/out-of-office-folded.eml" "${samples}/ordinary.eml"
+     "${samples}/delivery-failure.eml" DESTINATION "${tree}")
+file(COPY "${samples}/responder-without-address.eml" "${samples}/two-message-ids.eml"
+     DESTINATION "${tree}/archive/2026")
+file(COPY_FILE "${samples}/vacation-8bit.eml"
+     "${tree}/Maildir/cur/1733639411.M1P2.mail.example.org:2,S")
+file(COPY_FILE "${samples}/no-message-id.eml" "${tree}/Maildir/new/1733644960.M7P3.mail.example.org")
+# Never mail: a delivery still being written, a hidden file.
+file(COPY_FILE "${samples}/vacation-8bit.eml" "${tree}/Maildir/tmp/1733644999.M9P4.mail.example.org")
+file(COPY_FILE "${samples}/vacation-8bit.eml" "${tree}/.hidden.eml")
+
+# The lines of one run, in order: "relative path|outcome", the separator
+# that Windows paths use.
+set(expected
+    "Maildir/cur/1733639411.M1P2.mail.example.org:2,S|rewritten"
+    "Maildir/new/1733644960.M7P3.mail.example.org|rewritten"
+    "archive/2026/responder-without-address.eml|turned-away"
+    "archive/2026/two-message-ids.eml|rewritten"
+    "delivery-failure.eml|no-header"
+    "ordinary.eml|ordinary"
+    "out-of-office-folded.eml|rewritten")
+set(expected_summary "# 7 messages: 4 rewritten, 0 unable, 1 turned-away, 1 no-header, 1 ordinary, 0 unreadable")
+set(expected_status 0)
+set(root "${tree}")
+set(separator "/")
+
+if(windows_runner)
+  # Windows cannot hold a file name with a colon; and the runner gets the
+  # tree as a Windows path, as an admin would type it.
+  file(RENAME "${tree}/Maildir/cur/1733639411.M1P2.mail.example.org:2,S"
+       "${tree}/Maildir/cur/1733639411.M1P2.mail.example.org")
+  list(TRANSFORM expected REPLACE ":2,S" "")
+  execute_process(COMMAND winepath -w "${tree}" OUTPUT_VARIABLE root
+                  OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE converted)
+  if(NOT converted EQUAL 0 OR NOT root MATCHES "^[A-Za-z]:\\\\")
+    message(FATAL_ERROR "winepath cannot name ${tree} as a Windows path: ${root}")
+  endif()
+  set(separator "\\")
+else()
+  # Unreadable: a link to a file that is gone, and a pipe (which must not
+  # be opened: a reader would wait for ever).
+  file(CREATE_LINK "${WORK_DIR}/gone.eml" "${tree}/archive/dangling.eml" SYMBOLIC)
+  execute_process(COMMAND mkfifo "${tree}/archive/pipe.eml" RESULT_VARIABLE made)
+  if(NOT made EQUAL 0)
+    message(FATAL_ERROR "cannot make a pipe for the test")
+  endif()
+  list(INSERT expected 4 "archive/dangling.eml|unreadable" "archive/pipe.eml|unreadable")
+  set(expected_summary "# 9 messages: 4 rewritten, 0 unable, 1 turned-away, 1 no-header, 1 ordinary, 2 unreadable")
+  set(expected_status 3)
+endif()
+
+# Checks a folder run's lines against `expected`: every path in order, the
+# outcome, a Message-ID of the module's form for each rewritten message
+# and, when `with_files` is set, the saved file in `saved`. Sets
+# `run_ids` and `run_files` to what the lines hold.
+function(expect_lines with_files what)
+  string(REPLACE "\r\n" "\n" out "${run_out}")
+  string(REGEX REPLACE "\n$" "" out "${out}")
+  string(REPLACE ";" "\\;" out "${out}")
+  string(REPLACE "\n" ";" lines "${out}")
+  list(LENGTH expected count)
+  math(EXPR summary_index "${count}")
+  list(LENGTH lines got)
+  math(EXPR want "${count} + 1")
+  if(NOT got EQUAL want)
+    message(FATAL_ERROR "${what}: ${got} lines, expected ${want}:\n${run_out}\nstderr:\n${run_err}")
+  endif()
+  set(ids "")
+  set(files "")
+  set(i 0)
+  foreach(entry IN LISTS expected)
+    string(REPLACE "|" ";" parts "${entry}")
+    list(GET parts 0 relative)
+    list(GET parts 1 outcome)
+    string(REPLACE "/" "${separator}" relative "${relative}")
+    list(GET lines ${i} line)
+    string(REPLACE "\t" ";" fields "${line}")
+    list(GET fields 0 path)
+    list(GET fields 1 got_outcome)
+    if(NOT path STREQUAL "${root}${separator}${relative}" OR NOT got_outcome STREQUAL outcome)
+      message(FATAL_ERROR "${what}: line ${i} is '${line}', expected ${relative} ${outcome}")
+    endif()
+    list(LENGTH fields field_count)
+    if(outcome STREQUAL "rewritten")
+      list(GET fields 2 id)
+      if(NOT id MATCHES "^<ar[0-9]+@mail\\.example\\.org>$")
+        message(FATAL_ERROR "${what}: no new Message-ID on '${line}'")
+      endif()
+      list(APPEND ids "${id}")
+      if(with_files)
+        list(GET fields 3 written)
+        list(APPEND files "${written}")
+      endif()
+    elseif(NOT field_count EQUAL 2)
+      message(FATAL_ERROR "${what}: extra fields on '${line}'")
+    endif()
+    math(EXPR i "${i} + 1")
+  endforeach()
+  list(GET lines ${summary_index} summary)
+  if(NOT summary STREQUAL expected_summary)
+    message(FATAL_ERROR "${what}: summary '${summary}', expected '${expected_summary}'")
+  endif()
+  set(unique_ids ${ids})
+  list(REMOVE_DUPLICATES unique_ids)
+  if(NOT unique_ids STREQUAL ids)
+    message(FATAL_ERROR "${what}: a Message-ID given twice in one run: ${ids}")
+  endif()
+  set(run_ids "${ids}" PARENT_SCOPE)
+  set(run_files "${files}" PARENT_SCOPE)
+endfunction()
+
+# A folder that does not exist: one line, nothing run, nothing printed.
+run_runner("${root}" "${WORK_DIR}/no-such-folder")
+expect_status(3 "missing folder")
+expect_contains("${run_err}" "no-such-folder" "missing folder")
+if(NOT run_out STREQUAL "")
+  message(FATAL_ERROR "missing folder: jobs ran before the error:\n${run_out}")
+endif()
+
+# The tree, with each envelope sender from the message's Return-Path:,
+# replacements saved.
+run_runner(--use-return-path --out "${saved}" "${root}")
+expect_status(${expected_status} "folder run")
+expect_lines(ON "folder run")
+if(NOT windows_runner)
+  expect_contains("${run_err}" "cannot read ${tree}/archive/dangling.eml" "folder run")
+  expect_contains("${run_err}" "cannot read ${tree}/archive/pipe.eml: not a regular file"
+                  "folder run")
+endif()
+
+# Each saved file is named after its source and holds the replacement: the
+# line's Message-ID first, the old one gone, the rest of the source copied.
+set(sources_rewritten "Maildir/cur/1733639411.M1P2.mail.example.org:2,S"
+    "Maildir/new/1733644960.M7P3.mail.example.org" "archive/2026/two-message-ids.eml"
+    "out-of-office-folded.eml")
+if(windows_runner)
+  list(TRANSFORM sources_rewritten REPLACE ":2,S" "")
+endif()
+set(i 0)
+foreach(source IN LISTS sources_rewritten)
+  list(GET run_files ${i} written)
+  list(GET run_ids ${i} id)
+  get_filename_component(name "${source}" NAME)
+  string(REPLACE "/" "${separator}" saved_root "${saved}")
+  if(windows_runner)
+    execute_process(COMMAND winepath -w "${saved}" OUTPUT_VARIABLE saved_root
+                    OUTPUT_STRIP_TRAILING_WHITESPACE)
+  endif()
+  if(NOT written STREQUAL "${saved_root}${separator}${name}")
+    message(FATAL_ERROR "saved as '${written}', expected ${name} in ${saved_root}")
+  endif()
+  # Read as hex: file(READ) as text drops carriage returns.
+  file(READ "${saved}/${name}" copy HEX)
+  string(HEX "Message-ID: ${id}\r\n" first_line)
+  string(FIND "${copy}" "${first_line}" at)
+  if(NOT at EQUAL 0)
+    message(FATAL_ERROR "${name}: does not start with the line Message-ID: ${id} and CR LF")
+  endif()
+  file(STRINGS "${tree}/${source}" source_lines)
+  file(STRINGS "${saved}/${name}" copy_lines)
+  list(FILTER source_lines EXCLUDE REGEX "^Message-I[Dd]:|^[ \t]+<autoreply\\.")
+  list(REMOVE_AT copy_lines 0)
+  list(TRANSFORM source_lines REPLACE "\r$" "")
+  list(TRANSFORM copy_lines REPLACE "\r$" "")
+  if(NOT source_lines STREQUAL copy_lines)
+    message(FATAL_ERROR "${name}: the saved replacement is not the source without its Message-ID")
+  endif()
+  math(EXPR i "${i} + 1")
+endforeach()
+file(GLOB saved_files RELATIVE "${saved}" "${saved}/*")
+list(LENGTH saved_files saved_count)
+if(NOT saved_count EQUAL 4)
+  message(FATAL_ERROR "saved ${saved_count} files, expected the 4 replacements: ${saved_files}")
+endif()
+
+# A second run into the same folder replaces nothing: new names, old bytes.
+file(READ "${saved}/out-of-office-folded.eml" first_copy)
+run_runner(--use-return-path --out "${saved}" "${root}")
+expect_status(${expected_status} "second folder run")
+expect_lines(ON "second folder run")
+file(READ "${saved}/out-of-office-folded.eml" still)
+if(NOT still STREQUAL first_copy OR NOT EXISTS "${saved}/out-of-office-folded-1.eml")
+  message(FATAL_ERROR "second run: a saved replacement was overwritten or not saved anew")
+endif()
+
+# Without --use-return-path every job has the null sender: the ordinary
+# message is now looked into, and has no X-Autoreply-From.
+list(TRANSFORM expected REPLACE "ordinary.eml\\|ordinary" "ordinary.eml|no-header")
+string(REPLACE "1 turned-away, 1 no-header, 1 ordinary" "1 turned-away, 2 no-header, 0 ordinary"
+       expected_summary "${expected_summary}")
+run_runner("${root}")
+expect_status(${expected_status} "null senders")
+expect_lines(OFF "null senders")
