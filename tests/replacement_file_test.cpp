@@ -1,0 +1,83 @@
+// Saving replacements: names after the source, and never over a file that
+// is already there.
+#include "testhost/temp_files.h"
+#include "tools/replacement_file.h"
+#include "tools/runner_platform.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+struct NameCase {
+    const char* source;
+    unsigned attempt;
+    const char* name;
+};
+
+const NameCase kNameCases[] = {
+    {"ooo.eml", 0, "ooo.eml"},
+    {"ooo.eml", 1, "ooo-1.eml"},
+    {"ooo.eml", 12, "ooo-12.eml"},
+    {"archive.2026.eml", 2, "archive.2026-2.eml"},
+    {"1733639411.M1P2.mail.example.org:2,S", 1, "1733639411.M1P2.mail.example.org:2,S-1"},
+    {"1733644960.M7P3.mail", 1, "1733644960.M7P3-1.mail"},
+    {"README", 1, "README-1"},
+    {"message.", 1, "message.-1"},
+    {"data.tar.bz2", 1, "data.tar-1.bz2"},
+    {"name.longext", 1, "name.longext-1"},
+};
+
+TEST(ReplacementFileName, OwnNameFirstThenNumberedBeforeAShortExtension) {
+    for (const NameCase& c : kNameCases) {
+        EXPECT_EQ(ReplacementFileName(c.source, c.attempt), c.name)
+            << c.source << " attempt " << c.attempt;
+    }
+}
+
+TEST(ReplacementFileName, NamedAfterTheLastComponentOfThePath) {
+    EXPECT_EQ(ReplacementFileName(JoinPath(JoinPath("mail", "cur"), "ooo.eml"), 1), "ooo-1.eml");
+}
+
+std::string Contents(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+TEST(SaveReplacement, NeverReplacesAFileThatIsThere) {
+    const std::string folder = UniqueTempPath(2000) + ".d";
+    ASSERT_TRUE(std::filesystem::create_directories(folder));
+    std::ofstream(JoinPath(folder, "ooo.eml"), std::ios::binary) << "somebody's mail";
+    std::string written;
+    std::string reason;
+
+    ASSERT_TRUE(SaveReplacement(folder, JoinPath("in", "ooo.eml"), "one\r\n", &written, &reason))
+        << reason;
+    const std::string first = written;
+    ASSERT_TRUE(SaveReplacement(folder, "ooo.eml", "two\r\n", &written, &reason)) << reason;
+
+    EXPECT_EQ(first, JoinPath(folder, "ooo-1.eml"));
+    EXPECT_EQ(written, JoinPath(folder, "ooo-2.eml"));
+    EXPECT_EQ(Contents(JoinPath(folder, "ooo.eml")), "somebody's mail");
+    EXPECT_EQ(Contents(first), "one\r\n");
+    EXPECT_EQ(Contents(written), "two\r\n");
+    std::filesystem::remove_all(folder);
+}
+
+TEST(SaveReplacement, SaysWhyWhenTheFolderIsNotThere) {
+    const std::string folder = UniqueTempPath(2001) + ".missing";
+    std::string written;
+    std::string reason;
+
+    EXPECT_FALSE(SaveReplacement(folder, "ooo.eml", "x", &written, &reason));
+
+    EXPECT_EQ(reason.rfind(JoinPath(folder, "ooo.eml") + ": ", 0), 0u) << reason;
+    EXPECT_TRUE(written.empty());
+}
+
+} // namespace

@@ -1,0 +1,42 @@
+// The envelope sender taken from a saved message's Return-Path: header.
+#include "tools/return_path.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr const char* kFallback = "fallback@example.org";
+
+struct ReturnPathCase {
+    const char* name;
+    const char* message;
+    const char* sender;
+};
+
+const ReturnPathCase kReturnPathCases[] = {
+    {"null_path", "Return-Path: <>\nSubject: x\n\nbody\n", "<>"},
+    {"crlf_and_white_space", "Subject: x\r\nReturn-Path:   <>  \r\n\r\nbody\r\n", "<>"},
+    {"address", "Return-Path: <bob@example.org>\n\n", "<bob@example.org>"},
+    {"name_in_any_case", "return-path: <>\n\n", "<>"},
+    {"folded", "Return-Path:\n <bob@example.org>\n\n", "<bob@example.org>"},
+    {"first_of_two", "Return-Path: <>\nReturn-Path: <bob@example.org>\n\n", "<>"},
+    {"absent", "From: bob@example.org\n\nReturn-Path: <>\n", kFallback},
+    {"only_in_the_body_after_crlf", "From: b@example.org\r\n\r\nReturn-Path: <>\r\n", kFallback},
+    {"empty_value", "Return-Path:\nFrom: b@example.org\n\n", kFallback},
+    {"longer_field_name", "Return-Paths: <>\n\n", kFallback},
+    {"no_body_no_line_end", "Return-Path: <>", "<>"},
+    {"empty_message", "", kFallback},
+};
+
+class SenderFromReturnPathTest : public ::testing::TestWithParam<ReturnPathCase> {};
+
+TEST_P(SenderFromReturnPathTest, TakesTheHeaderOrFallsBack) {
+    EXPECT_EQ(SenderFromReturnPath(GetParam().message, kFallback), GetParam().sender);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, SenderFromReturnPathTest, ::testing::ValuesIn(kReturnPathCases),
+                         [](const ::testing::TestParamInfo<ReturnPathCase>& param) {
+                             return std::string(param.param.name);
+                         });
+
+} // namespace

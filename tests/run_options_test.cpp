@@ -1,0 +1,120 @@
+// The runner's command line: options wherever they stand, paths after
+// "--", and a one-line error that names what is wrong.
+#include "tools/run_options.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+struct ParseCase {
+    const char* name;
+    std::vector<const char*> args; // without the program name
+    ParseOutcome outcome;
+    const char* error;              // expected error text, for kError
+    std::vector<std::string> paths; // expected paths, for kRun
+};
+
+const ParseCase kParseCases[] = {
+    {"no_arguments", {}, ParseOutcome::kRun, "", {}},
+    {"unknown_option_alone",
+     {"--bogus"},
+     ParseOutcome::kError,
+     "unknown option --bogus (see --help)",
+     {}},
+    {"unknown_option_after_a_path",
+     {"mail", "--bogus"},
+     ParseOutcome::kError,
+     "unknown option --bogus (see --help)",
+     {}},
+    {"unknown_short_option",
+     {"-x", "mail"},
+     ParseOutcome::kError,
+     "unknown option -x (see --help)",
+     {}},
+    {"value_missing_at_the_end",
+     {"mail", "--out"},
+     ParseOutcome::kError,
+     "option --out needs a value",
+     {}},
+    {"bad_version",
+     {"--host-version", "2.x"},
+     ParseOutcome::kError,
+     "--host-version wants MAJOR.MINOR with numbers from 0 to 255, got 2.x",
+     {}},
+    {"version_above_a_byte",
+     {"--host-version", "2.256"},
+     ParseOutcome::kError,
+     "--host-version wants MAJOR.MINOR with numbers from 0 to 255, got 2.256",
+     {}},
+    {"help_wins_over_later_errors", {"--help", "--bogus"}, ParseOutcome::kHelp, "", {}},
+    {"paths_around_options",
+     {"a", "--rcpt", "x@example.net", "b", "--use-return-path", "c"},
+     ParseOutcome::kRun,
+     "",
+     {"a", "b", "c"}},
+    {"value_that_looks_like_an_option",
+     {"--envelope-sender", "-odd-", "a"},
+     ParseOutcome::kRun,
+     "",
+     {"a"}},
+    {"double_dash_ends_options",
+     {"a", "--", "--bogus", "-"},
+     ParseOutcome::kRun,
+     "",
+     {"a", "--bogus", "-"}},
+    {"single_dash_is_a_path", {"-"}, ParseOutcome::kRun, "", {"-"}},
+};
+
+class ParseRunOptionsTest : public ::testing::TestWithParam<ParseCase> {};
+
+TEST_P(ParseRunOptionsTest, GivesOutcomeErrorAndPaths) {
+    const ParseCase& c = GetParam();
+    std::vector<const char*> argv = {"velmora-run"};
+    argv.insert(argv.end(), c.args.begin(), c.args.end());
+    RunOptions options;
+    std::string error;
+
+    const ParseOutcome outcome =
+        ParseRunOptions(static_cast<int>(argv.size()), argv.data(), &options, &error);
+
+    EXPECT_EQ(outcome, c.outcome);
+    EXPECT_EQ(error, c.error);
+    if (c.outcome == ParseOutcome::kRun) {
+        EXPECT_EQ(options.paths, c.paths);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ParseRunOptionsTest, ::testing::ValuesIn(kParseCases),
+                         [](const ::testing::TestParamInfo<ParseCase>& param) {
+                             return std::string(param.param.name);
+                         });
+
+TEST(ParseRunOptions, EveryOptionReachesItsSetting) {
+    const char* argv[] = {
+        "velmora-run",     "--module",          "m.dll",          "--envelope-sender",
+        "bob@example.org", "--use-return-path", "--rcpt",         "a@example.net",
+        "--rcpt",          "b@example.net",     "--sender",       "relay@example.org",
+        "--domain",        "mx.example.org",    "--host-version", "3.7",
+        "--output",        "report.txt",        "--out",          "saved"};
+    RunOptions options;
+    std::string error;
+
+    ASSERT_EQ(ParseRunOptions(static_cast<int>(std::size(argv)), argv, &options, &error),
+              ParseOutcome::kRun);
+
+    EXPECT_EQ(options.modulePath, "m.dll");
+    EXPECT_EQ(options.job.envelopeSender, "bob@example.org");
+    EXPECT_TRUE(options.job.senderFromReturnPath);
+    EXPECT_EQ(options.job.recipients, (std::vector<std::string>{"a@example.net", "b@example.net"}));
+    EXPECT_EQ(options.job.configuredSender, "relay@example.org");
+    EXPECT_EQ(options.domain, "mx.example.org");
+    EXPECT_EQ(options.majorVersion, 3u);
+    EXPECT_EQ(options.minorVersion, 7u);
+    EXPECT_EQ(options.outputFile, "report.txt");
+    EXPECT_EQ(options.outFolder, "saved");
+    EXPECT_TRUE(options.paths.empty());
+}
+
+} // namespace
