@@ -32,6 +32,7 @@ set(expected
 set(expected_summary "# 7 messages: 4 rewritten, 0 unable, 1 turned-away, 1 no-header, 1 ordinary, 0 unreadable")
 set(expected_status 0)
 set(root "${tree}")
+set(saved_root "${saved}")
 set(separator "/")
 
 if(windows_runner)
@@ -40,11 +41,17 @@ if(windows_runner)
   file(RENAME "${tree}/Maildir/cur/1733639411.M1P2.mail.example.org:2,S"
        "${tree}/Maildir/cur/1733639411.M1P2.mail.example.org")
   list(TRANSFORM expected REPLACE ":2,S" "")
-  execute_process(COMMAND winepath -w "${tree}" OUTPUT_VARIABLE root
-                  OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE converted)
-  if(NOT converted EQUAL 0 OR NOT root MATCHES "^[A-Za-z]:\\\\")
-    message(FATAL_ERROR "winepath cannot name ${tree} as a Windows path: ${root}")
-  endif()
+  file(MAKE_DIRECTORY "${saved}") # so that winepath surely names it
+  foreach(folder tree saved)
+    execute_process(COMMAND winepath -w "${${folder}}" OUTPUT_VARIABLE windows_path
+                    OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE converted)
+    if(NOT converted EQUAL 0 OR NOT windows_path MATCHES "^[A-Za-z]:\\\\")
+      message(FATAL_ERROR "winepath cannot name ${${folder}} as a Windows path: ${windows_path}")
+    endif()
+    set(${folder}_windows "${windows_path}")
+  endforeach()
+  set(root "${tree_windows}")
+  set(saved_root "${saved_windows}")
   set(separator "\\")
 else()
   # Unreadable: a link to a file that is gone, and a pipe (which must not
@@ -129,7 +136,7 @@ endif()
 
 # The tree, with each envelope sender from the message's Return-Path:,
 # replacements saved.
-run_runner(--use-return-path --out "${saved}" "${root}")
+run_runner(--use-return-path --out "${saved_root}" "${root}")
 expect_status(${expected_status} "folder run")
 expect_lines(ON "folder run")
 if(NOT windows_runner)
@@ -151,11 +158,6 @@ foreach(source IN LISTS sources_rewritten)
   list(GET run_files ${i} written)
   list(GET run_ids ${i} id)
   get_filename_component(name "${source}" NAME)
-  string(REPLACE "/" "${separator}" saved_root "${saved}")
-  if(windows_runner)
-    execute_process(COMMAND winepath -w "${saved}" OUTPUT_VARIABLE saved_root
-                    OUTPUT_STRIP_TRAILING_WHITESPACE)
-  endif()
   if(NOT written STREQUAL "${saved_root}${separator}${name}")
     message(FATAL_ERROR "saved as '${written}', expected ${name} in ${saved_root}")
   endif()
@@ -185,7 +187,7 @@ endif()
 
 # A second run into the same folder replaces nothing: new names, old bytes.
 file(READ "${saved}/out-of-office-folded.eml" first_copy)
-run_runner(--use-return-path --out "${saved}" "${root}")
+run_runner(--use-return-path --out "${saved_root}" "${root}")
 expect_status(${expected_status} "second folder run")
 expect_lines(ON "second folder run")
 file(READ "${saved}/out-of-office-folded.eml" still)
