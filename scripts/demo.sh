@@ -1,11 +1,19 @@
 #!/usr/bin/env bash
-# Builds the module and the runner natively and runs one job through the
-# module inside our reference host: the bundled sample autoreply unless a
-# message file or other options are given (see --help).
+# Builds the module and the runner natively and runs jobs through the
+# module inside our reference host. Without arguments: the full report on
+# the bundled sample autoreply, then a dry run over the sample messages in
+# tools/samples/. With arguments, they go to the runner (see --help).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh native
 cmake --preset native >/dev/null
 cmake --build --preset native --target velmora velmora-run >/dev/null
-exec build/native/bin/velmora-run "$@"
+runner=build/native/bin/velmora-run
+if [ "$#" -gt 0 ]; then
+    exec "$runner" "$@"
+fi
+"$runner"
+echo
+echo "Dry run over tools/samples/ (envelope senders from Return-Path:):"
+"$runner" --use-return-path tools/samples
