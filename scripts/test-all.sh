@@ -24,7 +24,9 @@ valgrind_suite() {
     local memcheck=(valgrind -q --error-exitcode=1 --leak-check=full)
     "${memcheck[@]}" build/native/bin/velmora_unit_tests --gtest_brief=1
     "${memcheck[@]}" build/native/bin/velmora_module_tests --gtest_brief=1
+    "${memcheck[@]}" build/native/bin/velmora_runner_tests --gtest_brief=1
     "${memcheck[@]}" build/native/bin/velmora-run >/dev/null
+    "${memcheck[@]}" build/native/bin/velmora-run --use-return-path tools/samples >/dev/null
 }
 
 # Some machines cannot run 32-bit x86 programs at all (a sandbox without the

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 namespace {
 
 constexpr const char* kFallback = "fallback@example.org";
@@ -27,6 +29,11 @@ const ReturnPathCase kReturnPathCases[] = {
     {"no_body_no_line_end", "Return-Path: <>", "<>"},
     {"empty_message", "", kFallback},
 };
+
+// Names the case in test listings, instead of its bytes.
+void PrintTo(const ReturnPathCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class SenderFromReturnPathTest : public ::testing::TestWithParam<ReturnPathCase> {};
 

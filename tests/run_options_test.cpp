@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <vector>
 
 namespace {
@@ -66,6 +67,11 @@ const ParseCase kParseCases[] = {
      {"a", "--bogus", "-"}},
     {"single_dash_is_a_path", {"-"}, ParseOutcome::kRun, "", {"-"}},
 };
+
+// Names the case in test listings, instead of its bytes.
+void PrintTo(const ParseCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class ParseRunOptionsTest : public ::testing::TestWithParam<ParseCase> {};
 

@@ -9,7 +9,8 @@
 namespace {
 
 constexpr char kSeparator = '\\';
-constexpr char kOtherSeparator = '/'; // Windows takes both
+constexpr char kOtherSeparator = '/';       // Windows takes both
+constexpr std::size_t kDriveSpecLength = 2; // "C:"
 
 bool IsSeparator(char c) {
     return c == kSeparator || c == kOtherSeparator;
@@ -111,8 +112,13 @@ std::string BaseName(const std::string& path) {
     while (trimmed.size() > 1 && IsSeparator(trimmed.back())) {
         trimmed.pop_back();
     }
-    const std::size_t cut = trimmed.find_last_of("\\/:");
-    return cut == std::string::npos ? trimmed : trimmed.substr(cut + 1);
+    const std::size_t cut = trimmed.find_last_of("\\/");
+    if (cut != std::string::npos) {
+        return trimmed.substr(cut + 1);
+    }
+    // "C:name" is name on drive C.
+    const bool driveRelative = trimmed.size() > kDriveSpecLength && trimmed[1] == ':';
+    return driveRelative ? trimmed.substr(kDriveSpecLength) : trimmed;
 }
 
 CreateOutcome CreateNewFile(const std::string& path, const std::string& content,
