@@ -2,6 +2,8 @@
 # prints and the exit status it gives. Invoked by CTest with RUNNER,
 # EMULATOR (empty unless cross-built), SOURCE_DIR and WORK_DIR.
 
+cmake_minimum_required(VERSION 3.25) # today's rules for lists and strings
+
 set(windows_runner OFF)
 if(RUNNER MATCHES "\\.exe$")
   set(windows_runner ON)
