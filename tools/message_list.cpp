@@ -52,7 +52,7 @@ void WalkFolder(const std::string& folder, std::vector<MessageSource>* messages,
     const bool maildir = IsMaildir(entries);
     for (const FolderEntry& entry : entries) {
         const std::string path = JoinPath(folder, entry.name);
-        if (entry.name.empty() || entry.name[0] == kHiddenMark ||
+        if (entry.hidden || entry.name.empty() || entry.name[0] == kHiddenMark ||
             (maildir && entry.name == kMaildirTmp && entry.kind == PathKind::kFolder)) {
             continue;
         }

@@ -15,7 +15,8 @@ struct MessageSource {
 
 // Walks `paths` in the order given. Folders are walked recursively, each
 // folder's entries in byte order of their names, so that runs repeat.
-// Skipped: names starting with a dot, the tmp/ folder of a Maildir (a
+// Skipped: names starting with a dot (and, on Windows, entries with the
+// hidden or system attribute), the tmp/ folder of a Maildir (a
 // folder holding cur/ and new/), and links to folders. A path named
 // directly is taken whatever its name. `notes` gets a line for each link
 // not followed.

@@ -19,7 +19,8 @@ enum class PathKind {
 struct FolderEntry {
     std::string name;
     PathKind kind;
-    std::string reason; // for kMissing and kUnknown
+    std::string reason;  // for kMissing and kUnknown
+    bool hidden = false; // marked hidden by the system (Windows' attributes)
 };
 
 // What is at `path`, following links. On kMissing and kUnknown, `reason`

@@ -29,7 +29,7 @@ PathKind KindOf(const struct stat& info) {
 // folders are not followed (they may lead back up the tree).
 FolderEntry InspectEntry(const std::string& folder, const std::string& name) {
     const std::string path = JoinPath(folder, name);
-    FolderEntry entry{name, PathKind::kUnknown, std::string()};
+    FolderEntry entry{name, PathKind::kUnknown, std::string(), false};
     struct stat info;
     if (lstat(path.c_str(), &info) != 0) {
         entry.kind = errno == ENOENT ? PathKind::kMissing : PathKind::kUnknown;

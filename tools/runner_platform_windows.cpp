@@ -45,7 +45,10 @@ PathKind KindOfAttributes(DWORD attributes) {
 // An entry inside a folder. Junctions and links to folders are not
 // followed (they may lead back up the tree).
 FolderEntry EntryOf(const WIN32_FIND_DATAA& found) {
-    FolderEntry entry{found.cFileName, KindOfAttributes(found.dwFileAttributes), std::string()};
+    // Explorer hides these too: desktop.ini, Thumbs.db and the like.
+    const DWORD hiddenAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    FolderEntry entry{found.cFileName, KindOfAttributes(found.dwFileAttributes), std::string(),
+                      (found.dwFileAttributes & hiddenAttributes) != 0};
     if (entry.kind == PathKind::kFolder &&
         (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
         entry.kind = PathKind::kLinkedFolder;

@@ -86,6 +86,16 @@ int SaveSingleReplacement(const RunOptions& options, const ReferenceHost& host,
     return kExitOk;
 }
 
+// Makes the folder for saved replacements, before any job runs: better no
+// run than a run whose replacements cannot be kept.
+int PrepareOutFolder(const RunOptions& options) {
+    std::string reason;
+    if (!options.outFolder.empty() && !MakeFolder(options.outFolder, &reason)) {
+        return Fail(kExitBadOutput, "cannot make the folder " + options.outFolder + ": " + reason);
+    }
+    return kExitOk;
+}
+
 // The full report on one message.
 int RunSingle(const RunOptions& options, std::ostream& out) {
     std::string message = kSampleAutoreply;
@@ -96,6 +106,10 @@ int RunSingle(const RunOptions& options, std::ostream& out) {
         if (!ReadMessageFile(sourcePath, &message, &reason)) {
             return Fail(kExitBadMessage, "cannot read message file " + sourcePath + ": " + reason);
         }
+    }
+    const int prepared = PrepareOutFolder(options);
+    if (prepared != kExitOk) {
+        return prepared;
     }
     ReferenceHost host(static_cast<unsigned char>(options.majorVersion),
                        static_cast<unsigned char>(options.minorVersion));
@@ -127,8 +141,9 @@ int RunList(const RunOptions& options, std::ostream& out) {
     for (const std::string& note : notes) {
         std::cerr << kProgramName << ": " << note << "\n";
     }
-    if (!options.outFolder.empty() && !MakeFolder(options.outFolder, &error)) {
-        return Fail(kExitBadOutput, "cannot make the folder " + options.outFolder + ": " + error);
+    const int prepared = PrepareOutFolder(options);
+    if (prepared != kExitOk) {
+        return prepared;
     }
 
     ReferenceHost host(static_cast<unsigned char>(options.majorVersion),
