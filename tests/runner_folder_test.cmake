@@ -223,3 +223,16 @@ expect_contains("${run_err}" "could not load (version error)" "folder run, old h
 if(NOT run_out STREQUAL "")
   message(FATAL_ERROR "folder run, old host: lines printed:\n${run_out}")
 endif()
+
+# A tab or line end in a file name would split a line's fields for a
+# script: such bytes show as '?'. (Windows has no such names.)
+if(NOT windows_runner)
+  set(odd "${WORK_DIR}/odd-names")
+  file(REMOVE_RECURSE "${odd}")
+  file(WRITE "${odd}/tab\there\nand-newline.eml" "From: a@example.org\n\nx\n")
+  run_runner("${odd}")
+  expect_status(0 "odd names")
+  if(NOT run_out STREQUAL "${odd}/tab?here?and-newline.eml\tno-header\n# 1 message: 0 rewritten, 0 unable, 0 turned-away, 1 no-header, 0 ordinary, 0 unreadable\n")
+    message(FATAL_ERROR "odd names: control bytes in a path reached the line:\n${run_out}")
+  endif()
+endif()
