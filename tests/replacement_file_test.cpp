@@ -80,4 +80,20 @@ TEST(SaveReplacement, SaysWhyWhenTheFolderIsNotThere) {
     EXPECT_TRUE(written.empty());
 }
 
+TEST(MakeFolder, MakesOrKeepsAFolderAndRefusesAFileInTheWay) {
+    const std::string base = UniqueTempPath(2002) + ".d";
+    const std::string file = JoinPath(base, "taken");
+    std::string reason;
+
+    ASSERT_TRUE(MakeFolder(base, &reason)) << reason;
+    EXPECT_TRUE(std::filesystem::is_directory(base));
+    EXPECT_TRUE(MakeFolder(base, &reason)) << reason; // already there: fine
+    std::ofstream(file, std::ios::binary) << "somebody's mail";
+    EXPECT_FALSE(MakeFolder(file, &reason));
+    EXPECT_EQ(reason, "something that is not a folder is in the way");
+    EXPECT_FALSE(MakeFolder(JoinPath(JoinPath(base, "missing"), "deeper"), &reason));
+    EXPECT_EQ(Contents(file), "somebody's mail");
+    std::filesystem::remove_all(base);
+}
+
 } // namespace

@@ -14,3 +14,11 @@ std::int32_t RunJob(const LoadedModule& module, ReferenceHost* host, const JobSe
         host->AddIncomingJob(EnvelopeSenderFor(settings, message), settings.recipients, message);
     return module.Daemon()(job, host->Block(), nullptr, settings.configuredSender.c_str());
 }
+
+std::string JobMessageText(const TestJob& job) {
+    std::string text;
+    for (const std::string& line : job.lines) {
+        text += line;
+    }
+    return text;
+}

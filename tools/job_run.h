@@ -26,4 +26,8 @@ std::string EnvelopeSenderFor(const JobSettings& settings, const std::string& me
 std::int32_t RunJob(const LoadedModule& module, ReferenceHost* host, const JobSettings& settings,
                     const std::string& message);
 
+// A job's message as one text, line ends included: what a replacement
+// looks like on disk.
+std::string JobMessageText(const TestJob& job);
+
 #endif

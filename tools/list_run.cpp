@@ -26,14 +26,6 @@ std::string PrintablePath(const std::string& path) {
     return shown;
 }
 
-std::string Joined(const std::vector<std::string>& lines) {
-    std::string text;
-    for (const std::string& line : lines) {
-        text += line;
-    }
-    return text;
-}
-
 // What the module left behind or did wrong in the host, one line each:
 // the outcome stands, but an admin should hear of it.
 std::string MisuseReport(const ReferenceHost& host, const std::string& path) {
@@ -64,7 +56,7 @@ void SaveInto(const std::string& outFolder, const std::string& sourcePath,
               const TestJob& replacement, MessageResult* result, bool* saveFailed) {
     std::string written;
     std::string reason;
-    if (SaveReplacement(outFolder, sourcePath, Joined(replacement.lines), &written, &reason)) {
+    if (SaveReplacement(outFolder, sourcePath, JobMessageText(replacement), &written, &reason)) {
         result->line += kField + PrintablePath(written);
         return;
     }

@@ -68,3 +68,19 @@ bool SaveReplacement(const std::string& folder, const std::string& sourcePath,
     *reason = "too many files named after " + sourcePath + " in " + folder;
     return false;
 }
+
+bool MakeFolder(const std::string& path, std::string* reason) {
+    switch (CreateFolder(path, reason)) {
+    case CreateOutcome::kCreated:
+        return true;
+    case CreateOutcome::kFailed:
+        return false;
+    case CreateOutcome::kExists:
+        break;
+    }
+    if (InspectPath(path, reason) == PathKind::kFolder) {
+        return true;
+    }
+    *reason = "something that is not a folder is in the way";
+    return false;
+}

@@ -15,4 +15,8 @@ std::string ReplacementFileName(const std::string& sourcePath, unsigned attempt)
 bool SaveReplacement(const std::string& folder, const std::string& sourcePath,
                      const std::string& content, std::string* written, std::string* reason);
 
+// Makes the folder for replacements unless it is there already; false
+// with `reason` set if it cannot be made or something else is in the way.
+bool MakeFolder(const std::string& path, std::string* reason);
+
 #endif

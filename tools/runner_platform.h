@@ -44,9 +44,9 @@ enum class CreateOutcome { kCreated, kExists, kFailed };
 CreateOutcome CreateNewFile(const std::string& path, const std::string& content,
                             std::string* reason);
 
-// Makes the folder unless it already exists; false with `reason` if it
-// cannot be made or something else is in the way.
-bool MakeFolder(const std::string& path, std::string* reason);
+// Makes the folder. kExists when something (a folder or not) is already
+// at `path`; kFailed with `reason` set otherwise.
+CreateOutcome CreateFolder(const std::string& path, std::string* reason);
 
 // True when standard error (or output) goes to a terminal.
 bool StandardErrorIsTerminal();

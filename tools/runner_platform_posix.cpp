@@ -134,19 +134,13 @@ CreateOutcome CreateNewFile(const std::string& path, const std::string& content,
     return CreateOutcome::kCreated;
 }
 
-bool MakeFolder(const std::string& path, std::string* reason) {
+CreateOutcome CreateFolder(const std::string& path, std::string* reason) {
     if (mkdir(path.c_str(), kNewFolderMode) == 0) {
-        return true;
+        return CreateOutcome::kCreated;
     }
-    if (errno != EEXIST) {
-        *reason = SystemReason();
-        return false;
-    }
-    if (InspectPath(path, reason) == PathKind::kFolder) {
-        return true;
-    }
-    *reason = "something that is not a folder is in the way";
-    return false;
+    const int error = errno;
+    *reason = std::strerror(error);
+    return error == EEXIST ? CreateOutcome::kExists : CreateOutcome::kFailed;
 }
 
 bool StandardErrorIsTerminal() {

@@ -149,20 +149,13 @@ CreateOutcome CreateNewFile(const std::string& path, const std::string& content,
     return CreateOutcome::kCreated;
 }
 
-bool MakeFolder(const std::string& path, std::string* reason) {
+CreateOutcome CreateFolder(const std::string& path, std::string* reason) {
     if (CreateDirectoryA(path.c_str(), nullptr)) {
-        return true;
+        return CreateOutcome::kCreated;
     }
     const DWORD error = GetLastError();
-    if (error != ERROR_ALREADY_EXISTS) {
-        *reason = ErrorText(error);
-        return false;
-    }
-    if (InspectPath(path, reason) == PathKind::kFolder) {
-        return true;
-    }
-    *reason = "something that is not a folder is in the way";
-    return false;
+    *reason = ErrorText(error);
+    return error == ERROR_ALREADY_EXISTS ? CreateOutcome::kExists : CreateOutcome::kFailed;
 }
 
 bool StandardErrorIsTerminal() {

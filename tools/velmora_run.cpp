@@ -48,21 +48,41 @@ bool WantsReport(const RunOptions& options) {
     return options.paths.size() == 1 && InspectPath(options.paths[0], &reason) != PathKind::kFolder;
 }
 
-// The module, loaded and started in `host`.
-struct StartedModule {
+// Makes the folder for saved replacements, before any job runs: better no
+// run than a run whose replacements cannot be kept.
+int PrepareOutFolder(const RunOptions& options) {
+    std::string reason;
+    if (!options.outFolder.empty() && !MakeFolder(options.outFolder, &reason)) {
+        return Fail(kExitBadOutput, "cannot make the folder " + options.outFolder + ": " + reason);
+    }
+    return kExitOk;
+}
+
+// The stand-in server with the module loaded and started in it.
+struct StartedRun {
+    explicit StartedRun(const RunOptions& options)
+        : host(static_cast<unsigned char>(options.majorVersion),
+               static_cast<unsigned char>(options.minorVersion)) {}
+    ReferenceHost host;
     LoadedModule module;
     unsigned startupResult = 0;
 };
 
-int LoadAndStart(const RunOptions& options, ReferenceHost* host, StartedModule* started) {
+// Makes the --out folder, loads the module and calls STARTUP, as the
+// server does once. A status other than kExitOk means nothing may run.
+int PrepareAndStart(const RunOptions& options, StartedRun* run) {
+    const int prepared = PrepareOutFolder(options);
+    if (prepared != kExitOk) {
+        return prepared;
+    }
     std::string error;
-    if (started->module.Load(options.modulePath, &error) != LoadOutcome::kLoaded) {
+    if (run->module.Load(options.modulePath, &error) != LoadOutcome::kLoaded) {
         return Fail(kExitBadModule, error);
     }
-    host->faults.domain = options.domain;
-    started->startupResult = started->module.Startup()(host->Block(), nullptr, nullptr,
-                                                       options.job.configuredSender.c_str()) &
-                             kStartupResultMask;
+    run->host.faults.domain = options.domain;
+    run->startupResult = run->module.Startup()(run->host.Block(), nullptr, nullptr,
+                                               options.job.configuredSender.c_str()) &
+                         kStartupResultMask;
     return kExitOk;
 }
 
@@ -73,26 +93,13 @@ int SaveSingleReplacement(const RunOptions& options, const ReferenceHost& host,
     if (options.outFolder.empty() || replacement == nullptr) {
         return kExitOk;
     }
-    std::string content;
-    for (const std::string& line : replacement->lines) {
-        content += line;
-    }
     std::string written;
     std::string reason;
-    if (!SaveReplacement(options.outFolder, sourcePath, content, &written, &reason)) {
+    if (!SaveReplacement(options.outFolder, sourcePath, JobMessageText(*replacement), &written,
+                         &reason)) {
         return Fail(kExitBadOutput, "cannot save the replacement: " + reason);
     }
     out << "\nReplacement saved to " << written << "\n";
-    return kExitOk;
-}
-
-// Makes the folder for saved replacements, before any job runs: better no
-// run than a run whose replacements cannot be kept.
-int PrepareOutFolder(const RunOptions& options) {
-    std::string reason;
-    if (!options.outFolder.empty() && !MakeFolder(options.outFolder, &reason)) {
-        return Fail(kExitBadOutput, "cannot make the folder " + options.outFolder + ": " + reason);
-    }
     return kExitOk;
 }
 
@@ -107,27 +114,21 @@ int RunSingle(const RunOptions& options, std::ostream& out) {
             return Fail(kExitBadMessage, "cannot read message file " + sourcePath + ": " + reason);
         }
     }
-    const int prepared = PrepareOutFolder(options);
-    if (prepared != kExitOk) {
-        return prepared;
+    StartedRun run(options);
+    const int started = PrepareAndStart(options, &run);
+    if (started != kExitOk) {
+        return started;
     }
-    ReferenceHost host(static_cast<unsigned char>(options.majorVersion),
-                       static_cast<unsigned char>(options.minorVersion));
-    StartedModule started;
-    const int loaded = LoadAndStart(options, &host, &started);
-    if (loaded != kExitOk) {
-        return loaded;
-    }
-    const bool ready = started.startupResult != 0;
+    const bool ready = run.startupResult != 0;
     std::int32_t result = 0;
     if (ready) {
-        result = RunJob(started.module, &host, options.job, message);
+        result = RunJob(run.module, &run.host, options.job, message);
     }
-    WriteRunReport(out, host, started.startupResult, ready, result);
+    WriteRunReport(out, run.host, run.startupResult, ready, result);
     if (!ready) {
         return kExitStartupRefused;
     }
-    return SaveSingleReplacement(options, host, sourcePath, out);
+    return SaveSingleReplacement(options, run.host, sourcePath, out);
 }
 
 // One line per message, then the summary.
@@ -141,27 +142,20 @@ int RunList(const RunOptions& options, std::ostream& out) {
     for (const std::string& note : notes) {
         std::cerr << kProgramName << ": " << note << "\n";
     }
-    const int prepared = PrepareOutFolder(options);
-    if (prepared != kExitOk) {
-        return prepared;
+    StartedRun run(options);
+    const int started = PrepareAndStart(options, &run);
+    if (started != kExitOk) {
+        return started;
     }
-
-    ReferenceHost host(static_cast<unsigned char>(options.majorVersion),
-                       static_cast<unsigned char>(options.minorVersion));
-    StartedModule started;
-    const int loaded = LoadAndStart(options, &host, &started);
-    if (loaded != kExitOk) {
-        return loaded;
-    }
-    if (started.startupResult == 0) {
-        for (const LogEntry& entry : host.logs) {
+    if (run.startupResult == 0) {
+        for (const LogEntry& entry : run.host.logs) {
             std::cerr << kProgramName << ": the module logged: " << entry.text << "\n";
         }
         return Fail(kExitStartupRefused, "the module refused to start; no message was run");
     }
 
     ProgressMeter progress(StandardErrorIsTerminal() ? stderr : nullptr, messages.size());
-    const ListRunTotals totals = RunMessageList(started.module, &host, messages, options.job,
+    const ListRunTotals totals = RunMessageList(run.module, &run.host, messages, options.job,
                                                 options.outFolder, out, std::cerr, &progress);
     WriteListSummary(out, totals);
     if (totals.saveFailed) {
