@@ -112,18 +112,19 @@ std::string ReferenceHost::Leaks() const {
     return report.str();
 }
 
-void ReferenceHost::NoteDeletion(const std::string& path) {
-    // A host without the close service leaves the module no way to close
-    // first; deleting is then still the right thing to try.
-    if (faults.missingServices.count(kHostCloseMessageFileOffset) != 0) {
-        return;
-    }
+bool ReferenceHost::AllowDeletion(const std::string& path) {
+    const bool noWayToClose = faults.missingServices.count(kHostCloseMessageFileOffset) != 0;
+    bool held = false;
     for (const auto& message : messages_) {
         if (!message->closed && message->path == path) {
-            violations.push_back("temporary file " + path +
-                                 " deleted while the host still has it open");
+            held = true;
+            if (!noWayToClose) {
+                violations.push_back("temporary file " + path +
+                                     " deleted while the host still has it open");
+            }
         }
     }
+    return !held;
 }
 
 TestJob* ReferenceHost::NewJob() {

@@ -91,10 +91,13 @@ class ReferenceHost {
     // unknown afterwards.
     void ForgetHistory();
 
-    // Told by a platform stand-in that the module deleted the file at
-    // `path`: deleting a message file the host still has open is a
-    // violation (on Windows the delete fails and the copy stays on disk).
-    void NoteDeletion(const std::string& path);
+    // Asked by a platform stand-in whether the module's deletion of the
+    // file at `path` goes through. As on Windows, whatever the platform, a
+    // file the host still holds open cannot be deleted: the answer is then
+    // false and the copy stays on disk. Deleting a message file before
+    // closing it is a violation, unless the host offers no way to close it
+    // (then the copy left behind is the host's fault, not the module's).
+    bool AllowDeletion(const std::string& path);
 
     // The active host, for the service functions.
     static ReferenceHost* Active();

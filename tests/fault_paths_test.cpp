@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -170,9 +171,13 @@ TEST_P(FaultPathTest, HostIsLeftCleanAndResultAndLogsFollowTheFirstFailure) {
         fault.kind == FailureKind::kFailedAnswer || !Fails(fault, kHostCloseMessageFileOffset);
     EXPECT_EQ(host.messagesClosed, canCloseMessage ? host.messagesOpened : 0);
 
-    // No copy of the mail is left on disk.
+    // No copy of the mail is left on disk, unless the host opened it and
+    // gave no way to close it: a file still open there cannot be deleted
+    // (so it is on Windows, and so our host behaves everywhere), and the
+    // copy it keeps is the host's fault.
+    const bool stillHeld = host.messagesOpened > host.messagesClosed;
     for (const std::string& path : host.tempFiles) {
-        EXPECT_FALSE(FileExists(path)) << path;
+        EXPECT_EQ(FileExists(path), stillHeld) << path;
     }
 
     std::vector<std::string> logs;
@@ -180,6 +185,13 @@ TEST_P(FaultPathTest, HostIsLeftCleanAndResultAndLogsFollowTheFirstFailure) {
         logs.push_back(entry.text);
     }
     EXPECT_EQ(logs, ExpectedLogs(fault));
+
+    // Tidy up what the host kept, once it has let go of its files.
+    const std::vector<std::string> paths = host.tempFiles;
+    host.ForgetHistory();
+    for (const std::string& path : paths) {
+        std::remove(path.c_str());
+    }
 }
 
 std::string TestName(const ::testing::TestParamInfo<FaultCase>& param) {

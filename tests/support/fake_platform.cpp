@@ -43,11 +43,16 @@ std::uint32_t PlatformMilliseconds() {
     return g_fakeNow.load();
 }
 
+// A deletion the host refuses (the file is still open there) leaves the
+// file in place, as Windows does.
 void PlatformDeleteFile(const char* path) {
+    bool allowed = true;
     if (ReferenceHost* host = ReferenceHost::Active()) {
         host->calls.push_back(kDeleteFileCall);
-        host->NoteDeletion(path);
+        allowed = host->AllowDeletion(path);
     }
     g_deleted.push_back(path);
-    std::remove(path);
+    if (allowed) {
+        std::remove(path);
+    }
 }

@@ -20,7 +20,8 @@ void YieldOnClockReads(bool yield);
 constexpr const char* kClockReadCall = "PlatformMilliseconds";
 constexpr const char* kDeleteFileCall = "PlatformDeleteFile";
 
-// Paths the module asked to delete, in order; the files are really deleted.
+// Paths the module asked to delete, in order. The files are really deleted,
+// unless the active host still holds them open (as on Windows).
 const std::vector<std::string>& DeletedPaths();
 void ClearDeletedPaths();
 
