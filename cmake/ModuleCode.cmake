@@ -9,7 +9,12 @@
 # - No build folder in the binary: two builds of one commit give the same
 #   bytes wherever they were made.
 function(velmora_module_code target)
-  target_compile_options(${target} PRIVATE -fno-exceptions -fno-rtti
-                         "-ffile-prefix-map=${PROJECT_SOURCE_DIR}/="
+  target_compile_options(${target} PRIVATE -fno-exceptions -fno-rtti)
+  velmora_reproducible_paths(${target})
+endfunction()
+
+# Only the folder-free paths, for the other code we ship (the runner).
+function(velmora_reproducible_paths target)
+  target_compile_options(${target} PRIVATE "-ffile-prefix-map=${PROJECT_SOURCE_DIR}/="
                          "-ffile-prefix-map=${PROJECT_BINARY_DIR}/=")
 endfunction()

@@ -4,7 +4,9 @@
 #   install-deps.sh fuzz     also clang with its libFuzzer runtime
 #   install-deps.sh bench    also Google Benchmark
 #   install-deps.sh all      all of these, valgrind, and the 32-bit,
-#                            MinGW-w64 and Wine toolchains (with qemu's
+#                            MinGW-w64 (both C++ runtimes: with POSIX
+#                            threads for the tests, with Win32's own calls
+#                            for the runner) and Wine toolchains (with qemu's
 #                            user-mode emulator, for machines that cannot
 #                            run 32-bit programs themselves)
 # Needs root (or sudo) only when something is missing.
@@ -40,6 +42,7 @@ find_missing() { # fills `missing` with the packages whose check fails
         need valgrind command -v valgrind
         need g++-multilib installed g++-multilib
         need g++-mingw-w64-i686-posix command -v i686-w64-mingw32-g++-posix
+        need g++-mingw-w64-i686-win32 command -v i686-w64-mingw32-g++-win32
         need wine command -v wine
         need wine32:i386 installed wine32:i386
         need qemu-user command -v qemu-i386

@@ -20,13 +20,10 @@ function(fail)
   set(failures "${failures}  ${text}\n" PARENT_SCOPE)
 endfunction()
 
-execute_process(COMMAND "${OBJDUMP}" -p "${DLL}" RESULT_VARIABLE status OUTPUT_VARIABLE dump
-                ERROR_VARIABLE err)
-if(NOT status EQUAL 0)
-  message(FATAL_ERROR "${OBJDUMP} -p ${DLL} failed: ${err}")
-endif()
-string(REPLACE ";" "," dump_lines "${dump}")
-string(REPLACE "\n" ";" dump_lines "${dump_lines}")
+include(${CMAKE_CURRENT_LIST_DIR}/../support/pe_image.cmake)
+pe_read("${OBJDUMP}" "${DLL}" image)
+set(dump "${image_dump}")
+set(dump_lines "${image_lines}")
 
 # ---- machine and size ----
 if(NOT dump MATCHES "file format pei-i386")
@@ -54,53 +51,25 @@ if(NOT exports STREQUAL "DAEMON;STARTUP")
 endif()
 
 # ---- Windows versions the image says it needs ----
-foreach(kind OSystem Subsystem)
-  if(dump MATCHES "Major${kind}Version[ \t]+([0-9]+)")
-    set(major ${CMAKE_MATCH_1})
-  endif()
-  if(dump MATCHES "Minor${kind}Version[ \t]+([0-9]+)")
-    set(minor ${CMAKE_MATCH_1})
-  endif()
-  math(EXPR version "${major} * 100 + ${minor}")
-  if(version GREATER 501)
-    fail("${kind} version ${major}.${minor} is above 5.1: Windows XP would refuse the DLL")
-  endif()
-  set(${kind}_version "${major}.${minor}")
-endforeach()
+pe_versions("${dump}" image)
+if(image_newest GREATER 501)
+  fail("OS version ${image_os}, subsystem version ${image_subsystem}: above 5.1, "
+       "Windows XP would refuse the DLL")
+endif()
 
 # ---- imported functions, each checked against the allowlist ----
-file(STRINGS "${ALLOWLIST}" allow_lines REGEX "^[^#]")
-set(allowed "")
-foreach(line IN LISTS allow_lines)
-  string(STRIP "${line}" line)
-  if(line MATCHES "^([^ ]+) +([^ ]+)$")
-    string(TOLOWER "${CMAKE_MATCH_1}" dll)
-    list(APPEND allowed "${dll}!${CMAKE_MATCH_2}")
-  endif()
-endforeach()
-
-set(imports "")
-set(current_dll "")
-foreach(line IN LISTS dump_lines)
-  if(line MATCHES "^[ \t]*DLL Name: (.+)$")
-    string(STRIP "${CMAKE_MATCH_1}" name)
-    string(TOLOWER "${name}" current_dll)
-  elseif(current_dll AND line MATCHES "^\t[0-9a-f]+\t +[0-9]+ +([A-Za-z_][A-Za-z0-9_@?$]*)$")
-    list(APPEND imports "${current_dll}!${CMAKE_MATCH_1}")
-  elseif(current_dll AND line MATCHES "^\t[0-9a-f]+\t.*<none>")
-    fail("${current_dll} imported by ordinal only: ${line}")
-  elseif(line MATCHES "^There is an export table|^The Export Tables")
-    set(current_dll "")
-  endif()
+pe_read_function_list("${ALLOWLIST}" allowed)
+pe_imports("${dump_lines}" imports by_ordinal)
+foreach(line IN LISTS by_ordinal)
+  fail("imported by ordinal only: ${line}")
 endforeach()
 if(NOT imports)
   fail("no imported functions found")
 endif()
-foreach(import IN LISTS imports)
-  if(NOT import IN_LIST allowed)
-    fail("imports ${import}, which is not on the allowlist of functions that Windows XP SP3 "
-         "has and a plug-in may call")
-  endif()
+pe_not_in("${imports}" "${allowed}" outside)
+foreach(import IN LISTS outside)
+  fail("imports ${import}, which is not on the allowlist of functions that Windows XP SP3 "
+       "has and a plug-in may call")
 endforeach()
 
 # ---- TLS callbacks ----
@@ -186,6 +155,6 @@ if(failures)
   message(FATAL_ERROR "${DLL}:\n${failures}")
 endif()
 list(JOIN imports " " import_text)
-message(STATUS "${DLL}: i386, ${size} bytes, exports ${exports}, OS ${OSystem_version}, "
-               "subsystem ${Subsystem_version}, ${callback_count} TLS callbacks; "
+message(STATUS "${DLL}: i386, ${size} bytes, exports ${exports}, OS ${image_os}, "
+               "subsystem ${image_subsystem}, ${callback_count} TLS callbacks; "
                "imports ${import_text}")
