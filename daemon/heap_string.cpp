@@ -1,7 +1,8 @@
 // Self-freeing heap strings; see heap_string.h.
 #include "daemon/heap_string.h"
 
-#include <cstdlib>
+#include "daemon/module_memory.h"
+
 #include <cstring>
 
 namespace {
@@ -11,15 +12,16 @@ std::size_t LengthOf(const char* text) {
 } // namespace
 
 HeapString::~HeapString() {
-    std::free(data_);
+    ModuleFree(data_);
 }
 
 bool HeapString::Reserve(std::size_t capacity) {
-    char* fresh = static_cast<char*>(std::calloc(capacity, 1));
+    char* fresh = static_cast<char*>(ModuleAllocate(capacity));
     if (fresh == nullptr) {
         return false;
     }
-    std::free(data_);
+    std::memset(fresh, 0, capacity);
+    ModuleFree(data_);
     data_ = fresh;
     return true;
 }
@@ -28,7 +30,7 @@ bool HeapString::Assign(const char* first, const char* second, const char* third
     const std::size_t lengths[] = {LengthOf(first), LengthOf(second), LengthOf(third)};
     const char* pieces[] = {first, second, third};
     const std::size_t total = lengths[0] + lengths[1] + lengths[2];
-    char* fresh = static_cast<char*>(std::malloc(total + 1));
+    char* fresh = static_cast<char*>(ModuleAllocate(total + 1));
     if (fresh == nullptr) {
         return false;
     }
@@ -40,7 +42,7 @@ bool HeapString::Assign(const char* first, const char* second, const char* third
         }
     }
     *at = '\0';
-    std::free(data_);
+    ModuleFree(data_);
     data_ = fresh;
     return true;
 }

@@ -69,6 +69,17 @@ void MaskControlBytes(char* text) {
     }
 }
 
+// True when the configured sender can carry a replacement: not empty and
+// not the null reverse-path. Under either, the replacement would be an
+// automatic reply once more (null sender, same X-Autoreply-From header),
+// and a server that passes the jobs we submit through its daemons again
+// would hand it back to us, again and again: a mail loop. That is what a
+// missing daemon parameter gives, also when the server calls us after
+// start-up refused it.
+bool SenderCanCarryReplacement(const char* sender) {
+    return sender != nullptr && sender[0] != '\0' && std::strcmp(sender, kNullReversePath) != 0;
+}
+
 } // namespace
 
 extern "C" VELMORA_EXPORT VELMORA_ENTRY_ALIGN std::int32_t VELMORA_CDECL
@@ -91,7 +102,7 @@ DAEMON(JobHandle job, const HostServiceBlock* block, const void* /*unused3*/, co
     if (!CheckOriginator(value.Text(), block)) {
         return kNotHandled;
     }
-    if (SendReplacement(job, block, sender != nullptr ? sender : "")) {
+    if (SenderCanCarryReplacement(sender) && SendReplacement(job, block, sender)) {
         HostLog(block, kLogCodeJob, kLogModified);
         return kReplacementSent;
     }

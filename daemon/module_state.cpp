@@ -4,7 +4,8 @@
 // our code; the only thing that runs at unload is the release below.
 #include "daemon/module_state.h"
 
-#include <cstdlib>
+#include "daemon/module_memory.h"
+
 #include <cstring>
 
 namespace {
@@ -15,7 +16,7 @@ char* g_messageIdDomain = nullptr;
 // trivial, so nothing of ours runs at load time.
 struct DomainReleaser {
     ~DomainReleaser() {
-        std::free(g_messageIdDomain);
+        ModuleFree(g_messageIdDomain);
         g_messageIdDomain = nullptr;
     }
 };
@@ -28,12 +29,12 @@ void StoreMessageIdDomain(const char* domain) {
     char* copy = nullptr;
     if (domain != nullptr && domain[0] != '\0') {
         const std::size_t length = std::strlen(domain);
-        copy = static_cast<char*>(std::malloc(length + 1));
+        copy = static_cast<char*>(ModuleAllocate(length + 1));
         if (copy != nullptr) {
             std::memcpy(copy, domain, length + 1);
         }
     }
-    std::free(g_messageIdDomain);
+    ModuleFree(g_messageIdDomain);
     g_messageIdDomain = copy;
 }
 

@@ -19,7 +19,6 @@ namespace {
 using namespace host_contract;
 
 constexpr std::uint32_t kTruthMask = 0xFF;
-constexpr const char* kNullReversePath = "<>";
 constexpr const char* kTempDirectory = "tmp/";
 
 // Bounds on what one input can make the host hand out, so that a run stays
@@ -199,6 +198,10 @@ JobHandle VELMORA_CDECL CreateJob(std::int32_t kind, const char* sender, const c
     Require(kind == kCreateKind && sender != nullptr && options != nullptr &&
             std::strcmp(options, kCreateOptions) == 0);
     Require(Round().verifySaidYes && Round().created.empty());
+    // Never under an empty sender or the null reverse-path: the replacement
+    // would be an automatic reply again, and a server that feeds submitted
+    // jobs back through its daemons would loop.
+    Require(sender[0] != '\0' && std::strcmp(sender, kNullReversePath) != 0);
     if (In().ConsumeBool()) {
         return nullptr;
     }

@@ -33,6 +33,7 @@ constexpr std::int32_t kReadLineBytes = 10000;
 constexpr std::size_t kAddressBufferBytes = 256;
 constexpr std::size_t kJobRecordBytes = 122;
 constexpr std::size_t kSenderPointerOffset = 10;
+constexpr const char* kNullReversePath = "<>";
 
 } // namespace host_contract
 

@@ -4,6 +4,8 @@
 #ifndef VELMORA_TESTHOST_HOST_FAULTS_H
 #define VELMORA_TESTHOST_HOST_FAULTS_H
 
+#include "daemon/entry_points.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <set>
@@ -17,6 +19,12 @@ enum class HeaderAnswer {
     kHostOwnedString, // `hostOwnedHeader`, from the host's own memory, uncut
     kFillBuffer,      // fills the whole buffer with 'a', no terminator
 };
+
+// Whether and when the host passes the jobs the module submits through
+// DAEMON again, as a real server passes every job it queues through its
+// daemons: at once, inside HostCloseJob on the same thread, or later, from
+// its queue (RunQueuedJobs), after the call that submitted them returned.
+enum class FeedBack { kNever, kInsideClose, kFromQueue };
 
 // How HostNextRecipient ends the list.
 enum class RecipientListEnd { kNullPointer, kEmptyString };
@@ -61,7 +69,20 @@ struct HostFaults {
     // might; SIZE_MAX never.
     std::size_t junkAfterTerminatorAtLine = SIZE_MAX;
 
+    // HostReadLine hands over one empty read (nothing but the terminator,
+    // with a "line read" result) before this line (0-based); SIZE_MAX never.
+    std::size_t emptyReadBeforeLine = SIZE_MAX;
+
     RecipientListEnd recipientListEnd = RecipientListEnd::kNullPointer;
+
+    // Jobs the module submitted (closed with a result above 0) go through
+    // `feedBackDaemon` again, with `feedBackSender` as its parameter. A
+    // replacement of a replacement more than `feedBackGenerations` deep is
+    // a mail loop: it is reported as a violation and not fed back.
+    FeedBack feedBack = FeedBack::kNever;
+    DaemonEntryFn feedBackDaemon = nullptr;
+    const char* feedBackSender = nullptr;
+    unsigned feedBackGenerations = 3;
 
     // Service slots (by 32-bit byte offset) left as null pointers.
     std::set<std::size_t> missingServices;

@@ -136,7 +136,11 @@ std::int32_t VELMORA_CDECL CloseJob(JobHandle handle) {
     Expect(job->createdByModule, "HostCloseJob: closing a job the module did not create");
     Expect(!job->closed && !job->released, "HostCloseJob: job closed twice or after release");
     job->closed = true;
-    return Failing(kHostCloseJobOffset) ? 0 : Host().faults.closeResult;
+    const std::int32_t result = Failing(kHostCloseJobOffset) ? 0 : Host().faults.closeResult;
+    if (result > 0) {
+        Host().Submitted(*job);
+    }
+    return result;
 }
 
 std::int32_t VELMORA_CDECL RewindJob(JobHandle handle, std::int32_t mode) {
@@ -190,8 +194,10 @@ JobHandle VELMORA_CDECL CreateJob(std::int32_t kind, const char* sender, const c
         return nullptr;
     }
     TestJob* job = Host().NewJob();
-    job->sender = sender != nullptr ? sender : "(null)";
+    // An empty MAIL FROM is the null reverse-path, which servers keep as "<>".
+    job->sender = sender == nullptr ? "(null)" : sender[0] == '\0' ? kNullReversePath : sender;
     job->createdByModule = true;
+    job->generation = Host().CurrentGeneration() + 1;
     return reinterpret_cast<JobHandle>(job);
 }
 
@@ -240,6 +246,11 @@ std::int32_t VELMORA_CDECL ReadLine(JobHandle handle, char* buffer, std::int32_t
     const std::size_t index = job->nextLine;
     const std::string& line = job->lines[index];
     const auto bytes = static_cast<std::size_t>(size);
+    if (index == Host().faults.emptyReadBeforeLine && !job->gaveEmptyRead) {
+        job->gaveEmptyRead = true;
+        buffer[0] = '\0';
+        return 1; // nothing this time; the line is still to come
+    }
     if (index == Host().faults.fillBufferAtLine) {
         std::memset(buffer, kFillByte, bytes);
     } else if (index == Host().faults.junkAfterTerminatorAtLine) {

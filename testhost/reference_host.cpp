@@ -45,6 +45,8 @@ void ReferenceHost::ForgetHistory() {
     headerNames.clear();
     messagesOpened = 0;
     messagesClosed = 0;
+    fedBackResults.clear();
+    queue_.clear();
 }
 
 ReferenceHost* ReferenceHost::Active() {
@@ -125,6 +127,44 @@ bool ReferenceHost::AllowDeletion(const std::string& path) {
         }
     }
     return !held;
+}
+
+void ReferenceHost::Submitted(const TestJob& job) {
+    if (faults.feedBack == FeedBack::kNever) {
+        return;
+    }
+    if (job.generation > faults.feedBackGenerations) {
+        violations.push_back("mail loop: the module re-sent its own replacement, " +
+                             std::to_string(job.generation) + " generations deep");
+        return;
+    }
+    // The server queues the submitted job as a job of its own.
+    TestJob* queued = NewJob();
+    queued->sender = job.sender;
+    queued->recipients = job.recipients;
+    queued->lines = job.lines;
+    queued->generation = job.generation;
+    if (faults.feedBack == FeedBack::kInsideClose) {
+        RunDaemonOn(queued);
+    } else {
+        queue_.push_back(queued);
+    }
+}
+
+void ReferenceHost::RunQueuedJobs() {
+    while (!queue_.empty()) {
+        TestJob* job = queue_.front();
+        queue_.pop_front();
+        RunDaemonOn(job);
+    }
+}
+
+void ReferenceHost::RunDaemonOn(TestJob* job) {
+    const unsigned outer = currentGeneration_;
+    currentGeneration_ = job->generation;
+    fedBackResults.push_back(faults.feedBackDaemon(reinterpret_cast<JobHandle>(job), Block(),
+                                                   nullptr, faults.feedBackSender));
+    currentGeneration_ = outer;
 }
 
 TestJob* ReferenceHost::NewJob() {

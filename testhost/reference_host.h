@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -29,6 +30,10 @@ struct TestJob {
     bool createdByModule = false;
     bool closed = false;
     bool released = false;
+    bool gaveEmptyRead = false; // the emptyReadBeforeLine fault, once
+    // 0 for the jobs handed in; a job the module creates while DAEMON runs
+    // on a job of generation g has generation g + 1.
+    unsigned generation = 0;
 };
 
 // A message file opened through HostOpenMessageFile. Like a real server,
@@ -76,6 +81,12 @@ class ReferenceHost {
     std::vector<std::string> headerNames;    // names passed to HostFindHeader
     int messagesOpened = 0;
     int messagesClosed = 0;
+    std::vector<std::int32_t> fedBackResults; // DAEMON's results on fed-back jobs
+
+    // Runs DAEMON on the queued jobs the module submitted, in order, and on
+    // those it submits meanwhile, until the queue is empty (the FeedBack
+    // fault kFromQueue).
+    void RunQueuedJobs();
 
     // Jobs the module created, in order.
     std::vector<const TestJob*> CreatedJobs() const;
@@ -108,16 +119,22 @@ class ReferenceHost {
     bool OwnsJob(const TestJob* job) const;
     bool OwnsMessage(const TestMessage* message) const;
     std::string NextTempPath();
+    unsigned CurrentGeneration() const { return currentGeneration_; }
+    // Told by HostCloseJob that the module submitted `job`.
+    void Submitted(const TestJob& job);
 
   private:
     void BuildBlock();
     void CloseHeldFiles();
+    void RunDaemonOn(TestJob* job);
 
     unsigned char major_;
     unsigned char minor_;
     std::vector<unsigned char> blockBytes_;
     std::vector<std::unique_ptr<TestJob>> jobs_;
     std::vector<std::unique_ptr<TestMessage>> messages_;
+    std::deque<TestJob*> queue_;
+    unsigned currentGeneration_ = 0;
 };
 
 // Fills a block's slot for the service at a 32-bit byte offset, copying the

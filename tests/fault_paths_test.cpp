@@ -4,6 +4,7 @@
 // Whatever fails, the module must leave the host clean, report success
 // only for a replacement the host accepted, and log exactly the lines that
 // the first failure on the way calls for.
+#include "tests/support/failing_memory.h"
 #include "tests/support/module_fixture.h"
 
 #include "host/service_block.h"
@@ -13,6 +14,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -202,5 +204,72 @@ std::string TestName(const ::testing::TestParamInfo<FaultCase>& param) {
 
 INSTANTIATE_TEST_SUITE_P(EveryServiceAndPair, FaultPathTest, ::testing::ValuesIn(AllFaultCases()),
                          TestName);
+
+// Memory running out, at each of the module's allocations in turn, on the
+// road of an autoreply that would otherwise be re-sent: start-up, then one
+// DAEMON call. Each ends in its documented result and log lines, with no
+// job created, no copy of the mail on disk and nothing leaked.
+TEST(MemoryShortageTest, EachAllocationFailingEndsCleanly) {
+    struct Case {
+        const char* allocation; // the one that fails
+        std::vector<std::string> jobLogs;
+        std::int32_t result;
+        const char* messageIdLine; // of the replacement, when one is made
+    };
+    const Case cases[] = {
+        // Start-up still succeeds, with an empty domain.
+        {"domain at start-up",
+         {"Autoreply from bob@example.org found", "MAIL FROM in autoreply modified by daemon"},
+         1,
+         "Message-ID: <ar1000@>\r\n"},
+        {"header value", {}, 0, nullptr},
+        {"found log line", {}, 0, nullptr},
+        {"Message-ID line",
+         {"Autoreply from bob@example.org found", "Unable to modify MAIL FROM in autoreply"},
+         0,
+         nullptr},
+    };
+    const auto run = [](ReferenceHost& host) {
+        ResetMessageIdSequence();
+        SetFakeClock(1000);
+        EXPECT_EQ(STARTUP(host.Block(), nullptr, nullptr, kConfiguredSender), 1);
+        JobHandle incoming =
+            host.AddIncomingJob(kNullSender, {"alice@example.net"}, Autoreply("bob@example.org"));
+        return DAEMON(incoming, host.Block(), nullptr, kConfiguredSender);
+    };
+    {
+        // The table names every allocation the module makes on this road.
+        ReferenceHost host;
+        FailModuleAllocation(0);
+        EXPECT_EQ(run(host), 1);
+        EXPECT_EQ(ModuleAllocationsMade(), std::size(cases));
+        StoreMessageIdDomain(nullptr);
+    }
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE(c.allocation);
+        ReferenceHost host;
+        FailModuleAllocation(i + 1);
+        const std::int32_t result = run(host);
+        FailModuleAllocation(0);
+
+        EXPECT_EQ(result, c.result);
+        std::vector<std::string> logs;
+        for (const LogEntry& entry : host.logs) {
+            logs.push_back(entry.text);
+        }
+        std::vector<std::string> expected = {"Velmora daemon loaded successfully"};
+        expected.insert(expected.end(), c.jobLogs.begin(), c.jobLogs.end());
+        EXPECT_EQ(logs, expected);
+        const std::vector<const TestJob*> created = host.CreatedJobs();
+        ASSERT_EQ(created.size(), c.messageIdLine != nullptr ? 1u : 0u);
+        if (c.messageIdLine != nullptr) {
+            EXPECT_EQ(created[0]->lines.at(0), c.messageIdLine);
+        }
+        ExpectHostClean(host);
+        StoreMessageIdDomain(nullptr);
+        EXPECT_EQ(ModuleAllocationsHeld(), 0u);
+    }
+}
 
 } // namespace

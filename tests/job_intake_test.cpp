@@ -2,6 +2,8 @@
 // originator check and the outcome logged to the host.
 #include "tests/support/module_fixture.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr const char* kModified = "MAIL FROM in autoreply modified by daemon";
@@ -241,9 +243,80 @@ TEST_F(JobIntakeTest, HeaderBufferFilledWithoutTerminatorIsReadAsItsFullLength) 
     EXPECT_EQ(host.extractedTexts[0], std::string(256, 'a'));
 }
 
-TEST_F(JobIntakeTest, NullConfiguredSenderReadsAsEmpty) {
-    EXPECT_EQ(RunDaemon(AddJob(Autoreply("bob@example.org")), nullptr), 1);
-    EXPECT_EQ(OnlyCreatedJob().sender, "");
+struct SenderCase {
+    const char* name;
+    const char* sender; // the daemon's parameter
+    bool sent;
+};
+
+// Under an empty sender or the null reverse-path a replacement would be an
+// automatic reply again, so none is made. Any other sender is used as it
+// is, also one that start-up would refuse as too short.
+const SenderCase kSenderCases[] = {
+    {"configured", kConfiguredSender, true},
+    {"too_short_for_startup", "a@b.c", true},
+    {"spaced_null_reverse_path", " <>", true},
+    {"null", nullptr, false},
+    {"empty", "", false},
+    {"null_reverse_path", "<>", false},
+};
+
+// What DAEMON must have done for an accepted autoreply under `c.sender`.
+void ExpectOutcomeForSender(const ReferenceHost& host, const SenderCase& c, std::int32_t result) {
+    ExpectHostClean(host); // a mail loop shows up here
+    EXPECT_EQ(result, c.sent ? 1 : 0);
+    ASSERT_EQ(host.logs.size(), 2u);
+    EXPECT_EQ(host.logs[0].text, "Autoreply from bob@example.org found");
+    EXPECT_EQ(host.logs[1].text, c.sent ? kModified : kNotModified);
+    EXPECT_EQ(std::count(host.calls.begin(), host.calls.end(), "HostCreateJob"), c.sent ? 1 : 0);
+    const std::vector<const TestJob*> created = host.CreatedJobs();
+    ASSERT_EQ(created.size(), c.sent ? 1u : 0u);
+    if (c.sent) {
+        EXPECT_EQ(created[0]->sender, c.sender);
+        EXPECT_EQ(std::vector<std::string>(created[0]->lines.begin() + 1, created[0]->lines.end()),
+                  (std::vector<std::string>{"From: bob@example.org\r\n",
+                                            "X-Autoreply-From: bob@example.org\r\n", "\r\n",
+                                            "body line\r\n"}));
+    }
+}
+
+TEST_F(JobIntakeTest, ReplacementsOnlyUnderASenderThatCanCarryThem) {
+    for (const SenderCase& c : kSenderCases) {
+        SCOPED_TRACE(c.name);
+        ReferenceHost fresh;
+        JobHandle job =
+            fresh.AddIncomingJob(kNullSender, {"alice@example.net"}, Autoreply("bob@example.org"));
+        ExpectOutcomeForSender(fresh, c, DAEMON(job, fresh.Block(), nullptr, c.sender));
+    }
+}
+
+// A real server passes the jobs we submit through its daemons again, at
+// once or later from its queue. A replacement is then no automatic reply
+// and is left alone at the first look; under a sender that cannot carry
+// one, none is made. Either way the server never loops (our host reports a
+// replacement of a replacement as a mail loop).
+TEST_F(JobIntakeTest, ServerFeedingOurJobsBackToItsDaemonsNeverLoops) {
+    for (FeedBack feedBack : {FeedBack::kInsideClose, FeedBack::kFromQueue}) {
+        for (const SenderCase& c : kSenderCases) {
+            SCOPED_TRACE(std::string(c.name) +
+                         (feedBack == FeedBack::kInsideClose ? " inside close" : " from queue"));
+            ReferenceHost fresh;
+            fresh.faults.feedBack = feedBack;
+            fresh.faults.feedBackDaemon = &DAEMON;
+            fresh.faults.feedBackSender = c.sender;
+            JobHandle job = fresh.AddIncomingJob(kNullSender, {"alice@example.net"},
+                                                 Autoreply("bob@example.org"));
+            const std::int32_t result = DAEMON(job, fresh.Block(), nullptr, c.sender);
+            fresh.RunQueuedJobs();
+
+            // The outer call as without feeding back; the replacement, seen
+            // again, is an ordinary job: 0, no log line, no temporary file.
+            ExpectOutcomeForSender(fresh, c, result);
+            EXPECT_EQ(fresh.fedBackResults,
+                      c.sent ? std::vector<std::int32_t>{0} : std::vector<std::int32_t>{});
+            EXPECT_EQ(fresh.tempFiles.size(), 1u);
+        }
+    }
 }
 
 TEST_F(JobIntakeTest, NullBlockReturnsZero) {

@@ -154,7 +154,8 @@ TEST_F(ReplacementTest, LongLinesAreCopiedInPiecesAndACutOneStopsTheCopy) {
 
 // A line too long for the buffer is judged once, by its first piece; its
 // other pieces share that judgement and are never taken for lines of their
-// own (an empty line ending the header, a Message-ID field).
+// own (an empty line ending the header, a Message-ID field). An empty read
+// neither starts nor ends a line: what follows it is a line of its own.
 TEST_F(ReplacementTest, PiecesOfALongLineShareItsFate) {
     const std::string longId = "Message-ID: <" + std::string(12000, 'i') + "@x>\n";
     const std::string exactly9999 = "X-Long: " + std::string(9999 - 8, 'l') + "\n";
@@ -164,6 +165,7 @@ TEST_F(ReplacementTest, PiecesOfALongLineShareItsFate) {
         const char* name;
         std::string headers;
         std::vector<std::string> copied; // whole copied lines after the new Message-ID
+        std::size_t emptyReadBeforeLine = SIZE_MAX;
     };
     const Case cases[] = {
         {"long_old_id_dropped_whole", longId, {"X-Autoreply-From: bob@example.org\r\n"}},
@@ -175,10 +177,15 @@ TEST_F(ReplacementTest, PiecesOfALongLineShareItsFate) {
          secondPieceLooksLikeId,
          {"X-Other: " + std::string(9999 - 9, 'o') + "Message-ID: <not-a-field@x>\r\n",
           "X-Autoreply-From: bob@example.org\r\n"}},
+        {"old_id_after_an_empty_read_dropped",
+         "Subject: s\nMessage-ID: <old@x>\n",
+         {"Subject: s\r\n", "X-Autoreply-From: bob@example.org\r\n"},
+         1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ReferenceHost fresh;
+        fresh.faults.emptyReadBeforeLine = c.emptyReadBeforeLine;
         ASSERT_EQ(RunAutoreply(fresh, c.headers + "X-Autoreply-From: bob@example.org\n\nbody\n"),
                   1);
         const TestJob& job = *fresh.CreatedJobs().at(0);
