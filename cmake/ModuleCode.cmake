@@ -8,8 +8,13 @@
 #   a process-wide exception handler and calls Windows XP does not have).
 # - No build folder in the binary: two builds of one commit give the same
 #   bytes wherever they were made.
+# - On Windows no unwind tables either: the DLL has no C runtime start-up
+#   to register them with an unwinder, so they would be dead weight.
 function(velmora_module_code target)
   target_compile_options(${target} PRIVATE -fno-exceptions -fno-rtti)
+  if(WIN32)
+    target_compile_options(${target} PRIVATE -fno-asynchronous-unwind-tables -fno-unwind-tables)
+  endif()
   velmora_reproducible_paths(${target})
 endfunction()
 

@@ -1,7 +1,7 @@
 // Storage of the Message-ID domain; see module_state.h.
 //
 // The string starts as a null pointer, so loading the module runs none of
-// our code; the only thing that runs at unload is the release below.
+// our code; the only thing that runs at unload is its release.
 #include "daemon/module_state.h"
 
 #include "daemon/module_memory.h"
@@ -12,16 +12,17 @@ namespace {
 
 char* g_messageIdDomain = nullptr;
 
-// Frees the stored domain when the module is unloaded. Its constructor is
-// trivial, so nothing of ours runs at load time.
+#ifndef _WIN32
+// On POSIX systems a static destructor releases the domain at unload; its
+// constructor is trivial, so nothing of ours runs at load time. The Windows
+// DLL has no C runtime start-up to run destructors: its entry point
+// (dll_entry_windows.cpp) releases the domain instead.
 struct DomainReleaser {
-    ~DomainReleaser() {
-        ModuleFree(g_messageIdDomain);
-        g_messageIdDomain = nullptr;
-    }
+    ~DomainReleaser() { ReleaseMessageIdDomain(); }
 };
 
 DomainReleaser g_domainReleaser;
+#endif
 
 } // namespace
 
@@ -40,4 +41,9 @@ void StoreMessageIdDomain(const char* domain) {
 
 const char* MessageIdDomain() {
     return g_messageIdDomain != nullptr ? g_messageIdDomain : "";
+}
+
+void ReleaseMessageIdDomain() {
+    ModuleFree(g_messageIdDomain);
+    g_messageIdDomain = nullptr;
 }

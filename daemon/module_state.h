@@ -11,4 +11,7 @@ void StoreMessageIdDomain(const char* domain);
 // pointer stays valid until the next StoreMessageIdDomain call.
 const char* MessageIdDomain();
 
+// Frees the stored domain when the module is unloaded.
+void ReleaseMessageIdDomain();
+
 #endif

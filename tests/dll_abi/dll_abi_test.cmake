@@ -3,14 +3,16 @@
 #   - a 32-bit x86 (i386) image of at most MAX_BYTES bytes;
 #   - exporting exactly STARTUP and DAEMON by their plain names;
 #   - marked loadable from Windows XP on (OS and subsystem version <= 5.1);
-#   - importing only functions on the allowlist (ALLOWLIST), which holds
-#     functions that Windows XP SP3 has, so that a runtime dragged back in
-#     by a future change (threads, the C++ unwinder, a Vista-only call)
-#     fails here;
-#   - with no TLS callbacks beyond the C runtime's own two (initialisation
-#     and clean-up of thread-local data); where the link map (MAP) is given,
-#     every callback must come from the C runtime's tlssup object.
-# Invoked by CTest with OBJDUMP, DLL, ALLOWLIST, MAX_BYTES and optionally MAP.
+#   - importing exactly the functions on IMPORTS, by name: what the module's
+#     own code calls, each one Windows XP SP3 has. A runtime dragged back in
+#     by a future change (start-up code, threads, the C++ unwinder, a
+#     Vista-only call) fails here, and so does a new call of our own until
+#     it is added to the list knowingly;
+#   - with no TLS directory: nothing of ours runs when the server's threads
+#     start or end;
+#   - where the link map (MAP) is given, with no constructor or destructor
+#     entries: nothing of ours runs at load or unload but the entry point.
+# Invoked by CTest with OBJDUMP, DLL, IMPORTS, MAX_BYTES and optionally MAP.
 
 cmake_minimum_required(VERSION 3.25)
 
@@ -57,96 +59,40 @@ if(image_newest GREATER 501)
        "Windows XP would refuse the DLL")
 endif()
 
-# ---- imported functions, each checked against the allowlist ----
-pe_read_function_list("${ALLOWLIST}" allowed)
+# ---- imported functions: exactly the list ----
+pe_read_function_list("${IMPORTS}" listed)
 pe_imports("${dump_lines}" imports by_ordinal)
 foreach(line IN LISTS by_ordinal)
   fail("imported by ordinal only: ${line}")
 endforeach()
-if(NOT imports)
-  fail("no imported functions found")
-endif()
-pe_not_in("${imports}" "${allowed}" outside)
-foreach(import IN LISTS outside)
-  fail("imports ${import}, which is not on the allowlist of functions that Windows XP SP3 "
-       "has and a plug-in may call")
+pe_not_in("${imports}" "${listed}" unlisted)
+foreach(import IN LISTS unlisted)
+  fail("imports ${import}, which is not on the list of functions the module calls")
+endforeach()
+pe_not_in("${listed}" "${imports}" unused)
+foreach(import IN LISTS unused)
+  fail("does not import ${import}, which the list names: take it off the list")
 endforeach()
 
-# ---- TLS callbacks ----
-# Reads COUNT 32-bit little-endian words at virtual address ADDRESS.
-function(read_words address count out)
-  math(EXPR stop "${address} + 4 * ${count}" OUTPUT_FORMAT HEXADECIMAL)
-  math(EXPR start "${address}" OUTPUT_FORMAT HEXADECIMAL)
-  execute_process(COMMAND "${OBJDUMP}" -s "--start-address=${start}" "--stop-address=${stop}"
-                          "${DLL}" OUTPUT_VARIABLE contents)
-  string(REPLACE "\n" ";" content_lines "${contents}")
-  set(hex "")
-  foreach(line IN LISTS content_lines)
-    if(line MATCHES "^ [0-9a-f]+ (.+)$")
-      string(SUBSTRING "${CMAKE_MATCH_1}" 0 35 columns)
-      string(REPLACE " " "" columns "${columns}")
-      string(APPEND hex "${columns}")
-    endif()
-  endforeach()
-  # The dump stops at the end of the section: fewer words may come back.
-  string(LENGTH "${hex}" digits)
-  math(EXPR available "${digits} / 8")
-  if(available LESS count)
-    set(count ${available})
-  endif()
-  set(words "")
-  if(count EQUAL 0)
-    set(${out} "" PARENT_SCOPE)
-    return()
-  endif()
-  math(EXPR last "${count} - 1")
-  foreach(i RANGE ${last})
-    math(EXPR at "${i} * 8")
-    string(SUBSTRING "${hex}" ${at} 8 word)
-    string(REGEX REPLACE "(..)(..)(..)(..)" "\\4\\3\\2\\1" word "${word}")
-    list(APPEND words "0x${word}")
-  endforeach()
-  set(${out} "${words}" PARENT_SCOPE)
-endfunction()
-
-set(callback_count 0)
-set(max_callbacks 2) # the C runtime's TLS initialisation and clean-up
-if(dump MATCHES "ImageBase[ \t]+([0-9a-fA-F]+)")
-  set(image_base "0x${CMAKE_MATCH_1}")
-endif()
+# ---- no TLS directory (data directory entry 9) ----
 if(dump MATCHES "Entry 9 ([0-9a-fA-F]+) ([0-9a-fA-F]+) Thread Storage Directory")
-  set(tls_rva "0x${CMAKE_MATCH_1}")
-  if(NOT tls_rva EQUAL 0)
-    math(EXPR tls_va "${image_base} + ${tls_rva}")
-    # The directory's fourth word is the address of the callback list,
-    # which ends with a null entry.
-    read_words(${tls_va} 4 directory)
-    list(GET directory 3 callbacks_va)
-    if(NOT callbacks_va EQUAL 0)
-      set(limit 16)
-      read_words(${callbacks_va} ${limit} callbacks)
-      foreach(callback IN LISTS callbacks)
-        if(callback EQUAL 0)
-          break()
-        endif()
-        math(EXPR callback_count "${callback_count} + 1")
-      endforeach()
-    endif()
+  if(NOT "0x${CMAKE_MATCH_1}" EQUAL 0)
+    fail("has a TLS directory: the C runtime's thread-local data support came along, "
+         "and its callbacks would run on every thread of the server")
   endif()
 endif()
-if(callback_count GREATER max_callbacks)
-  fail("${callback_count} TLS callbacks, more than the C runtime's own ${max_callbacks}: "
-       "something runs on every thread of the server")
-endif()
 
-# Where the link map is at hand, name what each TLS callback came from.
+# ---- no constructors or destructors, named by object from the link map ----
 if(MAP AND EXISTS "${MAP}")
   file(READ "${MAP}" map)
-  string(REGEX MATCHALL "\n \\.CRT\\$XL[B-Y][^\n]*\n?[^\n]*" entries "${map}")
+  # An input section's line; a long name puts address and size on the next.
+  string(REGEX MATCHALL
+         "\n (\.ctors|\.dtors|\.init_array|\.fini_array|\.CRT\$X[CIPT])[^ \n]*(\n +| +)0x[^\n]*"
+         entries "${map}")
   foreach(entry IN LISTS entries)
-    if(NOT entry MATCHES "tlssup\\.o\\)")
+    if(entry MATCHES "0x[0-9a-f]+ +0x0*([1-9a-f][0-9a-f]*) +(.+)$")
       string(STRIP "${entry}" entry)
-      fail("a TLS callback that is not the C runtime's: ${entry}")
+      fail("a constructor or destructor entry runs at load or unload: ${entry}")
     endif()
   endforeach()
 endif()
@@ -154,7 +100,8 @@ endif()
 if(failures)
   message(FATAL_ERROR "${DLL}:\n${failures}")
 endif()
+list(LENGTH imports import_count)
 list(JOIN imports " " import_text)
 message(STATUS "${DLL}: i386, ${size} bytes, exports ${exports}, OS ${image_os}, "
-               "subsystem ${image_subsystem}, ${callback_count} TLS callbacks; "
-               "imports ${import_text}")
+               "subsystem ${image_subsystem}, no TLS directory, no constructors; "
+               "${import_count} imports: ${import_text}")
