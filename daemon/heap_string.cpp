@@ -46,3 +46,17 @@ bool HeapString::Assign(const char* first, const char* second, const char* third
     data_ = fresh;
     return true;
 }
+
+bool HeapString::AssignBytes(const char* text, std::size_t length) {
+    char* fresh = static_cast<char*>(ModuleAllocate(length + 1));
+    if (fresh == nullptr) {
+        return false;
+    }
+    if (length != 0) {
+        std::memcpy(fresh, text, length);
+    }
+    fresh[length] = '\0';
+    ModuleFree(data_);
+    data_ = fresh;
+    return true;
+}

@@ -22,6 +22,10 @@ class HeapString {
     // is then kept.
     bool Assign(const char* first, const char* second = nullptr, const char* third = nullptr);
 
+    // Replaces the content by the `length` bytes at `text`. False if there
+    // is no memory; the old content is then kept.
+    bool AssignBytes(const char* text, std::size_t length);
+
     // The text; the empty string when nothing was stored.
     const char* Text() const { return data_ != nullptr ? data_ : ""; }
 

@@ -12,11 +12,27 @@
 
 namespace {
 
-constexpr const char* kNullReversePath = "<>";
+constexpr char kNullReversePath[] = "<>";
+constexpr std::size_t kNullReversePathLength = sizeof(kNullReversePath) - 1;
 constexpr const char* kAutoreplyHeaderName = "X-Autoreply-From";
 
 constexpr std::int32_t kNotHandled = 0;
 constexpr std::int32_t kReplacementSent = 1;
+
+// True when the `length` bytes at `text` are exactly the null reverse-path.
+// Compared byte by byte in our own code, so that the module imports no
+// compare function of the C library in any build, optimised or not.
+bool IsNullReversePath(const char* text, std::size_t length) {
+    if (length != kNullReversePathLength) {
+        return false;
+    }
+    for (std::size_t i = 0; i < length; ++i) {
+        if (text[i] != kNullReversePath[i]) {
+            return false;
+        }
+    }
+    return true;
+}
 
 // True when the job's envelope sender is exactly the null reverse-path.
 bool HasNullSender(const HostServiceBlock* block, JobHandle job) {
@@ -26,7 +42,7 @@ bool HasNullSender(const HostServiceBlock* block, JobHandle job) {
     std::memset(&record, 0, sizeof(record));
     HostGetJobInfo(block, job, &record);
     const char* sender = JobInfoSender(&record);
-    return sender != nullptr && std::strcmp(sender, kNullReversePath) == 0;
+    return sender != nullptr && IsNullReversePath(sender, std::strlen(sender));
 }
 
 // Has the host write the job's message to a temporary file and reads the
@@ -69,15 +85,31 @@ void MaskControlBytes(char* text) {
     }
 }
 
+// True for the white space a server may trim around an address.
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
 // True when the configured sender can carry a replacement: not empty and
 // not the null reverse-path. Under either, the replacement would be an
 // automatic reply once more (null sender, same X-Autoreply-From header),
 // and a server that passes the jobs we submit through its daemons again
 // would hand it back to us, again and again: a mail loop. That is what a
 // missing daemon parameter gives, also when the server calls us after
-// start-up refused it.
+// start-up refused it. Spaces and tabs around the sender do not count: a
+// server that trims them would turn " <>" into "<>" all the same.
 bool SenderCanCarryReplacement(const char* sender) {
-    return sender != nullptr && sender[0] != '\0' && std::strcmp(sender, kNullReversePath) != 0;
+    if (sender == nullptr) {
+        return false;
+    }
+    while (IsBlank(*sender)) {
+        ++sender;
+    }
+    std::size_t length = std::strlen(sender);
+    while (length != 0 && IsBlank(sender[length - 1])) {
+        --length;
+    }
+    return length != 0 && !IsNullReversePath(sender, length);
 }
 
 } // namespace

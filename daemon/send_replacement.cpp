@@ -34,9 +34,24 @@ bool LineTerminated(const char* line) {
 // True when the read text ends a line. A server that reads the way fgets
 // does hands a line longer than the buffer over in pieces, and only the last
 // piece ends with the line feed.
-bool EndsLine(const char* text) {
-    const std::size_t length = std::strlen(text);
+bool EndsLine(const char* text, std::size_t length) {
     return length != 0 && text[length - 1] == '\n';
+}
+
+// True when bytes follow the first terminator of a read that does not end
+// its line. Such a read is no piece of a long line: the line held a NUL
+// byte, which a string cannot carry on. Taken for a piece, it would glue
+// the next line to it unjudged (an old Message-ID kept inside another
+// field), so the copy must stop. The buffer is all zeros before each read,
+// so any nonzero byte past the text gives it away. A read that ends its
+// line is not looked at: junk after its terminator cannot change the line.
+bool TextAfterTerminator(const char* line, std::size_t length) {
+    for (std::size_t at = length + 1; at < kLineBufferSize; ++at) {
+        if (line[at] != '\0') {
+            return true;
+        }
+    }
+    return false;
 }
 
 // Decides whether one read is copied. A read that starts a line is judged
@@ -59,8 +74,8 @@ bool CopyThisRead(const char* text, bool atLineStart, bool* keepLine, HeaderFilt
 // pieces of a long line share its fate, so that a piece is never taken for
 // a line of its own (an empty line, a field name). Returns false when the
 // host handed over a read that filled the whole buffer without a
-// terminator: the line may have been cut, and a cut message must not be
-// sent on.
+// terminator (the line may have been cut) or a line holding a NUL byte
+// (its rest cannot be passed on): a cut message must not be sent on.
 bool CopyMessage(const HostServiceBlock* block, JobHandle incoming, JobHandle job) {
     // One byte more than the host may fill; it stays zero, so the buffer is
     // always a terminated string whatever the host writes.
@@ -75,25 +90,47 @@ bool CopyMessage(const HostServiceBlock* block, JobHandle incoming, JobHandle jo
         if (!LineTerminated(line)) {
             return false;
         }
+        const std::size_t length = std::strlen(line);
+        const bool endsLine = EndsLine(line, length);
+        if (!endsLine && TextAfterTerminator(line, length)) {
+            return false;
+        }
         if (CopyThisRead(line, atLineStart, &keepLine, &state)) {
             HostWriteLine(block, job, line);
         }
-        if (line[0] != '\0') {
-            atLineStart = EndsLine(line);
+        if (length != 0) {
+            atLineStart = endsLine;
         }
         std::memset(line, 0, kLineBufferSize);
     }
     return true;
 }
 
+// The domain for the Message-ID: the server's own, or, when it has none,
+// the configured sender's, copied into `fallback`. "<ar1@>" is no valid
+// Message-ID, and receivers such as Gmail reject mail carrying one. Only
+// when the sender has no domain either does the part after "@" stay empty.
+// Null when no memory could be had for the copy.
+const char* ChooseMessageIdDomain(const char* sender, HeapString* fallback) {
+    const char* stored = MessageIdDomain();
+    if (stored[0] != '\0') {
+        return stored;
+    }
+    std::size_t length = 0;
+    const char* senderDomain = SenderDomain(sender, &length);
+    return fallback->AssignBytes(senderDomain, length) ? fallback->Text() : nullptr;
+}
+
 } // namespace
 
 bool SendReplacement(JobHandle incoming, const HostServiceBlock* block, const char* sender) {
-    // Room for the Message-ID line is taken before the job exists, so that a
-    // shortage of memory cannot leave a half-built job behind.
-    const char* domain = MessageIdDomain();
+    // The domain and room for the Message-ID line are taken before the job
+    // exists, so that a shortage of memory cannot leave a half-built job
+    // behind.
+    HeapString fallbackDomain;
+    const char* domain = ChooseMessageIdDomain(sender, &fallbackDomain);
     HeapString messageIdLine;
-    if (!messageIdLine.Reserve(MessageIdLineCapacity(domain))) {
+    if (domain == nullptr || !messageIdLine.Reserve(MessageIdLineCapacity(domain))) {
         return false;
     }
 

@@ -26,7 +26,8 @@ enum LineKind : std::uint8_t {
     kBufferFilled,
     kOtherField,
     kLongestLine,
-    kLastLineKind = kLongestLine,
+    kNulInside,
+    kLastLineKind = kNulInside,
 };
 
 // "message-id:" with each letter's case chosen by one bit of the input.
@@ -78,6 +79,11 @@ LineShape FuzzedMessageLine(FuzzedDataProvider& input, std::string* line) {
         break;
     case kOtherField:
         *line = FieldLine(input, "X-Other: ");
+        break;
+    case kNulInside: // broken mailers send NUL bytes; fgets hands them over
+        *line = FuzzedText(input, kLongestTerminatedLine);
+        *line += '\0';
+        *line += FuzzedText(input, kLongestTerminatedLine) + kCrlf;
         break;
     case kLongestLine:
         *line = FuzzedText(input, kLongestTerminatedLine);

@@ -63,7 +63,9 @@ struct DaemonRound {
     std::vector<std::string> recipientsGiven;
     std::vector<std::string> linesRead; // complete lines handed out, in order
     std::size_t bytesRead = 0;          // bytes handed out by line reads
-    bool unterminatedLineRead = false;  // a read filled the buffer without terminator
+    // a read the copy must stop at: the buffer filled without terminator,
+    // or bytes after the first NUL of a read that does not end its line
+    bool unterminatedLineRead = false;
     bool readAfterUnterminated = false; // the module read on after such a line
     bool readBeforeRewind = false;
     bool rewound = false;

@@ -10,6 +10,7 @@
 #include "testhost/host_contract.h"
 #include "testhost/service_table.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -198,10 +199,14 @@ JobHandle VELMORA_CDECL CreateJob(std::int32_t kind, const char* sender, const c
     Require(kind == kCreateKind && sender != nullptr && options != nullptr &&
             std::strcmp(options, kCreateOptions) == 0);
     Require(Round().verifySaidYes && Round().created.empty());
-    // Never under an empty sender or the null reverse-path: the replacement
-    // would be an automatic reply again, and a server that feeds submitted
-    // jobs back through its daemons would loop.
-    Require(sender[0] != '\0' && std::strcmp(sender, kNullReversePath) != 0);
+    // Never under an empty sender or the null reverse-path, spaces and tabs
+    // around it aside (servers trim them): the replacement would be an
+    // automatic reply again, and a server that feeds submitted jobs back
+    // through its daemons would loop.
+    std::string trimmed = sender;
+    trimmed.erase(0, trimmed.find_first_not_of(" \t"));
+    trimmed.erase(trimmed.find_last_not_of(" \t") + 1);
+    Require(!trimmed.empty() && trimmed != kNullReversePath);
     if (In().ConsumeBool()) {
         return nullptr;
     }
@@ -220,6 +225,22 @@ std::int32_t VELMORA_CDECL WriteLine(JobHandle handle, const char* text) {
     Require(text != nullptr && std::strlen(text) < static_cast<std::size_t>(kReadLineBytes));
     OpenCreatedJob(handle)->lines.push_back(text);
     return AnyResult();
+}
+
+// Notes what the module may make of a terminated read: the text up to the
+// first NUL is a line, or a piece of one, unless that text does not end its
+// line and bytes follow the NUL. Then the line held a NUL byte (or the
+// host left junk after a piece) and the copy must stop there.
+void RecordRead(const char* buffer, DaemonRound* round) {
+    const std::string text(buffer);
+    const bool endsLine = !text.empty() && text.back() == '\n';
+    const char* rest = buffer + text.size() + 1;
+    const char* end = buffer + kReadLineBytes;
+    if (!endsLine && std::any_of(rest, end, [](char c) { return c != '\0'; })) {
+        round->unterminatedLineRead = true;
+        return;
+    }
+    round->linesRead.push_back(text);
 }
 
 std::int32_t VELMORA_CDECL ReadLine(JobHandle handle, char* buffer, std::int32_t size) {
@@ -247,8 +268,8 @@ std::int32_t VELMORA_CDECL ReadLine(JobHandle handle, char* buffer, std::int32_t
             std::memset(buffer, In().ConsumeIntegralInRange<char>(1, CHAR_MAX), kReadLineBytes);
         }
         CopyLikeStrncpy(buffer, line, kReadLineBytes);
-        round.linesRead.push_back(line);
         round.bytesRead += line.size();
+        RecordRead(buffer, &round);
         break;
     }
     const std::int32_t answer = AnyResult();

@@ -71,6 +71,28 @@ std::uint32_t NextNumber(const IssuedNumbers& issued, std::uint32_t now) {
     return passed > ranAhead ? now : issued.last + 1u;
 }
 
+// The domain a Message-ID must carry: the one learnt at start-up, or,
+// without one, the configured sender's (after its last "@", without white
+// space at its end or a closing ">").
+std::string ExpectedDomain(const std::string& learnt, const char* configuredSender) {
+    if (!learnt.empty()) {
+        return learnt;
+    }
+    const std::string sender = configuredSender != nullptr ? configuredSender : "";
+    const std::size_t at = sender.rfind('@');
+    if (at == std::string::npos) {
+        return "";
+    }
+    std::string domain = sender.substr(at + 1);
+    while (!domain.empty() && (domain.back() == ' ' || domain.back() == '\t')) {
+        domain.pop_back();
+    }
+    if (!domain.empty() && domain.back() == '>') {
+        domain.pop_back();
+    }
+    return domain;
+}
+
 void CheckCreatedJob(const FuzzedHost& host, const DaemonRound& round, const FuzzedJob& job,
                      const char* configuredSender, const std::string& domain,
                      IssuedNumbers* issued) {
@@ -97,7 +119,8 @@ void CheckCreatedJob(const FuzzedHost& host, const DaemonRound& round, const Fuz
         return;
     }
     Require(!job.lines.empty());
-    Require(job.lines[0] == "Message-ID: <ar" + std::to_string(number) + "@" + domain + ">\r\n");
+    Require(job.lines[0] == "Message-ID: <ar" + std::to_string(number) + "@" +
+                                ExpectedDomain(domain, configuredSender) + ">\r\n");
     const std::vector<std::string> copied(job.lines.begin() + 1, job.lines.end());
     Require(copied == ExpectedCopy(round.linesRead));
 }

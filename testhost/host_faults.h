@@ -69,6 +69,19 @@ struct HostFaults {
     // might; SIZE_MAX never.
     std::size_t junkAfterTerminatorAtLine = SIZE_MAX;
 
+    // HostReadLine writes only the bytes of a line (or of a piece of a
+    // long one) and no terminator, relying on the buffer being all zeros,
+    // as the module promises it is before every read.
+    bool lineBytesOnly = false;
+
+    // The message is kept with the line ends it was given (LF only, say),
+    // as mail stored by a Unix program is, instead of with CR LF.
+    bool keepLineEnds = false;
+
+    // HostTempFileName writes a path of all 128 bytes of the buffer, with
+    // no room for a terminator.
+    bool tempPathFillsBuffer = false;
+
     // HostReadLine hands over one empty read (nothing but the terminator,
     // with a "line read" result) before this line (0-based); SIZE_MAX never.
     std::size_t emptyReadBeforeLine = SIZE_MAX;

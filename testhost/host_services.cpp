@@ -69,6 +69,25 @@ void CopyLikeStrncpy(char* buffer, const std::string& text, std::size_t size) {
     std::memcpy(buffer, text.c_str(), count);
 }
 
+// `text` without the spaces and tabs around it.
+std::string TrimBlanks(const std::string& text) {
+    const std::size_t first = text.find_first_not_of(" \t");
+    if (first == std::string::npos) {
+        return std::string();
+    }
+    return text.substr(first, text.find_last_not_of(" \t") + 1 - first);
+}
+
+// True when the `size` bytes at `buffer` are all zero.
+bool AllZero(const char* buffer, std::size_t size) {
+    for (std::size_t i = 0; i < size; ++i) {
+        if (buffer[i] != '\0') {
+            return false;
+        }
+    }
+    return true;
+}
+
 const char* VELMORA_CDECL QueryString(std::int32_t item) {
     Called("HostQueryString");
     Expect(item == kDomainItem, "HostQueryString: item is not 3");
@@ -194,8 +213,10 @@ JobHandle VELMORA_CDECL CreateJob(std::int32_t kind, const char* sender, const c
         return nullptr;
     }
     TestJob* job = Host().NewJob();
-    // An empty MAIL FROM is the null reverse-path, which servers keep as "<>".
-    job->sender = sender == nullptr ? "(null)" : sender[0] == '\0' ? kNullReversePath : sender;
+    // Servers trim the white space around the address they are given, and
+    // keep an empty MAIL FROM as the null reverse-path "<>".
+    const std::string trimmed = sender == nullptr ? "(null)" : TrimBlanks(sender);
+    job->sender = trimmed.empty() ? kNullReversePath : trimmed;
     job->createdByModule = true;
     job->generation = Host().CurrentGeneration() + 1;
     return reinterpret_cast<JobHandle>(job);
@@ -239,6 +260,9 @@ std::int32_t VELMORA_CDECL WriteLine(JobHandle handle, const char* text) {
 std::int32_t VELMORA_CDECL ReadLine(JobHandle handle, char* buffer, std::int32_t size) {
     Called("HostReadLine");
     Expect(size == kReadLineBytes, "HostReadLine: size is not 10000");
+    // A host may write only a line's bytes: the cleared buffer ends them.
+    Expect(size != kReadLineBytes || AllZero(buffer, kReadLineBytes),
+           "HostReadLine: buffer is not all zeros");
     TestJob* job = AsJob(handle, "HostReadLine");
     if (job == nullptr || Failing(kHostReadLineOffset) || job->nextLine >= job->lines.size()) {
         return 0;
@@ -260,7 +284,8 @@ std::int32_t VELMORA_CDECL ReadLine(JobHandle handle, char* buffer, std::int32_t
         CopyLikeStrncpy(buffer, line, bytes);
     } else {
         const std::string piece = line.substr(job->nextOffset, bytes - 1);
-        std::memcpy(buffer, piece.c_str(), piece.size() + 1);
+        const bool withTerminator = !Host().faults.lineBytesOnly;
+        std::memcpy(buffer, piece.c_str(), piece.size() + (withTerminator ? 1 : 0));
         job->nextOffset += piece.size();
         if (job->nextOffset < line.size()) {
             return 1; // more of this line to come
@@ -292,8 +317,12 @@ std::int32_t VELMORA_CDECL TempFileName(std::int32_t kind, char* buffer, std::in
     if (Failing(kHostTempFileNameOffset)) {
         return 0;
     }
-    const std::string path = Host().NextTempPath();
+    std::string path = Host().NextTempPath();
     Expect(path.size() < kTempPathBytes, "HostTempFileName: path does not fit (host fault)");
+    if (Host().faults.tempPathFillsBuffer && path.size() < kTempPathBytes) {
+        // Padded inside the name, before its extension, to the buffer's size.
+        path.insert(path.rfind('.'), kTempPathBytes - path.size(), 'p');
+    }
     CopyLikeStrncpy(buffer, path, kTempPathBytes);
     Host().tempFiles.push_back(path);
     return 1;

@@ -58,6 +58,21 @@ std::vector<std::string> SplitIntoCrlfLines(const std::string& text) {
     return lines;
 }
 
+std::vector<std::string> SplitKeepingLineEnds(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) {
+            lines.push_back(text.substr(start));
+            break;
+        }
+        lines.push_back(text.substr(start, end + 1 - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
 std::string FindHeaderValue(const std::vector<std::string>& lines, const std::string& name,
                             bool* found) {
     *found = false;

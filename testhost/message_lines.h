@@ -9,6 +9,10 @@
 // line without a line end gets one.
 std::vector<std::string> SplitIntoCrlfLines(const std::string& text);
 
+// Splits text into lines, each keeping the line end it has (LF, CR LF, or
+// none for a last line without one).
+std::vector<std::string> SplitKeepingLineEnds(const std::string& text);
+
 // The unfolded value of the first header field called `name` (letter case
 // ignored) in the header section of `lines`, without the leading white
 // space and the line end; found is false when there is no such field.

@@ -80,7 +80,7 @@ JobHandle ReferenceHost::AddIncomingJob(const std::string& sender,
     TestJob* job = NewJob();
     job->sender = sender;
     job->recipients = recipients;
-    job->lines = SplitIntoCrlfLines(message);
+    job->lines = faults.keepLineEnds ? SplitKeepingLineEnds(message) : SplitIntoCrlfLines(message);
     return reinterpret_cast<JobHandle>(job);
 }
 

@@ -212,22 +212,27 @@ INSTANTIATE_TEST_SUITE_P(EveryServiceAndPair, FaultPathTest, ::testing::ValuesIn
 TEST(MemoryShortageTest, EachAllocationFailingEndsCleanly) {
     struct Case {
         const char* allocation; // the one that fails
+        std::size_t failing;    // its place among the allocations, from 1
         std::vector<std::string> jobLogs;
         std::int32_t result;
         const char* messageIdLine; // of the replacement, when one is made
+        bool serverHasDomain = true;
     };
+    const std::vector<std::string> unable = {"Autoreply from bob@example.org found",
+                                             "Unable to modify MAIL FROM in autoreply"};
     const Case cases[] = {
-        // Start-up still succeeds, with an empty domain.
+        // Start-up still succeeds, with an empty domain: the Message-ID
+        // takes the configured sender's.
         {"domain at start-up",
+         1,
          {"Autoreply from bob@example.org found", "MAIL FROM in autoreply modified by daemon"},
          1,
-         "Message-ID: <ar1000@>\r\n"},
-        {"header value", {}, 0, nullptr},
-        {"found log line", {}, 0, nullptr},
-        {"Message-ID line",
-         {"Autoreply from bob@example.org found", "Unable to modify MAIL FROM in autoreply"},
-         0,
-         nullptr},
+         "Message-ID: <ar1000@example.org>\r\n"},
+        {"header value", 2, {}, 0, nullptr},
+        {"found log line", 3, {}, 0, nullptr},
+        {"Message-ID line", 4, unable, 0, nullptr},
+        // A server without a domain setting: the sender's domain is copied.
+        {"sender's domain", 3, unable, 0, nullptr, false},
     };
     const auto run = [](ReferenceHost& host) {
         ResetMessageIdSequence();
@@ -242,14 +247,14 @@ TEST(MemoryShortageTest, EachAllocationFailingEndsCleanly) {
         ReferenceHost host;
         FailModuleAllocation(0);
         EXPECT_EQ(run(host), 1);
-        EXPECT_EQ(ModuleAllocationsMade(), std::size(cases));
+        EXPECT_EQ(ModuleAllocationsMade(), 4u);
         StoreMessageIdDomain(nullptr);
     }
-    for (std::size_t i = 0; i < std::size(cases); ++i) {
-        const Case& c = cases[i];
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.allocation);
         ReferenceHost host;
-        FailModuleAllocation(i + 1);
+        host.faults.domainIsNull = !c.serverHasDomain;
+        FailModuleAllocation(c.failing);
         const std::int32_t result = run(host);
         FailModuleAllocation(0);
 

@@ -64,12 +64,22 @@ TEST_F(JobIntakeTest, WithoutHeaderValueNothingIsLoggedAndTheCopyIsDeleted) {
     }
 }
 
+// Also when the host's path fills all 128 bytes of the buffer, leaving no
+// room for a terminator: the path is read as those 128 bytes.
 TEST_F(JobIntakeTest, TemporaryCopyHoldsTheJobAndIsDeletedAfterReading) {
-    EXPECT_EQ(RunDaemon(AddJob(Autoreply("bob@example.org"))), 1);
-    ASSERT_EQ(host.tempFiles.size(), 1u);
-    EXPECT_EQ(DeletedPaths(), std::vector<std::string>{host.tempFiles[0]});
-    EXPECT_EQ(host.messagesOpened, 1);
-    EXPECT_EQ(host.messagesClosed, 1);
+    for (bool pathFillsBuffer : {false, true}) {
+        SCOPED_TRACE(pathFillsBuffer ? "path fills the buffer" : "short path");
+        ReferenceHost fresh;
+        fresh.faults.tempPathFillsBuffer = pathFillsBuffer;
+        ClearDeletedPaths();
+        EXPECT_EQ(RunAutoreply(fresh, Autoreply("bob@example.org")), 1);
+        ASSERT_EQ(fresh.tempFiles.size(), 1u);
+        EXPECT_EQ(fresh.tempFiles[0].size() == 128, pathFillsBuffer);
+        EXPECT_EQ(DeletedPaths(), std::vector<std::string>{fresh.tempFiles[0]});
+        EXPECT_EQ(fresh.messagesOpened, 1);
+        EXPECT_EQ(fresh.messagesClosed, 1);
+        ExpectHostClean(fresh);
+    }
 }
 
 TEST_F(JobIntakeTest, UnopenableMessageFileStopsAndStillDeletesTheCopy) {
@@ -178,6 +188,7 @@ TEST_F(JobIntakeTest, ControlBytesInTheValueNeverReachTheLog) {
          "a?b?c?d@x.y"},
         {"first_and_last_control", std::string("\x01") + "a@b.c\x1f", "?a@b.c?"},
         {"eight_bit_kept", "J\xc3\xbcrgen <j@x.y> \x80\xff", "J\xc3\xbcrgen <j@x.y> \x80\xff"},
+        {"shorter_than_the_suffix", "a@b", "a@b"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -200,12 +211,17 @@ TEST_F(JobIntakeTest, FailedReplacementLogsTheFailureLine) {
         bool createFails;
         std::int32_t closeResult;
         std::size_t fillAtLine;
+        std::string extra = ""; // header lines of the message
     };
+    // A line holding a NUL byte cannot be passed on whole; taken for a piece
+    // of a long line, the next line would be glued to it unjudged.
+    const std::string nulLine("Subject: odd\0byte\n", 18);
     const Case cases[] = {
         {"create_fails", true, 1, SIZE_MAX},
         {"close_returns_zero", false, 0, SIZE_MAX},
         {"close_returns_negative", false, -1, SIZE_MAX},
         {"read_line_fills_buffer", false, 1, 1},
+        {"line_holds_a_nul_byte", false, 1, SIZE_MAX, nulLine + "Message-ID: <old2@x>\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -213,7 +229,7 @@ TEST_F(JobIntakeTest, FailedReplacementLogsTheFailureLine) {
         fresh.faults.createJobFails = c.createFails;
         fresh.faults.closeResult = c.closeResult;
         fresh.faults.fillBufferAtLine = c.fillAtLine;
-        EXPECT_EQ(RunAutoreply(fresh, Autoreply("bob@example.org")), 0);
+        EXPECT_EQ(RunAutoreply(fresh, Autoreply("bob@example.org", c.extra)), 0);
         ASSERT_EQ(fresh.logs.size(), 2u);
         EXPECT_EQ(fresh.logs[0].text, "Autoreply from bob@example.org found");
         EXPECT_EQ(fresh.logs[1].text, kNotModified);
@@ -250,16 +266,22 @@ struct SenderCase {
     bool sent;
 };
 
-// Under an empty sender or the null reverse-path a replacement would be an
-// automatic reply again, so none is made. Any other sender is used as it
-// is, also one that start-up would refuse as too short.
+// Under an empty sender or the null reverse-path (spaces and tabs around
+// it aside) a replacement would be an automatic reply again, so none is
+// made. Any other sender is used as it is, also one that start-up would
+// refuse as too short.
 const SenderCase kSenderCases[] = {
     {"configured", kConfiguredSender, true},
     {"too_short_for_startup", "a@b.c", true},
-    {"spaced_null_reverse_path", " <>", true},
+    {"inner_space", "< >", true},
     {"null", nullptr, false},
     {"empty", "", false},
     {"null_reverse_path", "<>", false},
+    // Servers trim the white space around an address: these are "<>" too.
+    {"blank", " \t", false},
+    {"spaced_null_reverse_path", " <>", false},
+    {"null_reverse_path_with_tabs", "\t<>\t", false},
+    {"null_reverse_path_then_space", "<> ", false},
 };
 
 // What DAEMON must have done for an accepted autoreply under `c.sender`.

@@ -28,6 +28,8 @@ const SequenceCase kSequenceCases[] = {
     // After a quiet spell the number is the clock again, however long the
     // spell was, short of the clock's whole cycle (49.7 days).
     {"quiet_month", {1000, 1000 + 30u * 86400000u}, {1000, 1000 + 30u * 86400000u}},
+    {"quiet_40_days", {1000, 1000 + 40u * 86400000u}, {1000, 1000 + 40u * 86400000u}},
+    {"quiet_49_days", {1000, 1000 + 49u * 86400000u}, {1000, 1000 + 49u * 86400000u}},
     {"quiet_just_over_half_the_cycle", {0, 0x80000001u}, {0, 0x80000001u}},
     {"quiet_spell_after_a_burst", {7, 7, 7, 7 + 0x90000000u}, {7, 8, 9, 7 + 0x90000000u}},
     {"quiet_spell_across_the_wrap", {0xF0000000u, 0x60000000u}, {0xF0000000u, 0x60000000u}},

@@ -41,18 +41,44 @@ const CopyCase kCopyCases[] = {
     {"two_old_ids_both_dropped",
      "Message-ID: <a@x>\nX-Autoreply-From: bob@example.org\nMESSAGE-ID: <b@x>\n\nbody\n",
      {"X-Autoreply-From: bob@example.org\r\n", "\r\n", "body\r\n"}},
+    {"look_alike_fields_kept",
+     "Xessage-ID: <a@x>\nMessage-IDs: <b@x>\nX-Autoreply-From: bob@example.org\n\nbody\n",
+     {"Xessage-ID: <a@x>\r\n", "Message-IDs: <b@x>\r\n", "X-Autoreply-From: bob@example.org\r\n",
+      "\r\n", "body\r\n"}},
 };
 
+// From a host that ends each line with a terminator, and from one that
+// writes only the line's bytes and relies on the cleared buffer for it.
 TEST_F(ReplacementTest, CopiesTheMessageWithoutItsOldMessageId) {
-    for (const CopyCase& c : kCopyCases) {
-        SCOPED_TRACE(c.name);
-        ReferenceHost fresh;
-        ASSERT_EQ(RunAutoreply(fresh, c.message), 1);
-        const std::vector<const TestJob*> created = fresh.CreatedJobs();
-        ASSERT_EQ(created.size(), 1u);
-        EXPECT_EQ(CopiedLines(*created[0]), c.copied);
-        ExpectHostClean(fresh);
+    for (bool lineBytesOnly : {false, true}) {
+        for (const CopyCase& c : kCopyCases) {
+            SCOPED_TRACE(std::string(c.name) + (lineBytesOnly ? ", line bytes only" : ""));
+            ReferenceHost fresh;
+            fresh.faults.lineBytesOnly = lineBytesOnly;
+            ASSERT_EQ(RunAutoreply(fresh, c.message), 1);
+            const std::vector<const TestJob*> created = fresh.CreatedJobs();
+            ASSERT_EQ(created.size(), 1u);
+            EXPECT_EQ(CopiedLines(*created[0]), c.copied);
+            ExpectHostClean(fresh);
+        }
     }
+}
+
+// Mail stored with bare LF line ends, read as it is: neither an empty line
+// nor the LF of a 9999-byte line, arriving as a piece of its own, is taken
+// for an empty read or for text inside a line. The old Message-ID after
+// them goes; a quoted one in the body stays.
+TEST_F(ReplacementTest, CopiesMailWithBareLineFeeds) {
+    const std::string longLine = "X-Long: " + std::string(9999 - 8, 'l') + "\n";
+    const std::string message = longLine + "Message-ID: <old@x>\n" +
+                                "X-Autoreply-From: bob@example.org\n\nMessage-ID: <quoted@x>\n";
+    host.faults.keepLineEnds = true;
+    ASSERT_EQ(RunDaemon(AddJob(message)), 1);
+    std::string copied;
+    for (const std::string& line : CopiedLines(OnlyCreatedJob())) {
+        copied += line;
+    }
+    EXPECT_EQ(copied, longLine + "X-Autoreply-From: bob@example.org\n\nMessage-ID: <quoted@x>\n");
 }
 
 TEST_F(ReplacementTest, MessageIdLineComesFirstWithClockAndDomain) {
@@ -63,10 +89,35 @@ TEST_F(ReplacementTest, MessageIdLineComesFirstWithClockAndDomain) {
     EXPECT_EQ(OnlyCreatedJob().lines[0], "Message-ID: <ar4242@mx.example.org>\r\n");
 }
 
-TEST_F(ReplacementTest, EmptyDomainLeavesNothingAfterTheAt) {
-    SetFakeClock(7);
-    ASSERT_EQ(RunDaemon(AddJob(Autoreply("bob@example.org"))), 1);
-    EXPECT_EQ(OnlyCreatedJob().lines.at(0), "Message-ID: <ar7@>\r\n");
+// A server without a domain setting: "<ar7@>" is no valid Message-ID, so
+// the configured sender's domain stands in. Only a sender without one
+// leaves the part after the "@" empty.
+TEST_F(ReplacementTest, WithoutADomainTheSendersDomainIsTaken) {
+    struct Case {
+        const char* storedDomain;
+        const char* sender;
+        const char* messageId;
+    };
+    const Case cases[] = {
+        {"mx.example.org", "relay@example.org", "<ar7@mx.example.org>"},
+        {"", "relay@example.org", "<ar7@example.org>"},
+        {"", "<relay@mx.example.net>", "<ar7@mx.example.net>"},
+        {"", "\"a@b\"@example.com> \t", "<ar7@example.com>"},
+        {"", "relay-without-domain", "<ar7@>"},
+        {"", "relay@", "<ar7@>"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.sender);
+        ResetMessageIdSequence();
+        StoreMessageIdDomain(c.storedDomain);
+        SetFakeClock(7);
+        ReferenceHost fresh;
+        JobHandle job = fresh.AddIncomingJob(kNullSender, {"a@x.y"}, Autoreply("bob@example.org"));
+        ASSERT_EQ(DAEMON(job, fresh.Block(), nullptr, c.sender), 1);
+        EXPECT_EQ(fresh.CreatedJobs().at(0)->lines.at(0),
+                  std::string("Message-ID: ") + c.messageId + "\r\n");
+        ExpectHostClean(fresh);
+    }
 }
 
 // Numbers through the whole module: same millisecond, and the wrap.
