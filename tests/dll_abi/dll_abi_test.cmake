@@ -8,6 +8,8 @@
 #     by a future change (start-up code, threads, the C++ unwinder, a
 #     Vista-only call) fails here, and so does a new call of our own until
 #     it is added to the list knowingly;
+#   - marked DYNAMIC_BASE, NX_COMPAT and NO_SEH (it has no exception
+#     handlers, so none of its addresses may serve as one);
 #   - with no TLS directory: nothing of ours runs when the server's threads
 #     start or end;
 #   - where the link map (MAP) is given, with no constructor or destructor
@@ -59,6 +61,13 @@ if(image_newest GREATER 501)
        "Windows XP would refuse the DLL")
 endif()
 
+# ---- safety flags: relocatable, non-executable data, no SEH handlers ----
+foreach(flag IN ITEMS DYNAMIC_BASE NX_COMPAT NO_SEH)
+  if(NOT dump MATCHES "\n[ \t]+${flag}\n")
+    fail("not marked ${flag}")
+  endif()
+endforeach()
+
 # ---- imported functions: exactly the list ----
 pe_read_function_list("${IMPORTS}" listed)
 pe_imports("${dump_lines}" imports by_ordinal)
@@ -103,5 +112,6 @@ endif()
 list(LENGTH imports import_count)
 list(JOIN imports " " import_text)
 message(STATUS "${DLL}: i386, ${size} bytes, exports ${exports}, OS ${image_os}, "
-               "subsystem ${image_subsystem}, no TLS directory, no constructors; "
+               "subsystem ${image_subsystem}, DYNAMIC_BASE NX_COMPAT NO_SEH, no TLS directory, "
+               "no constructors; "
                "${import_count} imports: ${import_text}")
