@@ -29,6 +29,18 @@ valgrind_suite() {
     "${memcheck[@]}" build/native/bin/velmora-run --use-return-path tools/samples >/dev/null
 }
 
+# The DLL's import list holds for a Debug build too, where nothing is
+# inlined that could hide a call into the C library.
+debug_build_imports() {
+    echo "=== mingw Debug: the DLL's imports ==="
+    cmake -S . -B build/mingw-debug -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-i686.cmake \
+        -DCMAKE_BUILD_TYPE=Debug -DVELMORA_BUILD_TESTS=OFF >/dev/null
+    cmake --build build/mingw-debug --target velmora -j2 >/dev/null
+    cmake -DOBJDUMP=i686-w64-mingw32-objdump -DDLL=build/mingw-debug/bin/velmora.dll \
+        -DIMPORTS=tests/dll_abi/module_imports.txt -DMAP=build/mingw-debug/daemon/velmora.map \
+        -DMAX_BYTES=262144 -P tests/dll_abi/dll_abi_test.cmake
+}
+
 # Some machines cannot run 32-bit x86 programs at all (a sandbox without the
 # kernel's 32-bit support). There the 32-bit Linux tests run under qemu's
 # user-mode emulator instead, and the Windows programs, which Wine runs only
@@ -65,6 +77,7 @@ for preset in native sanitize tsan m32 mingw; do
             ctest --preset mingw -LE wine
         fi
         bash scripts/check-reproducible.sh
+        debug_build_imports
     else
         ctest --preset "$preset"
     fi
