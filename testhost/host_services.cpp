@@ -10,6 +10,7 @@
 #include "testhost/service_table.h"
 #include "testhost/temp_files.h"
 
+#include <cerrno>
 #include <cstring>
 #include <string>
 
@@ -335,15 +336,24 @@ std::int32_t VELMORA_CDECL WriteJobToFile(JobHandle handle, const char* path, st
     if (job == nullptr || Failing(kHostWriteJobToFileOffset)) {
         return 0;
     }
-    return WriteLinesToFile(path, job->lines) ? 1 : 0;
+    if (!WriteLinesToFile(path, job->lines)) {
+        Host().serverFailures.push_back(std::string("cannot write the temporary copy ") + path +
+                                        ": " + std::strerror(errno));
+        return 0;
+    }
+    return 1;
 }
 
 MessageHandle VELMORA_CDECL OpenMessageFile(const char* path, std::int32_t flags) {
     Called("HostOpenMessageFile");
     Expect(flags == kOpenFlags, "HostOpenMessageFile: flags are not 0");
     std::string content;
-    if (Host().faults.openMessageFails || Failing(kHostOpenMessageFileOffset) ||
-        !ReadWholeFile(path, &content)) {
+    if (Host().faults.openMessageFails || Failing(kHostOpenMessageFileOffset)) {
+        return nullptr;
+    }
+    if (!ReadWholeFile(path, &content)) {
+        Host().serverFailures.push_back(std::string("cannot open the temporary copy ") + path +
+                                        ": " + std::strerror(errno));
         return nullptr;
     }
     TestMessage* message = Host().NewMessage();

@@ -43,6 +43,7 @@ void ReferenceHost::ForgetHistory() {
     tempFiles.clear();
     extractedTexts.clear();
     headerNames.clear();
+    serverFailures.clear();
     messagesOpened = 0;
     messagesClosed = 0;
     fedBackResults.clear();

@@ -79,6 +79,9 @@ class ReferenceHost {
     std::vector<std::string> tempFiles;      // paths handed out by HostTempFileName
     std::vector<std::string> extractedTexts; // texts passed to HostExtractAddress
     std::vector<std::string> headerNames;    // names passed to HostFindHeader
+    // What failed in the host itself (not a fault it was told to show):
+    // a temporary copy it could not write or read back, with the reason.
+    std::vector<std::string> serverFailures;
     int messagesOpened = 0;
     int messagesClosed = 0;
     std::vector<std::int32_t> fedBackResults; // DAEMON's results on fed-back jobs

@@ -66,6 +66,16 @@ const ParseCase kParseCases[] = {
      "",
      {"a", "--bogus", "-"}},
     {"single_dash_is_a_path", {"-"}, ParseOutcome::kRun, "", {"-"}},
+    {"value_after_equals", {"--out=saved", "a", "--rcpt=x@y.z"}, ParseOutcome::kRun, "", {"a"}},
+    {"empty_value_after_equals", {"--envelope-sender=", "a"}, ParseOutcome::kRun, "", {"a"}},
+    {"bad_value_after_equals",
+     {"--host-version=2"},
+     ParseOutcome::kError,
+     "--host-version wants MAJOR.MINOR with numbers from 0 to 255, got 2",
+     {}},
+    {"flag_with_a_value", {"--lines=yes"}, ParseOutcome::kError,
+     "unknown option --lines=yes (see --help)", {}},
+    {"version", {"a", "--version"}, ParseOutcome::kVersion, "", {}},
 };
 
 // Names the case in test listings, instead of its bytes.
@@ -77,13 +87,11 @@ class ParseRunOptionsTest : public ::testing::TestWithParam<ParseCase> {};
 
 TEST_P(ParseRunOptionsTest, GivesOutcomeErrorAndPaths) {
     const ParseCase& c = GetParam();
-    std::vector<const char*> argv = {"velmora-run"};
-    argv.insert(argv.end(), c.args.begin(), c.args.end());
+    const std::vector<std::string> args(c.args.begin(), c.args.end());
     RunOptions options;
     std::string error;
 
-    const ParseOutcome outcome =
-        ParseRunOptions(static_cast<int>(argv.size()), argv.data(), &options, &error);
+    const ParseOutcome outcome = ParseRunOptions(args, &options, &error);
 
     EXPECT_EQ(outcome, c.outcome);
     EXPECT_EQ(error, c.error);
@@ -98,21 +106,20 @@ INSTANTIATE_TEST_SUITE_P(Cases, ParseRunOptionsTest, ::testing::ValuesIn(kParseC
                          });
 
 TEST(ParseRunOptions, EveryOptionReachesItsSetting) {
-    const char* argv[] = {
-        "velmora-run",     "--module",          "m.dll",          "--envelope-sender",
-        "bob@example.org", "--use-return-path", "--rcpt",         "a@example.net",
-        "--rcpt",          "b@example.net",     "--sender",       "relay@example.org",
-        "--domain",        "mx.example.org",    "--host-version", "3.7",
-        "--output",        "report.txt",        "--out",          "saved"};
+    const std::vector<std::string> args = {
+        "--module",         "m.dll",         "--envelope-sender", "bob@example.org",
+        "--no-return-path", "--rcpt",        "a@example.net",     "--rcpt=b@example.net",
+        "--sender",         "relay@example.org", "--domain=mx.example.org", "--host-version",
+        "3.7",              "--output",      "report.txt",        "--out",
+        "saved",            "--lines"};
     RunOptions options;
     std::string error;
 
-    ASSERT_EQ(ParseRunOptions(static_cast<int>(std::size(argv)), argv, &options, &error),
-              ParseOutcome::kRun);
+    ASSERT_EQ(ParseRunOptions(args, &options, &error), ParseOutcome::kRun);
 
     EXPECT_EQ(options.modulePath, "m.dll");
     EXPECT_EQ(options.job.envelopeSender, "bob@example.org");
-    EXPECT_TRUE(options.job.senderFromReturnPath);
+    EXPECT_FALSE(options.job.senderFromMessage);
     EXPECT_EQ(options.job.recipients, (std::vector<std::string>{"a@example.net", "b@example.net"}));
     EXPECT_EQ(options.job.configuredSender, "relay@example.org");
     EXPECT_EQ(options.domain, "mx.example.org");
@@ -120,7 +127,20 @@ TEST(ParseRunOptions, EveryOptionReachesItsSetting) {
     EXPECT_EQ(options.minorVersion, 7u);
     EXPECT_EQ(options.outputFile, "report.txt");
     EXPECT_EQ(options.outFolder, "saved");
+    EXPECT_TRUE(options.lines);
     EXPECT_TRUE(options.paths.empty());
+}
+
+// Senders come from the messages unless told otherwise; the old option
+// that asked for it still works.
+TEST(ParseRunOptions, SendersFromTheMessagesByDefault) {
+    RunOptions options;
+    std::string error;
+    ASSERT_EQ(ParseRunOptions({}, &options, &error), ParseOutcome::kRun);
+    EXPECT_TRUE(options.job.senderFromMessage);
+    ASSERT_EQ(ParseRunOptions({"--no-return-path", "--use-return-path"}, &options, &error),
+              ParseOutcome::kRun);
+    EXPECT_TRUE(options.job.senderFromMessage);
 }
 
 } // namespace

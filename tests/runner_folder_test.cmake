@@ -29,7 +29,7 @@ set(expected
     "delivery-failure.eml|no-header"
     "ordinary.eml|ordinary"
     "out-of-office-folded.eml|rewritten")
-set(expected_summary "# 7 messages: 4 rewritten, 0 unable, 1 turned-away, 1 no-header, 1 ordinary, 0 unreadable")
+set(expected_summary "# 7 messages: 4 rewritten, 0 unable, 1 turned-away, 1 no-header, 1 ordinary, 0 unexamined, 0 unreadable")
 set(expected_status 0)
 set(root "${tree}")
 set(saved_root "${saved}")
@@ -62,7 +62,7 @@ else()
     message(FATAL_ERROR "cannot make a pipe for the test")
   endif()
   list(INSERT expected 4 "archive/dangling.eml|unreadable" "archive/pipe.eml|unreadable")
-  set(expected_summary "# 9 messages: 4 rewritten, 0 unable, 1 turned-away, 1 no-header, 1 ordinary, 2 unreadable")
+  set(expected_summary "# 9 messages: 4 rewritten, 0 unable, 1 turned-away, 1 no-header, 1 ordinary, 0 unexamined, 2 unreadable")
   set(expected_status 3)
 endif()
 
@@ -198,12 +198,12 @@ if(NOT still STREQUAL first_copy OR NOT EXISTS "${saved}/out-of-office-folded-1.
   message(FATAL_ERROR "second run: a saved replacement was overwritten or not saved anew")
 endif()
 
-# Without --use-return-path every job has the null sender: the ordinary
+# With --no-return-path every job has the null sender: the ordinary
 # message is now looked into, and has no X-Autoreply-From.
 list(TRANSFORM expected REPLACE "ordinary.eml\\|ordinary" "ordinary.eml|no-header")
 string(REPLACE "1 turned-away, 1 no-header, 1 ordinary" "1 turned-away, 2 no-header, 0 ordinary"
        expected_summary "${expected_summary}")
-run_runner("${root}")
+run_runner(--no-return-path "${root}")
 expect_status(${expected_status} "null senders")
 expect_lines(OFF "null senders")
 
@@ -232,7 +232,7 @@ if(NOT windows_runner)
   file(WRITE "${odd}/tab\there\nand-newline.eml" "From: a@example.org\n\nx\n")
   run_runner("${odd}")
   expect_status(0 "odd names")
-  if(NOT run_out STREQUAL "${odd}/tab?here?and-newline.eml\tno-header\n# 1 message: 0 rewritten, 0 unable, 0 turned-away, 1 no-header, 0 ordinary, 0 unreadable\n")
+  if(NOT run_out STREQUAL "${odd}/tab?here?and-newline.eml\tno-header\n# 1 message: 0 rewritten, 0 unable, 0 turned-away, 1 no-header, 0 ordinary, 0 unexamined, 0 unreadable\n")
     message(FATAL_ERROR "odd names: control bytes in a path reached the line:\n${run_out}")
   endif()
 endif()

@@ -70,7 +70,7 @@ expect_contains("${run_out}" "could not load (version error)" "old host")
 # Bad input: a clear one-line error and a distinct status each.
 run_runner("${WORK_DIR}/no-such-message.eml")
 expect_status(3 "missing message file")
-expect_contains("${run_err}" "cannot read message file" "missing message file")
+expect_contains("${run_err}" "no such file or folder" "missing message file")
 run_runner(--host-version two)
 expect_status(2 "malformed option")
 expect_contains("${run_err}" "--host-version" "malformed option")

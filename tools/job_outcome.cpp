@@ -6,11 +6,10 @@
 namespace {
 
 constexpr const char* kOutcomeNames[kJobOutcomeCount] = {
-    "rewritten", "unable", "turned-away", "no-header", "ordinary", "unreadable",
+    "rewritten", "unable", "turned-away", "no-header", "ordinary", "unexamined", "unreadable",
 };
 
-// The module looks for the header only in jobs with the null sender.
-constexpr const char* kHeaderLookup = "HostFindHeader";
+constexpr const char* kNullSender = "<>";
 constexpr const char* kMessageIdPrefix = "Message-ID: ";
 
 bool Logged(const ReferenceHost& host, const std::string& text) {
@@ -32,22 +31,20 @@ bool LoggedFoundHeader(const ReferenceHost& host) {
     return false;
 }
 
-bool LookedForHeader(const ReferenceHost& host) {
-    for (const std::string& call : host.calls) {
-        if (call == kHeaderLookup) {
-            return true;
-        }
-    }
-    return false;
-}
-
 } // namespace
 
 const char* OutcomeName(JobOutcome outcome) {
     return kOutcomeNames[static_cast<std::size_t>(outcome)];
 }
 
-JobOutcome JudgeJob(const ReferenceHost& host) {
+// The outcome follows what the job was and what the module logged: a job
+// whose sender is not "<>" is ordinary whatever happened, and a job with
+// the null sender that the server could not copy for the module was never
+// looked at, which is not the same as having no header.
+JobOutcome JudgeJob(const ReferenceHost& host, const std::string& envelopeSender) {
+    if (envelopeSender != kNullSender) {
+        return JobOutcome::kOrdinary;
+    }
     if (Logged(host, kLogModified)) {
         return JobOutcome::kRewritten;
     }
@@ -57,7 +54,7 @@ JobOutcome JudgeJob(const ReferenceHost& host) {
     if (LoggedFoundHeader(host)) {
         return JobOutcome::kTurnedAway;
     }
-    return LookedForHeader(host) ? JobOutcome::kNoHeader : JobOutcome::kOrdinary;
+    return host.serverFailures.empty() ? JobOutcome::kNoHeader : JobOutcome::kUnexamined;
 }
 
 const TestJob* SubmittedReplacement(const ReferenceHost& host) {

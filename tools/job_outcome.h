@@ -14,16 +14,18 @@ enum class JobOutcome {
     kTurnedAway, // header found, the address tests said no
     kNoHeader,   // null sender, but no usable X-Autoreply-From header
     kOrdinary,   // not a null sender: left alone without a look inside
+    kUnexamined, // null sender, but the server's copy for the module failed
     kUnreadable, // the message file could not be read; no job ran
 };
 
-constexpr std::size_t kJobOutcomeCount = 6;
+constexpr std::size_t kJobOutcomeCount = 7;
 
 // The outcome's name as the runner prints it.
 const char* OutcomeName(JobOutcome outcome);
 
-// Judges the one job the host has seen since it last forgot its history.
-JobOutcome JudgeJob(const ReferenceHost& host);
+// Judges the one job the host has seen since it last forgot its history,
+// which had the envelope sender `envelopeSender`.
+JobOutcome JudgeJob(const ReferenceHost& host, const std::string& envelopeSender);
 
 // The submitted replacement, or null when there is none.
 const TestJob* SubmittedReplacement(const ReferenceHost& host);

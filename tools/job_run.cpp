@@ -3,15 +3,18 @@
 
 #include "tools/return_path.h"
 
-std::string EnvelopeSenderFor(const JobSettings& settings, const std::string& message) {
-    return settings.senderFromReturnPath ? SenderFromReturnPath(message, settings.envelopeSender)
-                                         : settings.envelopeSender;
+std::string EnvelopeSenderFor(const JobSettings& settings, const std::string& message,
+                              const std::string& separatorSender) {
+    if (!settings.senderFromMessage) {
+        return settings.envelopeSender;
+    }
+    return SenderFromReturnPath(message,
+                                separatorSender.empty() ? settings.envelopeSender : separatorSender);
 }
 
 std::int32_t RunJob(const LoadedModule& module, ReferenceHost* host, const JobSettings& settings,
-                    const std::string& message) {
-    const JobHandle job =
-        host->AddIncomingJob(EnvelopeSenderFor(settings, message), settings.recipients, message);
+                    const std::string& envelopeSender, const std::string& message) {
+    const JobHandle job = host->AddIncomingJob(envelopeSender, settings.recipients, message);
     return module.Daemon()(job, host->Block(), nullptr, settings.configuredSender.c_str());
 }
 

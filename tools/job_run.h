@@ -12,19 +12,24 @@
 // What every job of a run shares.
 struct JobSettings {
     std::string envelopeSender = "<>";
-    bool senderFromReturnPath = false; // Return-Path: overrides envelopeSender
+    // The sender a message records (its Return-Path:, else its mailbox
+    // separator's) overrides envelopeSender; off, envelopeSender is every
+    // job's.
+    bool senderFromMessage = true;
     std::vector<std::string> recipients;
     std::string configuredSender = "autoreply@example.org";
 };
 
-// The envelope sender the job gets for `message`.
-std::string EnvelopeSenderFor(const JobSettings& settings, const std::string& message);
+// The envelope sender the job gets for `message`, which its mailbox
+// separator gave `separatorSender` (empty: none).
+std::string EnvelopeSenderFor(const JobSettings& settings, const std::string& message,
+                              const std::string& separatorSender);
 
-// Adds `message` to `host` as an incoming job and calls DAEMON on it, as
-// the server does for each job; returns DAEMON's result. The module must
-// have been started in `host`.
+// Adds `message` to `host` as an incoming job from `envelopeSender` and
+// calls DAEMON on it, as the server does for each job; returns DAEMON's
+// result. The module must have been started in `host`.
 std::int32_t RunJob(const LoadedModule& module, ReferenceHost* host, const JobSettings& settings,
-                    const std::string& message);
+                    const std::string& envelopeSender, const std::string& message);
 
 // A job's message as one text, line ends included: what a replacement
 // looks like on disk.

@@ -1,43 +1,41 @@
 // A run over many messages; see list_run.h.
 #include "tools/list_run.h"
 
-#include "tools/message_file.h"
 #include "tools/replacement_file.h"
-#include "tools/runner_platform.h"
 
 namespace {
 
 constexpr char kField = '\t';
 constexpr char kMaskedByte = '?';
+constexpr char kMessageNumberMark = '#';
 constexpr unsigned char kFirstPrintable = 0x20;
 constexpr unsigned char kDelete = 0x7F;
 constexpr const char* kProgramName = "velmora-run";
 
-// A path as printed: a tab or line end in a file name would break the
-// line's fields for a script, so control bytes show as '?'.
-std::string PrintablePath(const std::string& path) {
-    std::string shown = path;
-    for (char& c : shown) {
-        const unsigned char byte = static_cast<unsigned char>(c);
-        if (byte < kFirstPrintable || byte == kDelete) {
-            c = kMaskedByte;
-        }
-    }
-    return shown;
+std::string Problem(const std::string& text) {
+    return std::string(kProgramName) + ": " + text + "\n";
 }
 
 // What the module left behind or did wrong in the host, one line each:
 // the outcome stands, but an admin should hear of it.
-std::string MisuseReport(const ReferenceHost& host, const std::string& path) {
+std::string MisuseReport(const ReferenceHost& host, const std::string& name) {
     std::string report;
     for (const std::string& violation : host.violations) {
-        report += std::string(kProgramName) + ": " + path +
-                  ": the module misused the server: " + violation + "\n";
+        report += Problem(name + ": the module misused the server: " + violation);
     }
     const std::string leaks = host.Leaks();
     if (!leaks.empty()) {
-        report += std::string(kProgramName) + ": " + path +
-                  ": left behind by the module: " + leaks + "\n";
+        report += Problem(name + ": left behind by the module: " + leaks);
+    }
+    return report;
+}
+
+// Why the module could not examine a message: the stand-in server's own
+// failures in making the copy it reads.
+std::string UnexaminedReport(const ReferenceHost& host, const std::string& name) {
+    std::string report;
+    for (const std::string& failure : host.serverFailures) {
+        report += Problem(name + ": not examined: the stand-in server " + failure);
     }
     return report;
 }
@@ -50,67 +48,148 @@ struct MessageResult {
     std::string problems;
 };
 
+MessageResult Unreadable(const std::string& name, const std::string& reason) {
+    return MessageResult{JobOutcome::kUnreadable,
+                         name + kField + OutcomeName(JobOutcome::kUnreadable),
+                         Problem("cannot read " + name + ": " + reason)};
+}
+
+// One message as the run knows it: its printed name, the name its
+// replacement is saved under, its text and its mailbox sender.
+struct NamedMessage {
+    std::string name;
+    std::string saveName;
+    const StreamedMessage* message;
+};
+
 // Saves the replacement under `outFolder` and adds the file's field to the
 // line; on failure says why in the problems.
-void SaveInto(const std::string& outFolder, const std::string& sourcePath,
-              const TestJob& replacement, MessageResult* result, bool* saveFailed) {
+void SaveInto(const std::string& outFolder, const NamedMessage& named, const TestJob& replacement,
+              MessageResult* result, bool* saveFailed) {
     std::string written;
     std::string reason;
-    if (SaveReplacement(outFolder, sourcePath, JobMessageText(replacement), &written, &reason)) {
-        result->line += kField + PrintablePath(written);
+    if (SaveReplacement(outFolder, named.saveName, JobMessageText(replacement), &written,
+                        &reason)) {
+        result->line += kField + PrintableName(written);
         return;
     }
-    result->problems += std::string(kProgramName) + ": cannot save the replacement of " +
-                        PrintablePath(sourcePath) + ": " + reason + "\n";
+    result->problems += Problem("cannot save the replacement of " + named.name + ": " + reason);
     *saveFailed = true;
 }
 
 // One message through the module.
-MessageResult RunOne(const LoadedModule& module, ReferenceHost* host, const MessageSource& source,
+MessageResult RunOne(const LoadedModule& module, ReferenceHost* host, const NamedMessage& named,
                      const JobSettings& settings, const std::string& outFolder, bool* saveFailed) {
-    const std::string shownPath = PrintablePath(source.path);
-    std::string message;
-    std::string reason = source.unreadable;
-    if (!reason.empty() || !ReadMessageFile(source.path, &message, &reason)) {
-        return MessageResult{
-            JobOutcome::kUnreadable, shownPath + kField + OutcomeName(JobOutcome::kUnreadable),
-            std::string(kProgramName) + ": cannot read " + shownPath + ": " + reason + "\n"};
-    }
-
     host->ForgetHistory();
-    RunJob(module, host, settings, message);
-    MessageResult result{JudgeJob(*host), std::string(), MisuseReport(*host, shownPath)};
-    result.line = shownPath + kField + OutcomeName(result.outcome);
+    const std::string sender =
+        EnvelopeSenderFor(settings, named.message->text, named.message->separatorSender);
+    RunJob(module, host, settings, sender, named.message->text);
+    MessageResult result{JudgeJob(*host, sender), std::string(), MisuseReport(*host, named.name)};
+    result.line = named.name + kField + OutcomeName(result.outcome);
+    if (result.outcome == JobOutcome::kUnexamined) {
+        result.problems += UnexaminedReport(*host, named.name);
+    }
     const TestJob* replacement = SubmittedReplacement(*host);
     if (result.outcome == JobOutcome::kRewritten && replacement != nullptr) {
         result.line += kField + NewMessageId(*replacement);
         if (!outFolder.empty()) {
-            SaveInto(outFolder, source.path, *replacement, &result, saveFailed);
+            SaveInto(outFolder, named, *replacement, &result, saveFailed);
         }
     }
     return result;
 }
 
+// Counts and prints one result.
+class ResultSink {
+  public:
+    ResultSink(const ListRunOutput& output, ListRunTotals* totals)
+        : output_(output), totals_(totals) {}
+
+    void Take(const MessageResult& result) {
+        ++totals_->outcomes[static_cast<std::size_t>(result.outcome)];
+        ++done_;
+        if (output_.linesShareTerminal || !result.problems.empty()) {
+            output_.progress->Hide();
+        }
+        *output_.errors << result.problems << std::flush;
+        *output_.lines << result.line << "\n";
+        if (output_.linesShareTerminal) {
+            *output_.lines << std::flush;
+        }
+    }
+
+    std::size_t Done() const { return done_; }
+
+  private:
+    ListRunOutput output_;
+    ListRunTotals* totals_;
+    std::size_t done_ = 0;
+};
+
+// Every message of one input: the whole file, or each of a mailbox.
+void RunInput(const LoadedModule& module, ReferenceHost* host, const MessageSource& source,
+              MessageStream* stream, const JobSettings& settings, const std::string& outFolder,
+              const ListRunOutput& output, ResultSink* sink, bool* saveFailed) {
+    const std::string path = PrintableName(source.path);
+    const bool mailbox = stream->IsMailbox();
+    output.progress->SetBytesTotal(mailbox ? stream->Size() : 0);
+    StreamedMessage message;
+    std::string reason;
+    for (std::size_t number = 1; stream->Next(&message, &reason); ++number) {
+        const std::string name =
+            mailbox ? path + kMessageNumberMark + std::to_string(number) : path;
+        const bool standardInput = source.path == "-";
+        const std::string saveName = mailbox || standardInput
+                                         ? MailboxMessageName(source.path, mailbox ? number : 0)
+                                         : source.path;
+        sink->Take(RunOne(module, host, NamedMessage{name, saveName, &message}, settings,
+                          outFolder, saveFailed));
+        output.progress->Update(sink->Done(), stream->BytesRead());
+    }
+    if (!reason.empty()) {
+        sink->Take(Unreadable(path, reason));
+    }
+    output.progress->SetBytesTotal(0);
+}
+
 } // namespace
 
-ListRunTotals RunMessageList(const LoadedModule& module, ReferenceHost* host,
-                             const std::vector<MessageSource>& messages,
-                             const JobSettings& settings, const std::string& outFolder,
-                             std::ostream& out, std::ostream& errors, ProgressMeter* progress) {
-    ListRunTotals totals;
-    const bool outSharesTerminal = StandardOutputIsTerminal();
-    for (std::size_t i = 0; i < messages.size(); ++i) {
-        const MessageResult result =
-            RunOne(module, host, messages[i], settings, outFolder, &totals.saveFailed);
-        ++totals.outcomes[static_cast<std::size_t>(result.outcome)];
-        if (outSharesTerminal || !result.problems.empty()) {
-            progress->Hide();
+std::string PrintableName(const std::string& name) {
+    std::string shown = name;
+    for (char& c : shown) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        if (byte < kFirstPrintable || byte == kDelete) {
+            c = kMaskedByte;
         }
-        errors << result.problems;
-        out << result.line << "\n";
-        progress->Update(i + 1);
     }
-    progress->Hide();
+    return shown;
+}
+
+ListRunTotals RunMessageList(const LoadedModule& module, ReferenceHost* host,
+                             const std::vector<MessageSource>& sources,
+                             const JobSettings& settings, const std::string& outFolder,
+                             const ListRunOutput& output, std::unique_ptr<MessageStream> opened) {
+    ListRunTotals totals;
+    ResultSink sink(output, &totals);
+    for (std::size_t i = 0; i < sources.size(); ++i) {
+        const MessageSource& source = sources[i];
+        std::unique_ptr<MessageStream> stream = i == 0 ? std::move(opened) : nullptr;
+        std::string reason = source.unreadable;
+        if (stream == nullptr && reason.empty()) {
+            stream = std::make_unique<MessageStream>();
+            if (!stream->Open(source.path, &reason)) {
+                stream.reset();
+            }
+        }
+        if (stream == nullptr) {
+            sink.Take(Unreadable(PrintableName(source.path), reason));
+        } else {
+            RunInput(module, host, source, stream.get(), settings, outFolder, output, &sink,
+                     &totals.saveFailed);
+        }
+        output.progress->Update(sink.Done(), 0);
+    }
+    output.progress->Hide();
     host->ForgetHistory(); // closes what the last job left open
     return totals;
 }

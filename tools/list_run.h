@@ -8,9 +8,11 @@
 #include "tools/job_outcome.h"
 #include "tools/job_run.h"
 #include "tools/message_list.h"
+#include "tools/message_stream.h"
 #include "tools/progress_meter.h"
 
 #include <cstddef>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -20,19 +22,34 @@ struct ListRunTotals {
     bool saveFailed = false; // a replacement could not be written to --out
 };
 
-// Runs every message through DAEMON in `host`, where STARTUP has succeeded.
-// For each it writes to `out` the path, a tab, the outcome, and for a
-// rewritten message a tab and the new Message-ID (and, when `outFolder` is
-// not empty, a tab and the file the replacement was saved to). Files that
-// cannot be read, replacements that cannot be saved and anything the
-// module did wrong in the host go to `errors` with the reason; the run
-// goes on.
+// Where a run's lines and problems go, and what it shows meanwhile.
+struct ListRunOutput {
+    std::ostream* lines;
+    std::ostream* errors;
+    ProgressMeter* progress;
+    bool linesShareTerminal; // the lines go to the terminal the progress is on
+};
+
+// Runs every message of `sources` through DAEMON in `host`, where STARTUP
+// has succeeded. A mailbox gives one message per separator, named
+// PATH#N. For each message it writes the name, a tab, the outcome, and
+// for a rewritten message a tab and the new Message-ID (and, when
+// `outFolder` is not empty, a tab and the file the replacement was saved
+// to). Inputs that cannot be read, messages the module could not examine,
+// replacements that cannot be saved and anything the module did wrong in
+// the host go to the errors with the reason; the run goes on. `opened` is
+// the first source, already opened (standard input can be opened once
+// only), or null.
 ListRunTotals RunMessageList(const LoadedModule& module, ReferenceHost* host,
-                             const std::vector<MessageSource>& messages,
+                             const std::vector<MessageSource>& sources,
                              const JobSettings& settings, const std::string& outFolder,
-                             std::ostream& out, std::ostream& errors, ProgressMeter* progress);
+                             const ListRunOutput& output, std::unique_ptr<MessageStream> opened);
 
 // The closing line: "# N messages: " and the count of each outcome.
 void WriteListSummary(std::ostream& out, const ListRunTotals& totals);
+
+// `name` as printed: a tab or line end in a file name would break the
+// line's fields for a script, so control bytes show as '?'.
+std::string PrintableName(const std::string& name);
 
 #endif

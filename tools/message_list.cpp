@@ -12,6 +12,10 @@ constexpr const char* kMaildirCur = "cur";
 constexpr const char* kMaildirNew = "new";
 constexpr const char* kMaildirTmp = "tmp";
 constexpr const char* kNotRegularFile = "not a regular file";
+constexpr const char* kStandardInput = "-";
+constexpr const char* kDottedNote = "its name starts with a dot";
+constexpr const char* kHiddenNote = "marked hidden or system";
+constexpr const char* kMaildirTmpNote = "a Maildir's deliveries still being written";
 
 bool HasFolder(const std::vector<FolderEntry>& entries, const std::string& name) {
     for (const FolderEntry& entry : entries) {
@@ -26,6 +30,13 @@ bool HasFolder(const std::vector<FolderEntry>& entries, const std::string& name)
 // files that are not mail yet.
 bool IsMaildir(const std::vector<FolderEntry>& entries) {
     return HasFolder(entries, kMaildirCur) && HasFolder(entries, kMaildirNew);
+}
+
+// True when the folder at `path` is a Maildir itself.
+bool IsMaildirAt(const std::string& path) {
+    std::vector<FolderEntry> entries;
+    std::string reason;
+    return ListFolder(path, &entries, &reason) && IsMaildir(entries);
 }
 
 void AddFile(const std::string& path, PathKind kind, const std::string& reason,
@@ -52,8 +63,17 @@ void WalkFolder(const std::string& folder, std::vector<MessageSource>* messages,
     const bool maildir = IsMaildir(entries);
     for (const FolderEntry& entry : entries) {
         const std::string path = JoinPath(folder, entry.name);
-        if (entry.hidden || entry.name.empty() || entry.name[0] == kHiddenMark ||
-            (maildir && entry.name == kMaildirTmp && entry.kind == PathKind::kFolder)) {
+        const bool dotted = entry.name.empty() || entry.name[0] == kHiddenMark;
+        if (maildir && dotted && entry.kind == PathKind::kFolder && IsMaildirAt(path)) {
+            WalkFolder(path, messages, notes); // a Maildir++ folder: .Sent, .Archive
+            continue;
+        }
+        if (entry.hidden || dotted) {
+            notes->push_back(path + ": skipped, " + (dotted ? kDottedNote : kHiddenNote));
+            continue;
+        }
+        if (maildir && entry.name == kMaildirTmp && entry.kind == PathKind::kFolder) {
+            notes->push_back(path + ": skipped, " + kMaildirTmpNote);
             continue;
         }
         if (entry.kind == PathKind::kFolder) {
@@ -73,6 +93,10 @@ bool ListMessages(const std::vector<std::string>& paths, std::vector<MessageSour
     std::vector<PathKind> kinds;
     std::vector<std::string> reasons(paths.size());
     for (std::size_t i = 0; i < paths.size(); ++i) {
+        if (paths[i] == kStandardInput) {
+            kinds.push_back(PathKind::kFile);
+            continue;
+        }
         kinds.push_back(InspectPath(paths[i], &reasons[i]));
         if (kinds[i] == PathKind::kMissing) {
             *error = "no such file or folder: " + paths[i];

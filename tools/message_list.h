@@ -13,13 +13,15 @@ struct MessageSource {
     std::string unreadable;
 };
 
-// Walks `paths` in the order given. Folders are walked recursively, each
-// folder's entries in byte order of their names, so that runs repeat.
-// Skipped: names starting with a dot (and, on Windows, entries with the
-// hidden or system attribute), the tmp/ folder of a Maildir (a
-// folder holding cur/ and new/), and links to folders. A path named
-// directly is taken whatever its name. `notes` gets a line for each link
-// not followed.
+// Walks `paths` in the order given ("-" is standard input). Folders are
+// walked recursively, each folder's entries in byte order of their names,
+// so that runs repeat. Inside a Maildir (a folder holding cur/ and new/),
+// its own folders whose names start with a dot are walked when they are
+// Maildirs too (Maildir++: .Sent, .Archive). Skipped: other names starting
+// with a dot (and, on Windows, entries with the hidden or system
+// attribute), the tmp/ folder of a Maildir, and links to folders. A path
+// named directly is taken whatever its name. `notes` gets a line for each
+// entry skipped and each link not followed.
 //
 // False, with `error` set and nothing listed, when a named path does not
 // exist: better to stop before any job runs than after half of them.

@@ -5,13 +5,19 @@ namespace {
 
 constexpr auto kRedrawInterval = std::chrono::milliseconds(250);
 constexpr double kMillisecondsPerSecond = 1000.0;
+constexpr std::uint64_t kBytesPerMegabyte = 1024 * 1024;
 
 } // namespace
 
 ProgressMeter::ProgressMeter(std::FILE* terminal, std::size_t total)
     : terminal_(terminal), total_(total), windowStart_(Clock::now()) {}
 
-void ProgressMeter::Update(std::size_t done) {
+void ProgressMeter::SetBytesTotal(std::uint64_t bytes) {
+    bytesTotal_ = bytes;
+    countsMessagesOnly_ = countsMessagesOnly_ || bytes > 0;
+}
+
+void ProgressMeter::Update(std::size_t done, std::uint64_t bytesRead) {
     if (terminal_ == nullptr) {
         return;
     }
@@ -26,8 +32,16 @@ void ProgressMeter::Update(std::size_t done) {
         doneAtWindowStart_ = done;
     }
     // Redrawn when the rate is new, at the end, and after being hidden.
-    if (windowOver || done == total_ || shownWidth_ == 0) {
-        std::string text = std::to_string(done) + " of " + std::to_string(total_) + " messages";
+    if (windowOver || (done == total_ && !countsMessagesOnly_) || shownWidth_ == 0) {
+        std::string text = std::to_string(done);
+        if (bytesTotal_ > 0) {
+            text += " messages, " + std::to_string(bytesRead / kBytesPerMegabyte) + " of " +
+                    std::to_string(bytesTotal_ / kBytesPerMegabyte) + " MB";
+        } else if (countsMessagesOnly_) {
+            text += " messages";
+        } else {
+            text += " of " + std::to_string(total_) + " messages";
+        }
         if (rate_ > 0) {
             text += ", " + std::to_string(rate_) + " per second";
         }

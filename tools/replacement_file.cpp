@@ -11,6 +11,9 @@ namespace {
 constexpr unsigned kMaxAttempts = 100000;
 constexpr std::size_t kMaxExtensionLetters = 4;
 constexpr const char* kNamelessSource = "message";
+constexpr const char* kStandardInput = "-";
+constexpr const char* kStandardInputName = "stdin";
+constexpr const char* kSavedExtension = ".eml";
 
 // Where an extension such as ".eml" starts, or npos: a dot followed by one
 // to four letters or digits, not at the start of the name. Maildir names
@@ -48,6 +51,18 @@ std::string ReplacementFileName(const std::string& sourcePath, unsigned attempt)
         return name + suffix;
     }
     return name.substr(0, extension) + suffix + name.substr(extension);
+}
+
+std::string MailboxMessageName(const std::string& mailboxPath, std::size_t number) {
+    std::string name = mailboxPath == kStandardInput ? kStandardInputName : BaseName(mailboxPath);
+    const std::size_t extension = ExtensionStart(name);
+    if (extension != std::string::npos) {
+        name.erase(extension);
+    }
+    if (name.empty()) {
+        name = kNamelessSource;
+    }
+    return name + (number == 0 ? std::string() : "-" + std::to_string(number)) + kSavedExtension;
 }
 
 bool SaveReplacement(const std::string& folder, const std::string& sourcePath,

@@ -9,6 +9,13 @@
 // before a short extension such as ".eml", or at the end.
 std::string ReplacementFileName(const std::string& sourcePath, unsigned attempt);
 
+// The name a replacement of the `number`-th message (from 1) of the mailbox
+// at `mailboxPath` is saved under: the mailbox's name without a short
+// extension, "-", the number and ".eml" ("Inbox-3.eml"). Standard input
+// ("-") is called "stdin". A message file from standard input is
+// "stdin.eml" (number 0).
+std::string MailboxMessageName(const std::string& mailboxPath, std::size_t number);
+
 // Writes `content` to a new file in `folder` named after `sourcePath`,
 // never replacing a file that is there. True with `written` set to its
 // path; false with `reason` set.

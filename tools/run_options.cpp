@@ -33,8 +33,16 @@ bool ParseVersion(const std::string& text, RunOptions* options) {
 
 // Options without a value; false for any other name.
 bool TakeFlag(const std::string& arg, RunOptions* options) {
-    if (arg == "--use-return-path") {
-        options->job.senderFromReturnPath = true;
+    if (arg == "--use-return-path") { // the default now; kept for old scripts
+        options->job.senderFromMessage = true;
+        return true;
+    }
+    if (arg == "--no-return-path") {
+        options->job.senderFromMessage = false;
+        return true;
+    }
+    if (arg == "--lines") {
+        options->lines = true;
         return true;
     }
     return false;
@@ -105,11 +113,11 @@ const ValueOption* FindValueOption(const std::string& arg) {
 
 } // namespace
 
-ParseOutcome ParseRunOptions(int argc, const char* const* argv, RunOptions* options,
+ParseOutcome ParseRunOptions(const std::vector<std::string>& args, RunOptions* options,
                              std::string* error) {
     bool pathsOnly = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
         if (pathsOnly || arg.empty() || arg[0] != '-' || arg == "-") {
             options->paths.push_back(arg);
             continue;
@@ -121,21 +129,26 @@ ParseOutcome ParseRunOptions(int argc, const char* const* argv, RunOptions* opti
         if (arg == "--help" || arg == "-h") {
             return ParseOutcome::kHelp;
         }
+        if (arg == "--version") {
+            return ParseOutcome::kVersion;
+        }
         if (TakeFlag(arg, options)) {
             continue;
         }
-        const ValueOption* option = FindValueOption(arg);
+        const std::size_t equals = arg.find('=');
+        const std::string name = arg.substr(0, equals);
+        const ValueOption* option = FindValueOption(name);
         if (option == nullptr) {
             *error = "unknown option " + arg + " (see --help)";
             return ParseOutcome::kError;
         }
-        if (i + 1 >= argc) {
+        if (equals == std::string::npos && i + 1 >= args.size()) {
             *error = "option " + arg + " needs a value";
             return ParseOutcome::kError;
         }
-        const std::string value = argv[++i];
+        const std::string value = equals != std::string::npos ? arg.substr(equals + 1) : args[++i];
         if (!option->take(value, options)) {
-            *error = arg + " wants " + option->wants + ", got " + value;
+            *error = name + " wants " + option->wants + ", got " + value;
             return ParseOutcome::kError;
         }
     }

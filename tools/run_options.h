@@ -16,14 +16,17 @@ struct RunOptions {
     unsigned minorVersion = 20;
     std::string outputFile; // empty: standard output
     std::string outFolder;  // empty: replacements are not saved
+    bool lines = false;     // one line per message, also for a single file
 };
 
-enum class ParseOutcome { kRun, kHelp, kError };
+enum class ParseOutcome { kRun, kHelp, kVersion, kError };
 
-// Reads the arguments into `options`. An argument starting with "-" is an
-// option wherever it stands; after "--" every argument is a path. On
-// kError, `error` holds a one-line message for standard error.
-ParseOutcome ParseRunOptions(int argc, const char* const* argv, RunOptions* options,
+// Reads the arguments (without the program's name) into `options`. An
+// argument starting with "-" is an option wherever it stands; "-" alone is
+// standard input; after "--" every argument is a path. A value follows its
+// option as the next argument or after "=" ("--out=DIR"). On kError,
+// `error` holds a one-line message for standard error.
+ParseOutcome ParseRunOptions(const std::vector<std::string>& args, RunOptions* options,
                              std::string* error);
 
 // The text printed for --help.

@@ -1,7 +1,11 @@
 // The runner's view of a POSIX system; see runner_platform.h.
 #include "tools/runner_platform.h"
 
+#include "tools/sha256.h"
+
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -13,6 +17,8 @@ namespace {
 constexpr char kSeparator = '/';
 constexpr mode_t kNewFileMode = 0644;
 constexpr mode_t kNewFolderMode = 0755;
+constexpr const char* kStandardInputName = "-";
+constexpr std::size_t kHashChunk = 64 * 1024;
 
 std::string SystemReason() {
     return std::strerror(errno);
@@ -149,4 +155,142 @@ bool StandardErrorIsTerminal() {
 
 bool StandardOutputIsTerminal() {
     return isatty(STDOUT_FILENO) != 0;
+}
+
+std::vector<std::string> ProgramArguments(int argc, char** argv) {
+    return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
+}
+
+std::string PathKey(const std::string& path) {
+    char resolved[PATH_MAX];
+    if (realpath(path.c_str(), resolved) != nullptr) {
+        return resolved;
+    }
+    // Not there yet: the key of its folder and its name.
+    std::string trimmed = path;
+    while (trimmed.size() > 1 && trimmed.back() == kSeparator) {
+        trimmed.pop_back();
+    }
+    const std::size_t slash = trimmed.rfind(kSeparator);
+    const std::string folder = slash == std::string::npos ? "." : trimmed.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? trimmed : trimmed.substr(slash + 1);
+    if (realpath(folder.c_str(), resolved) == nullptr) {
+        return trimmed;
+    }
+    return JoinPath(resolved, name);
+}
+
+char PathSeparator() {
+    return kSeparator;
+}
+
+bool OpenInputFile(const std::string& path, InputFile* file, std::string* reason) {
+    if (path == kStandardInputName) {
+        file->handle = STDIN_FILENO;
+        file->standardInput = true;
+        return true;
+    }
+    const int fd = open(path.c_str(), O_RDONLY | O_NOCTTY);
+    if (fd < 0) {
+        *reason = SystemReason();
+        return false;
+    }
+    file->handle = fd;
+    file->standardInput = false;
+    return true;
+}
+
+bool ReadInputFile(InputFile* file, char* buffer, std::size_t size, std::size_t* got,
+                   std::string* reason) {
+    for (;;) {
+        const ssize_t count = read(static_cast<int>(file->handle), buffer, size);
+        if (count >= 0) {
+            *got = static_cast<std::size_t>(count);
+            return true;
+        }
+        if (errno != EINTR) {
+            *reason = SystemReason();
+            return false;
+        }
+    }
+}
+
+void CloseInputFile(InputFile* file) {
+    if (file->handle >= 0 && !file->standardInput) {
+        close(static_cast<int>(file->handle));
+    }
+    file->handle = -1;
+}
+
+std::uint64_t InputFileSize(const InputFile& file) {
+    struct stat info;
+    if (fstat(static_cast<int>(file.handle), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return 0;
+    }
+    return static_cast<std::uint64_t>(info.st_size);
+}
+
+OutputFile StandardOutput() {
+    return OutputFile{STDOUT_FILENO, false, false};
+}
+
+OutputFile StandardError() {
+    return OutputFile{STDERR_FILENO, false, false};
+}
+
+bool CreateReportFile(const std::string& path, OutputFile* file, std::string* reason) {
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, kNewFileMode);
+    if (fd < 0) {
+        *reason = SystemReason();
+        return false;
+    }
+    *file = OutputFile{fd, false, true};
+    return true;
+}
+
+bool WriteOutputFile(const OutputFile& file, const std::string& text, std::string* reason) {
+    if (!WriteAll(static_cast<int>(file.handle), text)) {
+        *reason = SystemReason();
+        return false;
+    }
+    return true;
+}
+
+bool CloseOutputFile(OutputFile* file, std::string* reason) {
+    if (!file->owned || file->handle < 0) {
+        return true;
+    }
+    const bool closed = close(static_cast<int>(file->handle)) == 0;
+    if (!closed) {
+        *reason = SystemReason();
+    }
+    file->handle = -1;
+    return closed;
+}
+
+bool TextFilesUseCrlf() {
+    return false;
+}
+
+bool FileSha256(const std::string& path, std::string* hex, std::string* reason) {
+    InputFile file;
+    if (!OpenInputFile(path, &file, reason)) {
+        return false;
+    }
+    Sha256 hash;
+    std::vector<char> chunk(kHashChunk);
+    std::size_t got = 0;
+    bool ok = true;
+    while ((ok = ReadInputFile(&file, chunk.data(), chunk.size(), &got, reason)) && got > 0) {
+        hash.Update(chunk.data(), got);
+    }
+    CloseInputFile(&file);
+    if (ok) {
+        *hex = hash.HexDigest();
+    }
+    return ok;
+}
+
+std::string ModuleFileVersion(const std::string& /*path*/) {
+    return std::string(); // shared libraries carry no version of their own
 }

@@ -6,18 +6,19 @@
 #include "tools/job_outcome.h"
 #include "tools/job_run.h"
 #include "tools/list_run.h"
-#include "tools/message_file.h"
 #include "tools/message_list.h"
+#include "tools/message_stream.h"
+#include "tools/output_guard.h"
 #include "tools/progress_meter.h"
 #include "tools/replacement_file.h"
 #include "tools/run_options.h"
 #include "tools/run_report.h"
 #include "tools/runner_platform.h"
 #include "tools/sample_autoreply.h"
+#include "tools/text_output.h"
 
 #include <cstdio>
-#include <fstream>
-#include <iostream>
+#include <memory>
 
 namespace {
 
@@ -27,25 +28,59 @@ constexpr int kExitBadOption = 2;
 constexpr int kExitBadMessage = 3;
 constexpr int kExitBadModule = 4;
 constexpr int kExitBadOutput = 5;
+constexpr int kExitUnexamined = 6;
 
 constexpr const char* kProgramName = "velmora-run";
+constexpr const char* kSampleName = "sample.eml";
 
 // STARTUP's result is one byte; the register's upper bits mean nothing.
 constexpr unsigned kStartupResultMask = 0xFFu;
 
+// Standard error, for every message of the runner's own.
+std::ostream* g_errors = nullptr;
+
 int Fail(int status, const std::string& message) {
-    std::cerr << kProgramName << ": " << message << "\n";
+    *g_errors << kProgramName << ": " << message << "\n" << std::flush;
     return status;
 }
 
-// One message (or the sample) gets the full report, as an admin trying
-// the module on a message wants; a folder or several paths get lines.
-bool WantsReport(const RunOptions& options) {
+// The inputs of a run, listed and checked before anything is written.
+struct Inputs {
+    std::vector<MessageSource> sources;
+    std::unique_ptr<MessageStream> first; // sources[0], when opened to look
+    bool wantsReport = false;             // one message file: the full report
+};
+
+// Lists the inputs and decides between the report and the lines: one
+// message file (not a mailbox, not a folder) gets the full report, unless
+// --lines asks for lines. A status other than kExitOk means nothing runs.
+int ListInputs(const RunOptions& options, Inputs* inputs) {
     if (options.paths.empty()) {
-        return true;
+        inputs->wantsReport = true;
+        return kExitOk;
+    }
+    std::vector<std::string> notes;
+    std::string error;
+    if (!ListMessages(options.paths, &inputs->sources, &notes, &error)) {
+        return Fail(kExitBadMessage, error);
+    }
+    for (const std::string& note : notes) {
+        *g_errors << kProgramName << ": " << PrintableName(note) << "\n";
+    }
+    const bool oneFile = options.paths.size() == 1 && inputs->sources.size() == 1 &&
+                         inputs->sources[0].path == options.paths[0] &&
+                         inputs->sources[0].unreadable.empty();
+    if (!oneFile || options.lines) {
+        return kExitOk;
     }
     std::string reason;
-    return options.paths.size() == 1 && InspectPath(options.paths[0], &reason) != PathKind::kFolder;
+    auto stream = std::make_unique<MessageStream>();
+    if (!stream->Open(options.paths[0], &reason)) {
+        return Fail(kExitBadMessage, "cannot read message file " + options.paths[0] + ": " + reason);
+    }
+    inputs->wantsReport = !stream->IsMailbox();
+    inputs->first = std::move(stream);
+    return kExitOk;
 }
 
 // Makes the folder for saved replacements, before any job runs: better no
@@ -68,13 +103,9 @@ struct StartedRun {
     unsigned startupResult = 0;
 };
 
-// Makes the --out folder, loads the module and calls STARTUP, as the
-// server does once. A status other than kExitOk means nothing may run.
-int PrepareAndStart(const RunOptions& options, StartedRun* run) {
-    const int prepared = PrepareOutFolder(options);
-    if (prepared != kExitOk) {
-        return prepared;
-    }
+// Loads the module and calls STARTUP, as the server does once. A status
+// other than kExitOk means nothing may run.
+int LoadAndStart(const RunOptions& options, StartedRun* run) {
     std::string error;
     if (run->module.Load(options.modulePath, &error) != LoadOutcome::kLoaded) {
         return Fail(kExitBadModule, error);
@@ -88,14 +119,14 @@ int PrepareAndStart(const RunOptions& options, StartedRun* run) {
 
 // Saves the replacement of a single run, if there is one, and says where.
 int SaveSingleReplacement(const RunOptions& options, const ReferenceHost& host,
-                          const std::string& sourcePath, std::ostream& out) {
+                          const std::string& saveName, std::ostream& out) {
     const TestJob* replacement = SubmittedReplacement(host);
     if (options.outFolder.empty() || replacement == nullptr) {
         return kExitOk;
     }
     std::string written;
     std::string reason;
-    if (!SaveReplacement(options.outFolder, sourcePath, JobMessageText(*replacement), &written,
+    if (!SaveReplacement(options.outFolder, saveName, JobMessageText(*replacement), &written,
                          &reason)) {
         return Fail(kExitBadOutput, "cannot save the replacement: " + reason);
     }
@@ -103,81 +134,148 @@ int SaveSingleReplacement(const RunOptions& options, const ReferenceHost& host,
     return kExitOk;
 }
 
-// The full report on one message.
-int RunSingle(const RunOptions& options, std::ostream& out) {
-    std::string message = kSampleAutoreply;
-    std::string sourcePath = "sample.eml";
-    std::string reason;
-    if (!options.paths.empty()) {
-        sourcePath = options.paths[0];
-        if (!ReadMessageFile(sourcePath, &message, &reason)) {
-            return Fail(kExitBadMessage, "cannot read message file " + sourcePath + ": " + reason);
+// The full report on one message (or the sample).
+int RunSingle(const RunOptions& options, Inputs* inputs, std::ostream& out) {
+    StreamedMessage message{kSampleAutoreply, std::string()};
+    std::string saveName = kSampleName;
+    if (inputs->first != nullptr) {
+        const std::string& path = options.paths[0];
+        std::string reason;
+        if (!inputs->first->Next(&message, &reason) && !reason.empty()) {
+            return Fail(kExitBadMessage, "cannot read message file " + path + ": " + reason);
         }
+        saveName = path == "-" ? MailboxMessageName(path, 0) : path;
     }
     StartedRun run(options);
-    const int started = PrepareAndStart(options, &run);
+    const int started = LoadAndStart(options, &run);
     if (started != kExitOk) {
         return started;
     }
     const bool ready = run.startupResult != 0;
     std::int32_t result = 0;
+    const std::string sender = EnvelopeSenderFor(options.job, message.text, std::string());
     if (ready) {
-        result = RunJob(run.module, &run.host, options.job, message);
+        result = RunJob(run.module, &run.host, options.job, sender, message.text);
     }
     WriteRunReport(out, run.host, run.startupResult, ready, result);
     if (!ready) {
         return kExitStartupRefused;
     }
-    return SaveSingleReplacement(options, run.host, sourcePath, out);
+    for (const std::string& failure : run.host.serverFailures) {
+        Fail(kExitUnexamined, "not examined: the stand-in server " + failure);
+    }
+    const int saved = SaveSingleReplacement(options, run.host, saveName, out);
+    if (saved != kExitOk) {
+        return saved;
+    }
+    return JudgeJob(run.host, sender) == JobOutcome::kUnexamined ? kExitUnexamined : kExitOk;
 }
 
 // One line per message, then the summary.
-int RunList(const RunOptions& options, std::ostream& out) {
-    std::vector<MessageSource> messages;
-    std::vector<std::string> notes;
-    std::string error;
-    if (!ListMessages(options.paths, &messages, &notes, &error)) {
-        return Fail(kExitBadMessage, error);
-    }
-    for (const std::string& note : notes) {
-        std::cerr << kProgramName << ": " << note << "\n";
-    }
+int RunList(const RunOptions& options, Inputs* inputs, std::ostream& out) {
     StartedRun run(options);
-    const int started = PrepareAndStart(options, &run);
+    const int started = LoadAndStart(options, &run);
     if (started != kExitOk) {
         return started;
     }
     if (run.startupResult == 0) {
         for (const LogEntry& entry : run.host.logs) {
-            std::cerr << kProgramName << ": the module logged: " << entry.text << "\n";
+            *g_errors << kProgramName << ": the module logged: " << entry.text << "\n";
         }
         return Fail(kExitStartupRefused, "the module refused to start; no message was run");
     }
 
-    ProgressMeter progress(StandardErrorIsTerminal() ? stderr : nullptr, messages.size());
-    const ListRunTotals totals = RunMessageList(run.module, &run.host, messages, options.job,
-                                                options.outFolder, out, std::cerr, &progress);
+    ProgressMeter progress(StandardErrorIsTerminal() ? stderr : nullptr, inputs->sources.size());
+    const ListRunOutput output{&out, g_errors, &progress, StandardOutputIsTerminal()};
+    const ListRunTotals totals =
+        RunMessageList(run.module, &run.host, inputs->sources, options.job, options.outFolder,
+                       output, std::move(inputs->first));
     WriteListSummary(out, totals);
     if (totals.saveFailed) {
         return kExitBadOutput;
     }
-    const bool allRead = totals.outcomes[static_cast<std::size_t>(JobOutcome::kUnreadable)] == 0;
-    return allRead ? kExitOk : kExitBadMessage;
+    if (totals.outcomes[static_cast<std::size_t>(JobOutcome::kUnreadable)] != 0) {
+        return kExitBadMessage;
+    }
+    const bool allExamined =
+        totals.outcomes[static_cast<std::size_t>(JobOutcome::kUnexamined)] == 0;
+    return allExamined ? kExitOk : kExitUnexamined;
+}
+
+// The runner's version, and the module's: its version and its SHA-256, to
+// be checked against SHA256SUMS on the server itself.
+int PrintVersion(const RunOptions& options, std::ostream& out) {
+    out << kProgramName << " " << VELMORA_VERSION << "\n";
+    LoadedModule module;
+    std::string error;
+    if (module.Load(options.modulePath, &error) != LoadOutcome::kLoaded) {
+        out << std::flush;
+        return Fail(kExitBadModule, error);
+    }
+    std::string hash;
+    if (!FileSha256(options.modulePath, &hash, &error)) {
+        out << std::flush;
+        return Fail(kExitBadModule, "cannot read " + options.modulePath + ": " + error);
+    }
+    const std::string version = ModuleFileVersion(options.modulePath);
+    out << "module " << options.modulePath << "\n"
+        << "  version " << (version.empty() ? "(none in the file)" : version) << "\n"
+        << "  SHA-256 " << hash << "\n";
+    return kExitOk;
+}
+
+// Runs what the options ask for, writing to `out`.
+int Run(const RunOptions& options, std::ostream& out) {
+    Inputs inputs;
+    const int listed = ListInputs(options, &inputs);
+    if (listed != kExitOk) {
+        return listed;
+    }
+    const int prepared = PrepareOutFolder(options);
+    if (prepared != kExitOk) {
+        return prepared;
+    }
+    return inputs.wantsReport ? RunSingle(options, &inputs, out) : RunList(options, &inputs, out);
+}
+
+// Checks the outputs against the inputs, then opens the report file only
+// once the inputs are listed, so that it is never listed itself.
+int RunWithOutput(const RunOptions& options) {
+    std::string error;
+    if (!OutputsSpareInputs(options.paths, options.outputFile, options.outFolder, &error)) {
+        return Fail(kExitBadOption, error);
+    }
+    OutputFile file = StandardOutput();
+    if (!options.outputFile.empty()) {
+        // Listing first: the report file must not be among the inputs, and
+        // a walked folder that will hold it must not list it.
+        if (!CreateReportFile(options.outputFile, &file, &error)) {
+            return Fail(kExitBadOutput, "cannot write " + options.outputFile + ": " + error);
+        }
+    }
+    TextOutput output(file, TextFilesUseCrlf());
+    const int status = Run(options, output.Stream());
+    output.Stream().flush();
+    if (!output.Buffer().Close(&error)) {
+        const std::string name =
+            options.outputFile.empty() ? std::string("standard output") : options.outputFile;
+        return Fail(kExitBadOutput, "cannot write " + name + ": " + error);
+    }
+    return status;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
+    TextOutput errors(StandardError(), TextFilesUseCrlf());
+    errors.Stream().setf(std::ios::unitbuf);
+    g_errors = &errors.Stream();
+
     RunOptions options;
     std::string error;
-    switch (ParseRunOptions(argc, argv, &options, &error)) {
-    case ParseOutcome::kHelp:
-        std::cout << RunUsage(kProgramName);
-        return kExitOk;
-    case ParseOutcome::kError:
+    const ParseOutcome parsed = ParseRunOptions(ProgramArguments(argc, argv), &options, &error);
+    if (parsed == ParseOutcome::kError) {
         return Fail(kExitBadOption, error);
-    case ParseOutcome::kRun:
-        break;
     }
     if (options.job.recipients.empty()) {
         options.job.recipients.push_back(kSampleRecipient);
@@ -185,21 +283,13 @@ int main(int argc, char** argv) {
     if (options.modulePath.empty()) {
         options.modulePath = ExecutableDirectory() + ModuleFileName();
     }
-
-    std::ofstream file;
-    if (!options.outputFile.empty()) {
-        file.open(options.outputFile, std::ios::binary | std::ios::trunc);
-        if (!file) {
-            return Fail(kExitBadOutput, "cannot write " + options.outputFile);
-        }
+    if (parsed == ParseOutcome::kRun) {
+        return RunWithOutput(options);
     }
-    std::ostream& out = options.outputFile.empty() ? std::cout : file;
-    const int status = WantsReport(options) ? RunSingle(options, out) : RunList(options, out);
-    out.flush();
-    if (!out) {
-        return Fail(kExitBadOutput,
-                    "cannot write " +
-                        (options.outputFile.empty() ? "standard output" : options.outputFile));
-    }
+    TextOutput out(StandardOutput(), TextFilesUseCrlf());
+    const int status = parsed == ParseOutcome::kHelp ? (out.Stream() << RunUsage(kProgramName),
+                                                        kExitOk)
+                                                     : PrintVersion(options, out.Stream());
+    out.Stream().flush();
     return status;
 }

@@ -1,0 +1,64 @@
+// Outputs checked against inputs; see output_guard.h.
+#include "tools/output_guard.h"
+
+#include "tools/runner_platform.h"
+
+namespace {
+
+constexpr const char* kStandardInput = "-";
+
+// The input that `output` would write over or into, or null.
+const std::string* OverlappedInput(const std::vector<std::string>& inputs,
+                                   const std::string& output) {
+    const std::string outputKey = PathKey(output);
+    for (const std::string& input : inputs) {
+        if (input == kStandardInput) {
+            continue;
+        }
+        std::string reason;
+        const bool folder = InspectPath(input, &reason) == PathKind::kFolder;
+        const std::string inputKey = PathKey(input);
+        if (folder ? SameOrInside(outputKey, inputKey, PathSeparator()) : outputKey == inputKey) {
+            return &input;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+bool SameOrInside(const std::string& inner, const std::string& outer, char separator) {
+    if (inner.compare(0, outer.size(), outer) != 0) {
+        return false;
+    }
+    if (inner.size() == outer.size()) {
+        return true;
+    }
+    const bool outerEndsWithSeparator = !outer.empty() && outer.back() == separator;
+    return outerEndsWithSeparator || inner[outer.size()] == separator;
+}
+
+bool OutputsSpareInputs(const std::vector<std::string>& inputs, const std::string& outputFile,
+                        const std::string& outFolder, std::string* error) {
+    if (!outputFile.empty()) {
+        if (const std::string* input = OverlappedInput(inputs, outputFile)) {
+            *error = "--output " + outputFile + " would write over the input " + *input +
+                     " or into it; choose a file outside what is read";
+            return false;
+        }
+    }
+    if (!outFolder.empty()) {
+        std::string reason;
+        const PathKind kind = InspectPath(outFolder, &reason);
+        if (kind != PathKind::kFolder && kind != PathKind::kMissing) {
+            *error = "--out " + outFolder + " is an existing file, not a folder";
+            return false;
+        }
+        if (const std::string* input = OverlappedInput(inputs, outFolder)) {
+            *error = "--out " + outFolder + " lies inside the folder " + *input +
+                     " that is read; choose a folder outside it";
+            return false;
+        }
+    }
+    return true;
+}
