@@ -79,16 +79,30 @@ TEST_F(MessageListTest, WalksDepthFirstInByteOrderOfNames) {
     EXPECT_EQ(Listed(Walk({root_})), expected);
 }
 
+// A Maildir's own dot-folders that are Maildirs (Maildir++) are walked;
+// every other entry skipped for its name is noted.
 TEST_F(MessageListTest, SkipsHiddenEntriesAndOnlyAMaildirsTmp) {
     Touch(".hidden.eml");
     Touch(".Sent/cur/1");
+    Touch(".Sent/new/2");
     Touch("box/cur/1");
     Touch("box/new/2");
     Touch("box/tmp/3");
-    Touch("plain/tmp/4"); // no cur/ and new/ beside it: an ordinary folder
+    Touch("box/.Sent/cur/4");
+    Touch("box/.Sent/new/5");
+    Touch("box/.Sent/tmp/6");
+    Touch("box/.Trash/cur/7"); // no new/: not a Maildir
+    Touch("plain/tmp/4");      // no cur/ and new/ beside it: an ordinary folder
 
     EXPECT_EQ(Listed(Walk({root_})),
-              (std::vector<std::string>{"box/cur/1", "box/new/2", "plain/tmp/4"}));
+              (std::vector<std::string>{"box/.Sent/cur/4", "box/.Sent/new/5", "box/cur/1",
+                                        "box/new/2", "plain/tmp/4"}));
+    std::vector<std::string> noted;
+    for (const std::string& note : notes_) {
+        noted.push_back(fs::path(note.substr(0, note.find(':'))).lexically_relative(root_).generic_string());
+    }
+    EXPECT_EQ(noted, (std::vector<std::string>{".Sent", ".hidden.eml", "box/.Sent/tmp",
+                                               "box/.Trash", "box/tmp"}));
 }
 
 TEST_F(MessageListTest, NamedPathsComeInTheGivenOrderWhateverTheirNames) {

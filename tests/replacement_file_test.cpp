@@ -42,6 +42,13 @@ TEST(ReplacementFileName, NamedAfterTheLastComponentOfThePath) {
     EXPECT_EQ(ReplacementFileName(JoinPath(JoinPath("mail", "cur"), "ooo.eml"), 1), "ooo-1.eml");
 }
 
+TEST(MailboxMessageName, MailboxNameLessItsExtensionThenTheNumber) {
+    EXPECT_EQ(MailboxMessageName(JoinPath("mail", "Inbox"), 3), "Inbox-3.eml");
+    EXPECT_EQ(MailboxMessageName("archive.mbox", 12), "archive-12.eml");
+    EXPECT_EQ(MailboxMessageName("-", 2), "stdin-2.eml");
+    EXPECT_EQ(MailboxMessageName("-", 0), "stdin.eml");
+}
+
 std::string Contents(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     std::ostringstream text;

@@ -12,8 +12,14 @@ endif()
 file(MAKE_DIRECTORY "${WORK_DIR}")
 
 # Runs the runner with the given arguments; sets run_status, run_out, run_err.
+# Standard input is `run_input` when set, else empty.
 function(run_runner)
-  execute_process(COMMAND ${EMULATOR} "${RUNNER}" ${ARGN}
+  set(input_file "${run_input}")
+  if(NOT input_file)
+    set(input_file "${WORK_DIR}/empty-input")
+    file(WRITE "${input_file}" "")
+  endif()
+  execute_process(COMMAND ${EMULATOR} "${RUNNER}" ${ARGN} INPUT_FILE "${input_file}"
                   RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
   set(run_status "${status}" PARENT_SCOPE)
   set(run_out "${out}" PARENT_SCOPE)
@@ -88,5 +94,87 @@ expect_contains("${run_err}" "unknown option --bogus" "unknown option alone")
 run_runner("${SOURCE_DIR}/tools/samples" --bogus)
 expect_status(2 "unknown option after a path")
 expect_contains("${run_err}" "unknown option --bogus" "unknown option after a path")
+
+# Nothing the runner writes replaces an input: a report file that names
+# the message, or lies in a folder being walked, is refused before any job
+# runs, and the message keeps its bytes.
+file(READ "${WORK_DIR}/ordinary.eml" before)
+file(MAKE_DIRECTORY "${WORK_DIR}/walked")
+file(COPY "${WORK_DIR}/ordinary.eml" DESTINATION "${WORK_DIR}/walked")
+foreach(case "${WORK_DIR}/ordinary.eml|${WORK_DIR}/ordinary.eml"
+             "${WORK_DIR}/walked/results.txt|${WORK_DIR}/walked")
+  string(REPLACE "|" ";" case "${case}")
+  list(GET case 0 output)
+  list(GET case 1 input)
+  run_runner(--output "${output}" "${input}")
+  expect_status(2 "report over an input")
+  expect_contains("${run_err}" "nothing was written" "report over an input")
+endforeach()
+file(READ "${WORK_DIR}/ordinary.eml" after)
+if(NOT after STREQUAL before OR EXISTS "${WORK_DIR}/walked/results.txt")
+  message(FATAL_ERROR "report over an input: an input was written over or into")
+endif()
+
+# A mailbox: one job per message, each named PATH#N, the sender from the
+# separator where there is no Return-Path:, ">From " unquoted, replacements
+# saved as NAME-N.eml.
+set(mbox "${WORK_DIR}/Autoreplies.mbox")
+file(WRITE "${mbox}"
+     "From MAILER-DAEMON Tue Dec  8 10:00:00 2026
+X-Autoreply-From: a@example.org
+"
+     "Message-ID: <1@x>
+
+>From the desk
+
+"
+     "From bob@example.org Tue Dec  8 10:01:00 2026
+Subject: hi
+
+body
+
+"
+     "From - Tue Dec  8 10:02:00 2026
+Return-Path: <>
+X-Autoreply-From: c@example.org
+
+bye
+")
+file(REMOVE_RECURSE "${WORK_DIR}/mbox-saved")
+run_runner(--out "${WORK_DIR}/mbox-saved" "${mbox}")
+expect_status(0 "mailbox")
+foreach(line "Autoreplies.mbox#1	rewritten" "Autoreplies.mbox#2	ordinary"
+             "Autoreplies.mbox#3	rewritten" "# 3 messages: 2 rewritten")
+  expect_contains("${run_out}" "${line}" "mailbox")
+endforeach()
+file(READ "${WORK_DIR}/mbox-saved/Autoreplies-1.eml" saved_first)
+expect_contains("${saved_first}" "
+From the desk" "mailbox")
+if(NOT EXISTS "${WORK_DIR}/mbox-saved/Autoreplies-3.eml")
+  message(FATAL_ERROR "mailbox: the third message's replacement was not saved")
+endif()
+
+# Standard input: a message gets the full report, a mailbox the lines.
+set(run_input "${SOURCE_DIR}/tools/samples/vacation-8bit.eml")
+run_runner(-)
+expect_status(0 "message on standard input")
+expect_contains("${run_out}" "DAEMON returned 1" "message on standard input")
+set(run_input "${mbox}")
+run_runner(-)
+expect_status(0 "mailbox on standard input")
+expect_contains("${run_out}" "-#3	rewritten" "mailbox on standard input")
+unset(run_input)
+
+# A message the module could not examine, because the stand-in server
+# cannot write its temporary copy, is said so, with a status of its own.
+if(NOT windows_runner)
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env TMPDIR=${WORK_DIR}/no-such-tmp
+                  ${EMULATOR} "${RUNNER}" "${SOURCE_DIR}/tools/samples"
+                  RESULT_VARIABLE run_status OUTPUT_VARIABLE run_out ERROR_VARIABLE run_err)
+  expect_status(6 "no temporary folder")
+  expect_contains("${run_out}" "vacation-8bit.eml	unexamined" "no temporary folder")
+  expect_contains("${run_out}" "ordinary.eml	ordinary" "no temporary folder")
+  expect_contains("${run_err}" "cannot write the temporary copy" "no temporary folder")
+endif()
 
 include("${CMAKE_CURRENT_LIST_DIR}/runner_folder_test.cmake")

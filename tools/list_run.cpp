@@ -30,14 +30,13 @@ std::string MisuseReport(const ReferenceHost& host, const std::string& name) {
     return report;
 }
 
-// Why the module could not examine a message: the stand-in server's own
-// failures in making the copy it reads.
+// Why the module could not examine a message: the stand-in server's first
+// failure in making the copy it reads (the others follow from it).
 std::string UnexaminedReport(const ReferenceHost& host, const std::string& name) {
-    std::string report;
-    for (const std::string& failure : host.serverFailures) {
-        report += Problem(name + ": not examined: the stand-in server " + failure);
+    if (host.serverFailures.empty()) {
+        return std::string();
     }
-    return report;
+    return Problem(name + ": not examined: the stand-in server " + host.serverFailures.front());
 }
 
 // What one message gave: its outcome, its line for standard output and

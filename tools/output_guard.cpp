@@ -7,9 +7,10 @@ namespace {
 
 constexpr const char* kStandardInput = "-";
 
-// The input that `output` would write over or into, or null.
+// The input that `output` would write over or into, or null; `folder`
+// tells which of the two.
 const std::string* OverlappedInput(const std::vector<std::string>& inputs,
-                                   const std::string& output) {
+                                   const std::string& output, bool* intoFolder) {
     const std::string outputKey = PathKey(output);
     for (const std::string& input : inputs) {
         if (input == kStandardInput) {
@@ -19,6 +20,7 @@ const std::string* OverlappedInput(const std::vector<std::string>& inputs,
         const bool folder = InspectPath(input, &reason) == PathKind::kFolder;
         const std::string inputKey = PathKey(input);
         if (folder ? SameOrInside(outputKey, inputKey, PathSeparator()) : outputKey == inputKey) {
+            *intoFolder = folder;
             return &input;
         }
     }
@@ -40,10 +42,13 @@ bool SameOrInside(const std::string& inner, const std::string& outer, char separ
 
 bool OutputsSpareInputs(const std::vector<std::string>& inputs, const std::string& outputFile,
                         const std::string& outFolder, std::string* error) {
+    bool intoFolder = false;
     if (!outputFile.empty()) {
-        if (const std::string* input = OverlappedInput(inputs, outputFile)) {
-            *error = "--output " + outputFile + " would write over the input " + *input +
-                     " or into it; choose a file outside what is read";
+        if (const std::string* input = OverlappedInput(inputs, outputFile, &intoFolder)) {
+            *error = "--output " + outputFile +
+                     (intoFolder ? " lies inside the folder " + *input + " that is read"
+                                 : " is the message file " + *input + " that is read") +
+                     "; nothing was written, choose a file outside the inputs";
             return false;
         }
     }
@@ -54,9 +59,9 @@ bool OutputsSpareInputs(const std::vector<std::string>& inputs, const std::strin
             *error = "--out " + outFolder + " is an existing file, not a folder";
             return false;
         }
-        if (const std::string* input = OverlappedInput(inputs, outFolder)) {
-            *error = "--out " + outFolder + " lies inside the folder " + *input +
-                     " that is read; choose a folder outside it";
+        if (OverlappedInput(inputs, outFolder, &intoFolder) != nullptr) {
+            *error = "--out " + outFolder +
+                     " lies inside a folder that is read; choose a folder outside the inputs";
             return false;
         }
     }

@@ -161,8 +161,8 @@ int RunSingle(const RunOptions& options, Inputs* inputs, std::ostream& out) {
     if (!ready) {
         return kExitStartupRefused;
     }
-    for (const std::string& failure : run.host.serverFailures) {
-        Fail(kExitUnexamined, "not examined: the stand-in server " + failure);
+    if (!run.host.serverFailures.empty()) {
+        Fail(kExitUnexamined, "not examined: the stand-in server " + run.host.serverFailures[0]);
     }
     const int saved = SaveSingleReplacement(options, run.host, saveName, out);
     if (saved != kExitOk) {
