@@ -4,6 +4,8 @@
 #include <cstring>
 
 #ifdef _WIN32
+#include "testhost/windows_text.h"
+
 #include <windows.h>
 #else
 #include <climits>
@@ -17,8 +19,9 @@ namespace {
 constexpr const char* kModuleFileName = "velmora.dll";
 constexpr char kPathSeparator = '\\';
 
+// The path is UTF-8: a module in a folder named in any script loads.
 void* OpenLibrary(const std::string& path) {
-    return reinterpret_cast<void*>(LoadLibraryA(path.c_str()));
+    return reinterpret_cast<void*>(LoadLibraryW(WideFromUtf8(path).c_str()));
 }
 void* FindSymbol(void* handle, const char* name) {
     return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle), name));
@@ -26,8 +29,11 @@ void* FindSymbol(void* handle, const char* name) {
 void CloseLibrary(void* handle) {
     FreeLibrary(static_cast<HMODULE>(handle));
 }
+// The system's own words ("The specified module could not be found"),
+// with the code for a search.
 std::string LastLoaderError() {
-    return "error " + std::to_string(GetLastError());
+    const DWORD code = GetLastError();
+    return WindowsErrorText(code) + " (error " + std::to_string(code) + ")";
 }
 #else
 constexpr const char* kModuleFileName = "libvelmora.so";
@@ -93,9 +99,11 @@ void LoadedModule::Unload() {
 std::string ExecutableDirectory() {
     std::string path;
 #ifdef _WIN32
-    char buffer[MAX_PATH + 1] = {};
-    const DWORD length = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
-    path.assign(buffer, length);
+    // Long enough for any path; the call says when it was not.
+    constexpr DWORD kLongestPath = 32768;
+    std::wstring buffer(kLongestPath, L'\0');
+    const DWORD length = GetModuleFileNameW(nullptr, &buffer[0], kLongestPath);
+    path = Utf8FromWide(buffer.data(), length < kLongestPath ? length : 0);
 #else
     char buffer[PATH_MAX + 1] = {};
     const ssize_t length = readlink("/proc/self/exe", buffer, PATH_MAX);
