@@ -224,8 +224,13 @@ int PrintVersion(const RunOptions& options, std::ostream& out) {
     return kExitOk;
 }
 
-// Runs what the options ask for, writing to `out`.
-int Run(const RunOptions& options, std::ostream& out) {
+// Checks the outputs against the inputs, lists the inputs, and only then
+// opens the report file, so that it is never listed itself; then runs.
+int RunWithOutput(const RunOptions& options) {
+    std::string error;
+    if (!OutputsSpareInputs(options.paths, options.outputFile, options.outFolder, &error)) {
+        return Fail(kExitBadOption, error);
+    }
     Inputs inputs;
     const int listed = ListInputs(options, &inputs);
     if (listed != kExitOk) {
@@ -235,26 +240,13 @@ int Run(const RunOptions& options, std::ostream& out) {
     if (prepared != kExitOk) {
         return prepared;
     }
-    return inputs.wantsReport ? RunSingle(options, &inputs, out) : RunList(options, &inputs, out);
-}
-
-// Checks the outputs against the inputs, then opens the report file only
-// once the inputs are listed, so that it is never listed itself.
-int RunWithOutput(const RunOptions& options) {
-    std::string error;
-    if (!OutputsSpareInputs(options.paths, options.outputFile, options.outFolder, &error)) {
-        return Fail(kExitBadOption, error);
-    }
     OutputFile file = StandardOutput();
-    if (!options.outputFile.empty()) {
-        // Listing first: the report file must not be among the inputs, and
-        // a walked folder that will hold it must not list it.
-        if (!CreateReportFile(options.outputFile, &file, &error)) {
-            return Fail(kExitBadOutput, "cannot write " + options.outputFile + ": " + error);
-        }
+    if (!options.outputFile.empty() && !CreateReportFile(options.outputFile, &file, &error)) {
+        return Fail(kExitBadOutput, "cannot write " + options.outputFile + ": " + error);
     }
     TextOutput output(file, TextFilesUseCrlf());
-    const int status = Run(options, output.Stream());
+    const int status = inputs.wantsReport ? RunSingle(options, &inputs, output.Stream())
+                                          : RunList(options, &inputs, output.Stream());
     output.Stream().flush();
     if (!output.Buffer().Close(&error)) {
         const std::string name =
