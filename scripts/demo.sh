@@ -16,4 +16,4 @@ fi
 "$runner"
 echo
 echo "Dry run over tools/samples/ (envelope senders from Return-Path:):"
-"$runner" --use-return-path tools/samples
+"$runner" tools/samples

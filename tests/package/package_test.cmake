@@ -2,6 +2,7 @@
 #   - the zip holds the module, the runner, README.txt, LICENSE.txt and
 #     SHA256SUMS, nothing else;
 #   - the text files have CR LF line ends, for Notepad on older Windows;
+#   - README.txt is the admin's guide;
 #   - SHA256SUMS gives the right sum for every other file in it;
 #   - the runner carries no debug information, is marked runnable from
 #     Windows XP on, and imports only functions on RUNNER_IMPORTS, which
@@ -60,6 +61,15 @@ foreach(name README.txt LICENSE.txt SHA256SUMS)
     endif()
   endif()
 endforeach()
+
+# ---- README.txt is the admin's guide, not the developers' README ----
+if(EXISTS "${unpacked}/README.txt")
+  file(STRINGS "${unpacked}/README.txt" readme_lines LIMIT_COUNT 1)
+  string(REGEX REPLACE "\r$" "" readme_title "${readme_lines}")
+  if(NOT readme_title STREQUAL "# Velmora: the admin's guide")
+    fail("README.txt starts with '${readme_title}', not the admin's guide's title")
+  endif()
+endif()
 
 # ---- every file but SHA256SUMS itself has its line, with the right sum ----
 set(summed "")
