@@ -39,10 +39,9 @@ std::string Utf8FromWide(const std::wstring& text) {
 
 std::string WindowsErrorText(unsigned long code) {
     wchar_t* text = nullptr;
-    const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                            FORMAT_MESSAGE_IGNORE_INSERTS,
-                                        nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0,
-                                        nullptr);
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
     std::string result = length > 0 ? Utf8FromWide(text, length) : std::string();
     if (text != nullptr) {
         LocalFree(text);

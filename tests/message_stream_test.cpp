@@ -19,17 +19,22 @@ struct StreamCase {
 };
 
 const StreamCase kStreamCases[] = {
-    {"message_file_whole", "From: a@x\n\nFrom the start\n", {"From: a@x\n\nFrom the start\n"}, {""}},
+    {"message_file_whole",
+     "From: a@x\n\nFrom the start\n",
+     {"From: a@x\n\nFrom the start\n"},
+     {""}},
     {"empty_file", "", {""}, {""}},
     {"mboxrd_quoting_and_senders",
      "From MAILER-DAEMON Tue Dec  8 10:00:00 2026\nSubject: 1\n\n>From here\n>>From there\n\n"
      "From bob@example.org Tue Dec  8 10:01:00 2026\nSubject: 2\n\nFrom-less\n\n"
      "From - Tue Dec  8 10:02:00 2026\nSubject: 3\n\nlast\n\n",
-     {"Subject: 1\n\nFrom here\n>From there\n", "Subject: 2\n\nFrom-less\n", "Subject: 3\n\nlast\n"},
+     {"Subject: 1\n\nFrom here\n>From there\n", "Subject: 2\n\nFrom-less\n",
+      "Subject: 3\n\nlast\n"},
      {"<>", "bob@example.org", ""}},
     // A "From " line not after an empty line is body text, not a separator.
     {"from_line_inside_a_paragraph",
-     "From <> Tue Dec  8 10:00:00 2026\r\nSubject: a\r\n\r\nline\r\nFrom me\r\n\r\nFrom x@y Tue\r\nb\r\n",
+     "From <> Tue Dec  8 10:00:00 2026\r\nSubject: a\r\n\r\nline\r\nFrom me\r\n\r\nFrom x@y "
+     "Tue\r\nb\r\n",
      {"Subject: a\r\n\r\nline\r\nFrom me\r\n", "b\r\n"},
      {"<>", "x@y"}},
     {"empty_lines_kept_but_the_last", "From a@b\n\n\nbody\n\n\n", {"\n\nbody\n\n"}, {"a@b"}},

@@ -73,8 +73,11 @@ const ParseCase kParseCases[] = {
      ParseOutcome::kError,
      "--host-version wants MAJOR.MINOR with numbers from 0 to 255, got 2",
      {}},
-    {"flag_with_a_value", {"--lines=yes"}, ParseOutcome::kError,
-     "unknown option --lines=yes (see --help)", {}},
+    {"flag_with_a_value",
+     {"--lines=yes"},
+     ParseOutcome::kError,
+     "unknown option --lines=yes (see --help)",
+     {}},
     {"version", {"a", "--version"}, ParseOutcome::kVersion, "", {}},
 };
 
@@ -106,12 +109,24 @@ INSTANTIATE_TEST_SUITE_P(Cases, ParseRunOptionsTest, ::testing::ValuesIn(kParseC
                          });
 
 TEST(ParseRunOptions, EveryOptionReachesItsSetting) {
-    const std::vector<std::string> args = {
-        "--module",         "m.dll",         "--envelope-sender", "bob@example.org",
-        "--no-return-path", "--rcpt",        "a@example.net",     "--rcpt=b@example.net",
-        "--sender",         "relay@example.org", "--domain=mx.example.org", "--host-version",
-        "3.7",              "--output",      "report.txt",        "--out",
-        "saved",            "--lines"};
+    const std::vector<std::string> args = {"--module",
+                                           "m.dll",
+                                           "--envelope-sender",
+                                           "bob@example.org",
+                                           "--no-return-path",
+                                           "--rcpt",
+                                           "a@example.net",
+                                           "--rcpt=b@example.net",
+                                           "--sender",
+                                           "relay@example.org",
+                                           "--domain=mx.example.org",
+                                           "--host-version",
+                                           "3.7",
+                                           "--output",
+                                           "report.txt",
+                                           "--out",
+                                           "saved",
+                                           "--lines"};
     RunOptions options;
     std::string error;
 

@@ -8,8 +8,8 @@ std::string EnvelopeSenderFor(const JobSettings& settings, const std::string& me
     if (!settings.senderFromMessage) {
         return settings.envelopeSender;
     }
-    return SenderFromReturnPath(message,
-                                separatorSender.empty() ? settings.envelopeSender : separatorSender);
+    return SenderFromReturnPath(message, separatorSender.empty() ? settings.envelopeSender
+                                                                 : separatorSender);
 }
 
 std::int32_t RunJob(const LoadedModule& module, ReferenceHost* host, const JobSettings& settings,

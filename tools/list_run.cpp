@@ -141,8 +141,8 @@ void RunInput(const LoadedModule& module, ReferenceHost* host, const MessageSour
         const std::string saveName = mailbox || standardInput
                                          ? MailboxMessageName(source.path, mailbox ? number : 0)
                                          : source.path;
-        sink->Take(RunOne(module, host, NamedMessage{name, saveName, &message}, settings,
-                          outFolder, saveFailed));
+        sink->Take(RunOne(module, host, NamedMessage{name, saveName, &message}, settings, outFolder,
+                          saveFailed));
         output.progress->Update(sink->Done(), stream->BytesRead());
     }
     if (!reason.empty()) {
@@ -165,9 +165,9 @@ std::string PrintableName(const std::string& name) {
 }
 
 ListRunTotals RunMessageList(const LoadedModule& module, ReferenceHost* host,
-                             const std::vector<MessageSource>& sources,
-                             const JobSettings& settings, const std::string& outFolder,
-                             const ListRunOutput& output, std::unique_ptr<MessageStream> opened) {
+                             const std::vector<MessageSource>& sources, const JobSettings& settings,
+                             const std::string& outFolder, const ListRunOutput& output,
+                             std::unique_ptr<MessageStream> opened) {
     ListRunTotals totals;
     ResultSink sink(output, &totals);
     for (std::size_t i = 0; i < sources.size(); ++i) {

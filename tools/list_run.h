@@ -41,9 +41,9 @@ struct ListRunOutput {
 // the first source, already opened (standard input can be opened once
 // only), or null.
 ListRunTotals RunMessageList(const LoadedModule& module, ReferenceHost* host,
-                             const std::vector<MessageSource>& sources,
-                             const JobSettings& settings, const std::string& outFolder,
-                             const ListRunOutput& output, std::unique_ptr<MessageStream> opened);
+                             const std::vector<MessageSource>& sources, const JobSettings& settings,
+                             const std::string& outFolder, const ListRunOutput& output,
+                             std::unique_ptr<MessageStream> opened);
 
 // The closing line: "# N messages: " and the count of each outcome.
 void WriteListSummary(std::ostream& out, const ListRunTotals& totals);

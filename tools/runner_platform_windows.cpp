@@ -10,9 +10,9 @@
 #include <algorithm>
 #include <fcntl.h>
 #include <io.h>
-#include <windows.h>
 #include <shellapi.h>
 #include <wincrypt.h>
+#include <windows.h>
 
 namespace {
 
@@ -121,7 +121,8 @@ bool WriteConsoleText(HANDLE console, const std::string& text) {
     const std::wstring wide = WideFromUtf8(text);
     std::size_t done = 0;
     while (done < wide.size()) {
-        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(wide.size() - done, kConsoleChunk));
+        const DWORD chunk =
+            static_cast<DWORD>(std::min<std::size_t>(wide.size() - done, kConsoleChunk));
         DWORD wrote = 0;
         if (!WriteConsoleW(console, wide.data() + done, chunk, &wrote, nullptr) || wrote == 0) {
             return false;
@@ -269,9 +270,9 @@ std::string PathKey(const std::string& path) {
     // File names are compared without regard to case, as NTFS does.
     if (!full.empty()) {
         std::wstring upper(full.size(), L'\0');
-        const int length = LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, full.data(),
-                                        static_cast<int>(full.size()), &upper[0],
-                                        static_cast<int>(upper.size()));
+        const int length =
+            LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, full.data(),
+                         static_cast<int>(full.size()), &upper[0], static_cast<int>(upper.size()));
         if (length > 0) {
             upper.resize(static_cast<std::size_t>(length));
             full = upper;
@@ -357,8 +358,8 @@ bool CreateReportFile(const std::string& path, OutputFile* file, std::string* re
 
 bool WriteOutputFile(const OutputFile& file, const std::string& text, std::string* reason) {
     HANDLE handle = AsHandle(file.handle);
-    const bool written = file.console ? WriteConsoleText(handle, text)
-                                      : WriteAll(handle, text.data(), text.size());
+    const bool written =
+        file.console ? WriteConsoleText(handle, text) : WriteAll(handle, text.data(), text.size());
     if (!written) {
         *reason = LastErrorText();
     }

@@ -76,7 +76,8 @@ int ListInputs(const RunOptions& options, Inputs* inputs) {
     std::string reason;
     auto stream = std::make_unique<MessageStream>();
     if (!stream->Open(options.paths[0], &reason)) {
-        return Fail(kExitBadMessage, "cannot read message file " + options.paths[0] + ": " + reason);
+        return Fail(kExitBadMessage,
+                    "cannot read message file " + options.paths[0] + ": " + reason);
     }
     inputs->wantsReport = !stream->IsMailbox();
     inputs->first = std::move(stream);
@@ -279,9 +280,9 @@ int main(int argc, char** argv) {
         return RunWithOutput(options);
     }
     TextOutput out(StandardOutput(), TextFilesUseCrlf());
-    const int status = parsed == ParseOutcome::kHelp ? (out.Stream() << RunUsage(kProgramName),
-                                                        kExitOk)
-                                                     : PrintVersion(options, out.Stream());
+    const int status = parsed == ParseOutcome::kHelp
+                           ? (out.Stream() << RunUsage(kProgramName), kExitOk)
+                           : PrintVersion(options, out.Stream());
     out.Stream().flush();
     return status;
 }
