@@ -15,5 +15,5 @@ if [ "$#" -gt 0 ]; then
 fi
 "$runner"
 echo
-echo "Dry run over tools/samples/ (envelope senders from Return-Path:):"
+echo "Dry run over tools/samples/ (envelope senders from Return-Path: or the mailbox):"
 "$runner" tools/samples

@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <ostream>
 
 namespace {
 
@@ -39,6 +40,11 @@ const StreamCase kStreamCases[] = {
      {"<>", "x@y"}},
     {"empty_lines_kept_but_the_last", "From a@b\n\n\nbody\n\n\n", {"\n\nbody\n\n"}, {"a@b"}},
 };
+
+// Names the case in test output instead of dumping its bytes.
+void PrintTo(const StreamCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class MessageStreamTest : public ::testing::TestWithParam<StreamCase> {};
 

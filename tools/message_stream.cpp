@@ -97,8 +97,9 @@ bool MessageStream::FillBuffer(std::string* reason) {
 
 bool MessageStream::ReadLine(std::string* line, std::string* reason) {
     line->clear();
+    std::size_t searched = 0; // bytes after taken_ known to hold no line feed
     for (;;) {
-        const std::size_t end = buffer_.find('\n', taken_);
+        const std::size_t end = buffer_.find('\n', taken_ + searched);
         if (end != std::string::npos) {
             line->assign(buffer_, taken_, end + 1 - taken_);
             taken_ = end + 1;
@@ -109,6 +110,9 @@ bool MessageStream::ReadLine(std::string* line, std::string* reason) {
             taken_ = buffer_.size();
             return !line->empty();
         }
+        // A long line is searched once, not again from its start after
+        // every further piece.
+        searched = buffer_.size() - taken_;
         if (!FillBuffer(reason)) {
             return false;
         }
