@@ -10,9 +10,11 @@
 #include <algorithm>
 #include <fcntl.h>
 #include <io.h>
+#include <windows.h>
+
+// After windows.h, which they need.
 #include <shellapi.h>
 #include <wincrypt.h>
-#include <windows.h>
 
 namespace {
 
