@@ -6,6 +6,7 @@
 #include "daemon/originator_check.h"
 #include "daemon/platform.h"
 #include "daemon/send_replacement.h"
+#include "daemon/sender_text.h"
 #include "host/host_calls.h"
 
 #include <cstring>
@@ -85,11 +86,6 @@ void MaskControlBytes(char* text) {
     }
 }
 
-// True for the white space a server may trim around an address.
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
 // True when the configured sender can carry a replacement: not empty and
 // not the null reverse-path. Under either, the replacement would be an
 // automatic reply once more (null sender, same X-Autoreply-From header),
@@ -102,14 +98,9 @@ bool SenderCanCarryReplacement(const char* sender) {
     if (sender == nullptr) {
         return false;
     }
-    while (IsBlank(*sender)) {
-        ++sender;
-    }
-    std::size_t length = std::strlen(sender);
-    while (length != 0 && IsBlank(sender[length - 1])) {
-        --length;
-    }
-    return length != 0 && !IsNullReversePath(sender, length);
+    std::size_t length = 0;
+    const char* text = TrimmedSender(sender, &length);
+    return length != 0 && !IsNullReversePath(text, length);
 }
 
 } // namespace

@@ -11,8 +11,6 @@ namespace {
 constexpr const char* kMessageIdPrefix = "Message-ID: <ar";
 constexpr const char* kMessageIdAt = "@";
 constexpr const char* kMessageIdSuffix = ">\r\n";
-constexpr char kAddressAt = '@';
-constexpr char kAddressClose = '>';
 constexpr std::size_t kMaxDecimalDigits = 10; // 4294967295
 constexpr std::uint32_t kDecimalBase = 10;
 
@@ -98,24 +96,6 @@ std::uint32_t IssueMessageIdNumber() {
 
 void ResetMessageIdSequence() {
     g_sequence.store(kNothingIssued);
-}
-
-const char* SenderDomain(const char* sender, std::size_t* length) {
-    const char* domain = sender + std::strlen(sender); // empty unless an "@" is found
-    for (const char* at = sender; *at != '\0'; ++at) {
-        if (*at == kAddressAt) {
-            domain = at + 1;
-        }
-    }
-    std::size_t count = std::strlen(domain);
-    while (count != 0 && (domain[count - 1] == ' ' || domain[count - 1] == '\t')) {
-        --count;
-    }
-    if (count != 0 && domain[count - 1] == kAddressClose) {
-        --count;
-    }
-    *length = count;
-    return domain;
 }
 
 std::size_t MessageIdLineCapacity(const char* domain) {

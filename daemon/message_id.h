@@ -21,12 +21,6 @@ std::uint32_t IssueMessageIdNumber();
 // The module itself never calls this; tests do, between cases.
 void ResetMessageIdSequence();
 
-// The domain of `sender` for a Message-ID when the server has no domain
-// setting: the text after its last "@", without spaces and tabs at its end
-// and without a closing ">". Returns where it starts and sets `*length`;
-// the length is 0 when the sender has no "@" or nothing after it.
-const char* SenderDomain(const char* sender, std::size_t* length);
-
 // Room needed for the Message-ID line with the given domain, terminator
 // included.
 std::size_t MessageIdLineCapacity(const char* domain);

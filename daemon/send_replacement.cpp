@@ -5,6 +5,7 @@
 #include "daemon/heap_string.h"
 #include "daemon/message_id.h"
 #include "daemon/module_state.h"
+#include "daemon/sender_text.h"
 #include "host/host_calls.h"
 
 #include <cstring>

@@ -70,15 +70,6 @@ void CopyLikeStrncpy(char* buffer, const std::string& text, std::size_t size) {
     std::memcpy(buffer, text.c_str(), count);
 }
 
-// `text` without the spaces and tabs around it.
-std::string TrimBlanks(const std::string& text) {
-    const std::size_t first = text.find_first_not_of(" \t");
-    if (first == std::string::npos) {
-        return std::string();
-    }
-    return text.substr(first, text.find_last_not_of(" \t") + 1 - first);
-}
-
 // True when the `size` bytes at `buffer` are all zero.
 bool AllZero(const char* buffer, std::size_t size) {
     for (std::size_t i = 0; i < size; ++i) {

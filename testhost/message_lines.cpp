@@ -6,6 +6,7 @@
 namespace {
 
 constexpr const char* kCrlf = "\r\n";
+constexpr const char* kBlanks = " \t";
 
 std::string WithoutLineEnd(const std::string& line) {
     std::string text = line;
@@ -33,30 +34,11 @@ bool IsContinuation(const std::string& line) {
 }
 
 std::string TrimLeft(const std::string& text) {
-    const std::size_t start = text.find_first_not_of(" \t");
+    const std::size_t start = text.find_first_not_of(kBlanks);
     return start == std::string::npos ? std::string() : text.substr(start);
 }
 
 } // namespace
-
-std::vector<std::string> SplitIntoCrlfLines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        std::string line =
-            text.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
-        lines.push_back(line + kCrlf);
-        if (end == std::string::npos) {
-            break;
-        }
-        start = end + 1;
-    }
-    return lines;
-}
 
 std::vector<std::string> SplitKeepingLineEnds(const std::string& text) {
     std::vector<std::string> lines;
@@ -71,6 +53,28 @@ std::vector<std::string> SplitKeepingLineEnds(const std::string& text) {
         start = end + 1;
     }
     return lines;
+}
+
+std::vector<std::string> SplitIntoCrlfLines(const std::string& text) {
+    std::vector<std::string> lines = SplitKeepingLineEnds(text);
+    for (std::string& line : lines) {
+        if (!line.empty() && line.back() == '\n') {
+            line.pop_back();
+        }
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        line += kCrlf;
+    }
+    return lines;
+}
+
+std::string TrimBlanks(const std::string& text) {
+    const std::size_t first = text.find_first_not_of(kBlanks);
+    if (first == std::string::npos) {
+        return std::string();
+    }
+    return text.substr(first, text.find_last_not_of(kBlanks) + 1 - first);
 }
 
 std::string FindHeaderValue(const std::vector<std::string>& lines, const std::string& name,

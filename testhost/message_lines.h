@@ -13,6 +13,9 @@ std::vector<std::string> SplitIntoCrlfLines(const std::string& text);
 // none for a last line without one).
 std::vector<std::string> SplitKeepingLineEnds(const std::string& text);
 
+// `text` without the spaces and tabs around it.
+std::string TrimBlanks(const std::string& text);
+
 // The unfolded value of the first header field called `name` (letter case
 // ignored) in the header section of `lines`, without the leading white
 // space and the line end; found is false when there is no such field.

@@ -1,7 +1,9 @@
 // Walking the paths of a run: name order, what is skipped, what is
-// unreadable, and a missing path stopping everything before it starts.
+// unreadable, and a missing path stopping everything before it starts; and
+// telling whether an output lies inside an input.
 #include "testhost/temp_files.h"
 #include "tools/message_list.h"
+#include "tools/output_guard.h"
 #include "tools/runner_platform.h"
 
 #include <gtest/gtest.h>
@@ -148,5 +150,15 @@ TEST_F(MessageListTest, LinksToFilesAreFollowedLinksToFoldersAreNot) {
                                                 ": a link to a folder, not followed"}));
 }
 #endif
+
+// An output inside a folder that is read; a name that merely begins like
+// the folder's is not inside it.
+TEST(SameOrInside, ComparesWholePathComponents) {
+    EXPECT_TRUE(SameOrInside("/srv/mail", "/srv/mail", '/'));
+    EXPECT_TRUE(SameOrInside("/srv/mail/x.eml", "/srv/mail", '/'));
+    EXPECT_TRUE(SameOrInside("/x.eml", "/", '/'));
+    EXPECT_FALSE(SameOrInside("/srv/mailbox", "/srv/mail", '/'));
+    EXPECT_FALSE(SameOrInside("/srv", "/srv/mail", '/'));
+}
 
 } // namespace

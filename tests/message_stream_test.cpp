@@ -2,7 +2,6 @@
 // separators, each message with the sender its separator names.
 #include "testhost/temp_files.h"
 #include "tools/message_stream.h"
-#include "tools/output_guard.h"
 
 #include <gtest/gtest.h>
 
@@ -73,13 +72,5 @@ INSTANTIATE_TEST_SUITE_P(Inputs, MessageStreamTest, ::testing::ValuesIn(kStreamC
                          [](const ::testing::TestParamInfo<StreamCase>& param) {
                              return std::string(param.param.name);
                          });
-
-TEST(SameOrInside, ComparesWholePathComponents) {
-    EXPECT_TRUE(SameOrInside("/srv/mail", "/srv/mail", '/'));
-    EXPECT_TRUE(SameOrInside("/srv/mail/x.eml", "/srv/mail", '/'));
-    EXPECT_TRUE(SameOrInside("/x.eml", "/", '/'));
-    EXPECT_FALSE(SameOrInside("/srv/mailbox", "/srv/mail", '/'));
-    EXPECT_FALSE(SameOrInside("/srv", "/srv/mail", '/'));
-}
 
 } // namespace

@@ -106,7 +106,6 @@ class ResultSink {
 
     void Take(const MessageResult& result) {
         ++totals_->outcomes[static_cast<std::size_t>(result.outcome)];
-        ++done_;
         if (output_.linesShareTerminal || !result.problems.empty()) {
             output_.progress->Hide();
         }
@@ -117,12 +116,11 @@ class ResultSink {
         }
     }
 
-    std::size_t Done() const { return done_; }
+    std::size_t Done() const { return totals_->Messages(); }
 
   private:
     ListRunOutput output_;
     ListRunTotals* totals_;
-    std::size_t done_ = 0;
 };
 
 // Every message of one input: the whole file, or each of a mailbox.
@@ -135,14 +133,12 @@ void RunInput(const LoadedModule& module, ReferenceHost* host, const MessageSour
     StreamedMessage message;
     std::string reason;
     for (std::size_t number = 1; stream->Next(&message, &reason); ++number) {
+        // A message file is its one message, numbered 0.
+        const std::size_t numberInInput = mailbox ? number : 0;
         const std::string name =
             mailbox ? path + kMessageNumberMark + std::to_string(number) : path;
-        const bool standardInput = source.path == "-";
-        const std::string saveName = mailbox || standardInput
-                                         ? MailboxMessageName(source.path, mailbox ? number : 0)
-                                         : source.path;
-        sink->Take(RunOne(module, host, NamedMessage{name, saveName, &message}, settings, outFolder,
-                          saveFailed));
+        const NamedMessage named{name, SaveNameFor(source.path, numberInInput), &message};
+        sink->Take(RunOne(module, host, named, settings, outFolder, saveFailed));
         output.progress->Update(sink->Done(), stream->BytesRead());
     }
     if (!reason.empty()) {
@@ -193,11 +189,16 @@ ListRunTotals RunMessageList(const LoadedModule& module, ReferenceHost* host,
     return totals;
 }
 
-void WriteListSummary(std::ostream& out, const ListRunTotals& totals) {
+std::size_t ListRunTotals::Messages() const {
     std::size_t all = 0;
-    for (std::size_t count : totals.outcomes) {
+    for (std::size_t count : outcomes) {
         all += count;
     }
+    return all;
+}
+
+void WriteListSummary(std::ostream& out, const ListRunTotals& totals) {
+    const std::size_t all = totals.Messages();
     out << "# " << all << (all == 1 ? " message: " : " messages: ");
     for (std::size_t i = 0; i < kJobOutcomeCount; ++i) {
         out << (i == 0 ? "" : ", ") << totals.outcomes[i] << " "

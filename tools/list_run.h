@@ -20,6 +20,9 @@
 struct ListRunTotals {
     std::size_t outcomes[kJobOutcomeCount] = {};
     bool saveFailed = false; // a replacement could not be written to --out
+
+    // Messages counted, whatever their outcome.
+    std::size_t Messages() const;
 };
 
 // Where a run's lines and problems go, and what it shows meanwhile.

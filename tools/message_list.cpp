@@ -12,7 +12,6 @@ constexpr const char* kMaildirCur = "cur";
 constexpr const char* kMaildirNew = "new";
 constexpr const char* kMaildirTmp = "tmp";
 constexpr const char* kNotRegularFile = "not a regular file";
-constexpr const char* kStandardInput = "-";
 constexpr const char* kDottedNote = "its name starts with a dot";
 constexpr const char* kHiddenNote = "marked hidden or system";
 constexpr const char* kMaildirTmpNote = "a Maildir's deliveries still being written";
@@ -93,7 +92,7 @@ bool ListMessages(const std::vector<std::string>& paths, std::vector<MessageSour
     std::vector<PathKind> kinds;
     std::vector<std::string> reasons(paths.size());
     for (std::size_t i = 0; i < paths.size(); ++i) {
-        if (paths[i] == kStandardInput) {
+        if (paths[i] == kStandardInputPath) {
             kinds.push_back(PathKind::kFile);
             continue;
         }

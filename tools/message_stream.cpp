@@ -59,16 +59,13 @@ std::string UnquoteFromLine(const std::string& line) {
 }
 
 MessageStream::~MessageStream() {
-    if (open_) {
-        CloseInputFile(&file_);
-    }
+    CloseInputFile(&file_);
 }
 
 bool MessageStream::Open(const std::string& path, std::string* reason) {
     if (!OpenInputFile(path, &file_, reason)) {
         return false;
     }
-    open_ = true;
     size_ = InputFileSize(file_);
     // Enough of the input to see whether its first line starts a mailbox.
     while (buffer_.size() < kSeparatorStartLength && !atEnd_) {

@@ -46,8 +46,7 @@ class MessageStream {
     bool ReadLine(std::string* line, std::string* reason);
     bool NextMailboxMessage(StreamedMessage* message, std::string* reason);
 
-    InputFile file_;
-    bool open_ = false;
+    InputFile file_; // handle -1 until opened
     bool mailbox_ = false;
     bool atEnd_ = false;      // the input has given its last byte
     bool wholeTaken_ = false; // a message file's one message was taken

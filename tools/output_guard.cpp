@@ -5,15 +5,13 @@
 
 namespace {
 
-constexpr const char* kStandardInput = "-";
-
 // The input that `output` would write over or into, or null; `folder`
 // tells which of the two.
 const std::string* OverlappedInput(const std::vector<std::string>& inputs,
                                    const std::string& output, bool* intoFolder) {
     const std::string outputKey = PathKey(output);
     for (const std::string& input : inputs) {
-        if (input == kStandardInput) {
+        if (input == kStandardInputPath) {
             continue;
         }
         std::string reason;

@@ -11,7 +11,6 @@ namespace {
 constexpr unsigned kMaxAttempts = 100000;
 constexpr std::size_t kMaxExtensionLetters = 4;
 constexpr const char* kNamelessSource = "message";
-constexpr const char* kStandardInput = "-";
 constexpr const char* kStandardInputName = "stdin";
 constexpr const char* kSavedExtension = ".eml";
 
@@ -54,7 +53,8 @@ std::string ReplacementFileName(const std::string& sourcePath, unsigned attempt)
 }
 
 std::string MailboxMessageName(const std::string& mailboxPath, std::size_t number) {
-    std::string name = mailboxPath == kStandardInput ? kStandardInputName : BaseName(mailboxPath);
+    std::string name =
+        mailboxPath == kStandardInputPath ? kStandardInputName : BaseName(mailboxPath);
     const std::size_t extension = ExtensionStart(name);
     if (extension != std::string::npos) {
         name.erase(extension);
@@ -63,6 +63,10 @@ std::string MailboxMessageName(const std::string& mailboxPath, std::size_t numbe
         name = kNamelessSource;
     }
     return name + (number == 0 ? std::string() : "-" + std::to_string(number)) + kSavedExtension;
+}
+
+std::string SaveNameFor(const std::string& path, std::size_t number) {
+    return number == 0 && path != kStandardInputPath ? path : MailboxMessageName(path, number);
 }
 
 bool SaveReplacement(const std::string& folder, const std::string& sourcePath,

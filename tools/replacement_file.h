@@ -16,6 +16,11 @@ std::string ReplacementFileName(const std::string& sourcePath, unsigned attempt)
 // "stdin.eml" (number 0).
 std::string MailboxMessageName(const std::string& mailboxPath, std::size_t number);
 
+// The source name a replacement is saved after: a message file's own
+// path; for the `number`-th message of a mailbox, or a message on standard
+// input (number 0), the name MailboxMessageName gives.
+std::string SaveNameFor(const std::string& path, std::size_t number);
+
 // Writes `content` to a new file in `folder` named after `sourcePath`,
 // never replacing a file that is there. True with `written` set to its
 // path; false with `reason` set.

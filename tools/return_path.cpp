@@ -6,15 +6,6 @@
 namespace {
 
 constexpr const char* kReturnPathField = "Return-Path";
-constexpr const char* kBlanks = " \t";
-
-std::string Trimmed(const std::string& text) {
-    const std::size_t first = text.find_first_not_of(kBlanks);
-    if (first == std::string::npos) {
-        return std::string();
-    }
-    return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
-}
 
 // The header section with its closing empty line, or all of the text when
 // it has no body: only this part is split into lines, however long the
@@ -39,7 +30,7 @@ std::string HeaderSection(const std::string& message) {
 
 std::string SenderFromReturnPath(const std::string& message, const std::string& fallback) {
     bool found = false;
-    const std::string value = Trimmed(
+    const std::string value = TrimBlanks(
         FindHeaderValue(SplitIntoCrlfLines(HeaderSection(message)), kReturnPathField, &found));
     return found && !value.empty() ? value : fallback;
 }

@@ -58,6 +58,9 @@ std::string PathKey(const std::string& path);
 // The platform's path separator.
 char PathSeparator();
 
+// The path that names standard input.
+constexpr const char* kStandardInputPath = "-";
+
 // A file or standard input, read as bytes (binary mode on Windows).
 struct InputFile {
     std::intptr_t handle = -1;

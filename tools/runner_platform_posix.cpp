@@ -17,7 +17,6 @@ namespace {
 constexpr char kSeparator = '/';
 constexpr mode_t kNewFileMode = 0644;
 constexpr mode_t kNewFolderMode = 0755;
-constexpr const char* kStandardInputName = "-";
 constexpr std::size_t kHashChunk = 64 * 1024;
 
 std::string SystemReason() {
@@ -185,7 +184,7 @@ char PathSeparator() {
 }
 
 bool OpenInputFile(const std::string& path, InputFile* file, std::string* reason) {
-    if (path == kStandardInputName) {
+    if (path == kStandardInputPath) {
         file->handle = STDIN_FILENO;
         file->standardInput = true;
         return true;

@@ -21,7 +21,6 @@ namespace {
 constexpr char kSeparator = '\\';
 constexpr char kOtherSeparator = '/';       // Windows takes both
 constexpr std::size_t kDriveSpecLength = 2; // "C:"
-constexpr const char* kStandardInputName = "-";
 constexpr const wchar_t* kLongPathPrefix = L"\\\\?\\";
 constexpr const wchar_t* kLongUncPrefix = L"\\\\?\\UNC\\";
 constexpr std::size_t kUncStartLength = 2; // "\\server"
@@ -288,7 +287,7 @@ char PathSeparator() {
 }
 
 bool OpenInputFile(const std::string& path, InputFile* file, std::string* reason) {
-    if (path == kStandardInputName) {
+    if (path == kStandardInputPath) {
         // Bytes as they are: no CR LF turned into LF, no Ctrl-Z as the end.
         _setmode(_fileno(stdin), _O_BINARY);
         file->handle = FromHandle(GetStdHandle(STD_INPUT_HANDLE));

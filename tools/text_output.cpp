@@ -68,20 +68,3 @@ bool TextOutputBuffer::Close(std::string* reason) {
     *reason = error_;
     return error_.empty();
 }
-
-std::string WithLineEnds(const std::string& text, bool crlf) {
-    if (!crlf) {
-        return text;
-    }
-    std::string converted;
-    converted.reserve(text.size() + text.size() / 16);
-    char previous = '\0';
-    for (char c : text) {
-        if (c == '\n' && previous != '\r') {
-            converted += '\r';
-        }
-        converted += c;
-        previous = c;
-    }
-    return converted;
-}

@@ -23,9 +23,6 @@ class TextOutputBuffer : public std::streambuf {
     // with `reason` set, when anything written so far was lost.
     bool Close(std::string* reason);
 
-    // The first write error, empty while there was none.
-    const std::string& Error() const { return error_; }
-
   protected:
     int_type overflow(int_type c) override;
     std::streamsize xsputn(const char* text, std::streamsize count) override;
@@ -53,8 +50,5 @@ class TextOutput {
     TextOutputBuffer buffer_;
     std::ostream stream_;
 };
-
-// `text` with every line end as CR LF (when `crlf`) or as it is.
-std::string WithLineEnds(const std::string& text, bool crlf);
 
 #endif

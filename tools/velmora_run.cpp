@@ -145,7 +145,7 @@ int RunSingle(const RunOptions& options, Inputs* inputs, std::ostream& out) {
         if (!inputs->first->Next(&message, &reason) && !reason.empty()) {
             return Fail(kExitBadMessage, "cannot read message file " + path + ": " + reason);
         }
-        saveName = path == "-" ? MailboxMessageName(path, 0) : path;
+        saveName = SaveNameFor(path, 0);
     }
     StartedRun run(options);
     const int started = LoadAndStart(options, &run);
@@ -162,14 +162,11 @@ int RunSingle(const RunOptions& options, Inputs* inputs, std::ostream& out) {
     if (!ready) {
         return kExitStartupRefused;
     }
-    if (!run.host.serverFailures.empty()) {
-        Fail(kExitUnexamined, "not examined: the stand-in server " + run.host.serverFailures[0]);
+    if (JudgeJob(run.host, sender) == JobOutcome::kUnexamined) {
+        return Fail(kExitUnexamined,
+                    "not examined: the stand-in server " + run.host.serverFailures.front());
     }
-    const int saved = SaveSingleReplacement(options, run.host, saveName, out);
-    if (saved != kExitOk) {
-        return saved;
-    }
-    return JudgeJob(run.host, sender) == JobOutcome::kUnexamined ? kExitUnexamined : kExitOk;
+    return SaveSingleReplacement(options, run.host, saveName, out);
 }
 
 // One line per message, then the summary.
