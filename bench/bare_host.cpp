@@ -2,7 +2,7 @@
 #include "bench/bare_host.h"
 
 #include "host/service_signatures.h"
-#include "testhost/service_table.h"
+#include "standin/service_table.h"
 
 #include <cstring>
 

@@ -8,8 +8,8 @@
 #include "daemon/entry_points.h"
 #include "fuzz/expected_copy.h"
 #include "fuzz/fuzz_require.h"
-#include "testhost/message_lines.h"
-#include "testhost/reference_host.h"
+#include "standin/message_lines.h"
+#include "standin/reference_host.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -37,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Require(host.Leaks().empty());
     Require(result == 0 || result == 1);
     if (result == 1) {
-        const std::vector<const TestJob*> created = host.CreatedJobs();
+        const std::vector<const HostJob*> created = host.CreatedJobs();
         Require(created.size() == 1 && !created[0]->lines.empty());
         Require(created[0]->lines[0].rfind("Message-ID: <ar", 0) == 0);
         // The host hands long lines over in pieces, so the copy is compared

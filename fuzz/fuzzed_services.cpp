@@ -7,8 +7,8 @@
 #include "fuzz/fuzzed_answers.h"
 #include "fuzz/fuzzed_host.h"
 #include "host/service_signatures.h"
-#include "testhost/host_contract.h"
-#include "testhost/service_table.h"
+#include "standin/host_contract.h"
+#include "standin/service_table.h"
 
 #include <algorithm>
 #include <climits>

@@ -2,7 +2,7 @@
 # Builds the module and the runner natively and runs jobs through the
 # module inside our reference host. Without arguments: the full report on
 # the bundled sample autoreply, then a dry run over the sample messages in
-# tools/samples/. With arguments, they go to the runner (see --help).
+# runner/samples/. With arguments, they go to the runner (see --help).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -15,5 +15,5 @@ if [ "$#" -gt 0 ]; then
 fi
 "$runner"
 echo
-echo "Dry run over tools/samples/ (envelope senders from Return-Path: or the mailbox):"
-"$runner" tools/samples
+echo "Dry run over runner/samples/ (envelope senders from Return-Path: or the mailbox):"
+"$runner" runner/samples

@@ -26,8 +26,8 @@ valgrind_suite() {
     "${memcheck[@]}" build/native/bin/velmora_module_tests --gtest_brief=1
     "${memcheck[@]}" build/native/bin/velmora_runner_tests --gtest_brief=1
     "${memcheck[@]}" build/native/bin/velmora-run >/dev/null
-    "${memcheck[@]}" build/native/bin/velmora-run tools/samples >/dev/null
-    "${memcheck[@]}" build/native/bin/velmora-run - <tools/samples/exported-mailbox.mbox >/dev/null
+    "${memcheck[@]}" build/native/bin/velmora-run runner/samples >/dev/null
+    "${memcheck[@]}" build/native/bin/velmora-run - <runner/samples/exported-mailbox.mbox >/dev/null
 }
 
 # The DLL's import list holds for a Debug build too, where nothing is

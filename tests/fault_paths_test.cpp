@@ -8,7 +8,7 @@
 #include "tests/support/module_fixture.h"
 
 #include "host/service_block.h"
-#include "testhost/temp_files.h"
+#include "standin/temp_files.h"
 
 #include <gtest/gtest.h>
 
@@ -155,7 +155,7 @@ TEST_P(FaultPathTest, HostIsLeftCleanAndResultAndLogsFollowTheFirstFailure) {
     EXPECT_EQ(host.violations, std::vector<std::string>{});
 
     // Success exactly when the host accepted the replacement.
-    const std::vector<const TestJob*> created = host.CreatedJobs();
+    const std::vector<const HostJob*> created = host.CreatedJobs();
     ASSERT_LE(created.size(), 1u);
     const bool closeAccepted =
         !created.empty() && created[0]->closed && !Fails(fault, kHostCloseJobOffset);
@@ -266,7 +266,7 @@ TEST(MemoryShortageTest, EachAllocationFailingEndsCleanly) {
         std::vector<std::string> expected = {"Velmora daemon loaded successfully"};
         expected.insert(expected.end(), c.jobLogs.begin(), c.jobLogs.end());
         EXPECT_EQ(logs, expected);
-        const std::vector<const TestJob*> created = host.CreatedJobs();
+        const std::vector<const HostJob*> created = host.CreatedJobs();
         ASSERT_EQ(created.size(), c.messageIdLine != nullptr ? 1u : 0u);
         if (c.messageIdLine != nullptr) {
             EXPECT_EQ(created[0]->lines.at(0), c.messageIdLine);

@@ -153,7 +153,7 @@ TEST_F(JobIntakeTest, AcceptedAutoreplyIsResentUnderTheConfiguredSender) {
         EXPECT_EQ(entry.facility, 10);
         EXPECT_EQ(entry.code, 25);
     }
-    const TestJob& created = OnlyCreatedJob();
+    const HostJob& created = OnlyCreatedJob();
     EXPECT_EQ(created.sender, kConfiguredSender);
     EXPECT_EQ(created.recipients,
               (std::vector<std::string>{"alice@example.net", "carol@example.com"}));
@@ -292,7 +292,7 @@ void ExpectOutcomeForSender(const ReferenceHost& host, const SenderCase& c, std:
     EXPECT_EQ(host.logs[0].text, "Autoreply from bob@example.org found");
     EXPECT_EQ(host.logs[1].text, c.sent ? kModified : kNotModified);
     EXPECT_EQ(std::count(host.calls.begin(), host.calls.end(), "HostCreateJob"), c.sent ? 1 : 0);
-    const std::vector<const TestJob*> created = host.CreatedJobs();
+    const std::vector<const HostJob*> created = host.CreatedJobs();
     ASSERT_EQ(created.size(), c.sent ? 1u : 0u);
     if (c.sent) {
         EXPECT_EQ(created[0]->sender, c.sender);

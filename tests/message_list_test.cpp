@@ -1,10 +1,10 @@
 // Walking the paths of a run: name order, what is skipped, what is
 // unreadable, and a missing path stopping everything before it starts; and
 // telling whether an output lies inside an input.
-#include "testhost/temp_files.h"
-#include "tools/message_list.h"
-#include "tools/output_guard.h"
-#include "tools/runner_platform.h"
+#include "standin/temp_files.h"
+#include "runner/message_list.h"
+#include "runner/output_guard.h"
+#include "runner/runner_platform.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The messages of one input: a message file whole, a mailbox split at its
 // separators, each message with the sender its separator names.
-#include "testhost/temp_files.h"
-#include "tools/message_stream.h"
+#include "standin/temp_files.h"
+#include "runner/message_stream.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The shipped module, loaded from its file and reached only through its
 // exported names, as the mail server does.
-#include "testhost/module_loader.h"
-#include "testhost/reference_host.h"
+#include "standin/module_loader.h"
+#include "standin/reference_host.h"
 
 #include <gtest/gtest.h>
 
@@ -66,7 +66,7 @@ TEST_F(ShippedModuleTest, ResendsAnAutoreplyWithAFreshMessageId) {
 
     EXPECT_EQ(module.Daemon()(job, host.Block(), nullptr, kSender), 1);
     ASSERT_EQ(host.CreatedJobs().size(), 1u);
-    const TestJob& created = *host.CreatedJobs()[0];
+    const HostJob& created = *host.CreatedJobs()[0];
     EXPECT_EQ(created.sender, kSender);
     EXPECT_EQ(created.recipients,
               (std::vector<std::string>{"alice@example.net", "bob@example.net"}));

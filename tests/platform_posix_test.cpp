@@ -1,7 +1,7 @@
 // The real POSIX platform layer: the clock counts milliseconds of the
 // system's monotonic clock, wrapped to 32 bits, and deletion removes files.
 #include "daemon/platform.h"
-#include "testhost/temp_files.h"
+#include "standin/temp_files.h"
 
 #include <gtest/gtest.h>
 

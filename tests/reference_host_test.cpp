@@ -1,9 +1,9 @@
 // The reference host's own behaviour, where the module's tests rely on it:
 // line handling, header lookup, the leak report and module loading errors.
-#include "testhost/message_lines.h"
-#include "testhost/module_loader.h"
-#include "testhost/reference_host.h"
-#include "testhost/temp_files.h"
+#include "standin/message_lines.h"
+#include "standin/module_loader.h"
+#include "standin/reference_host.h"
+#include "standin/temp_files.h"
 
 #include "daemon/platform.h"
 #include "host/host_calls.h"

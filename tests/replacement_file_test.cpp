@@ -1,8 +1,8 @@
 // Saving replacements: names after the source, and never over a file that
 // is already there.
-#include "testhost/temp_files.h"
-#include "tools/replacement_file.h"
-#include "tools/runner_platform.h"
+#include "standin/temp_files.h"
+#include "runner/replacement_file.h"
+#include "runner/runner_platform.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The envelope sender taken from a saved message's Return-Path: header.
-#include "tools/return_path.h"
+#include "runner/return_path.h"
 
 #include <gtest/gtest.h>
 

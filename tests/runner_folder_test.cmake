@@ -7,7 +7,7 @@ set(saved "${WORK_DIR}/saved-replacements")
 file(REMOVE_RECURSE "${tree}" "${saved}")
 file(MAKE_DIRECTORY "${tree}/archive/2026" "${tree}/Maildir/cur" "${tree}/Maildir/new"
      "${tree}/Maildir/tmp")
-set(samples "${SOURCE_DIR}/tools/samples")
+set(samples "${SOURCE_DIR}/runner/samples")
 file(COPY "${samples}/out-of-office-folded.eml" "${samples}/ordinary.eml"
      "${samples}/delivery-failure.eml" DESTINATION "${tree}")
 file(COPY "${samples}/responder-without-address.eml" "${samples}/two-message-ids.eml"

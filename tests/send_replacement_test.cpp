@@ -11,7 +11,7 @@ namespace {
 using ReplacementTest = ModuleTest;
 
 // Lines of the replacement after its new Message-ID line.
-std::vector<std::string> CopiedLines(const TestJob& job) {
+std::vector<std::string> CopiedLines(const HostJob& job) {
     if (job.lines.empty()) {
         return {};
     }
@@ -56,7 +56,7 @@ TEST_F(ReplacementTest, CopiesTheMessageWithoutItsOldMessageId) {
             ReferenceHost fresh;
             fresh.faults.lineBytesOnly = lineBytesOnly;
             ASSERT_EQ(RunAutoreply(fresh, c.message), 1);
-            const std::vector<const TestJob*> created = fresh.CreatedJobs();
+            const std::vector<const HostJob*> created = fresh.CreatedJobs();
             ASSERT_EQ(created.size(), 1u);
             EXPECT_EQ(CopiedLines(*created[0]), c.copied);
             ExpectHostClean(fresh);
@@ -130,7 +130,7 @@ TEST_F(ReplacementTest, ReplacementsGetDistinctIdsAcrossTheWrap) {
         SetFakeClock(clock[i]);
         ASSERT_EQ(RunDaemon(AddJob(Autoreply("bob@example.org"))), 1);
     }
-    const std::vector<const TestJob*> created = host.CreatedJobs();
+    const std::vector<const HostJob*> created = host.CreatedJobs();
     ASSERT_EQ(created.size(), 5u);
     for (std::size_t i = 0; i < created.size(); ++i) {
         EXPECT_EQ(created[i]->lines.at(0), std::string("Message-ID: ") + expected[i] + "\r\n");
@@ -239,7 +239,7 @@ TEST_F(ReplacementTest, PiecesOfALongLineShareItsFate) {
         fresh.faults.emptyReadBeforeLine = c.emptyReadBeforeLine;
         ASSERT_EQ(RunAutoreply(fresh, c.headers + "X-Autoreply-From: bob@example.org\n\nbody\n"),
                   1);
-        const TestJob& job = *fresh.CreatedJobs().at(0);
+        const HostJob& job = *fresh.CreatedJobs().at(0);
         std::string text;
         for (std::size_t i = 1; i < job.lines.size(); ++i) {
             text += job.lines[i];

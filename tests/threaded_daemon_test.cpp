@@ -1,9 +1,9 @@
 // The shipped module called from many threads at once, as a real mail
 // server's worker threads call it: every replacement exact, every
 // Message-ID distinct, nothing left behind. Run under ThreadSanitizer too.
-#include "testhost/module_loader.h"
-#include "testhost/temp_files.h"
-#include "testhost/threaded_host.h"
+#include "standin/module_loader.h"
+#include "standin/temp_files.h"
+#include "tests/support/threaded_host.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 #include "tests/support/fake_platform.h"
 
 #include "daemon/platform.h"
-#include "testhost/reference_host.h"
+#include "standin/reference_host.h"
 
 #include <atomic>
 #include <cstdio>

@@ -7,7 +7,7 @@
 #include "daemon/entry_points.h"
 #include "daemon/message_id.h"
 #include "daemon/module_state.h"
-#include "testhost/reference_host.h"
+#include "standin/reference_host.h"
 #include "tests/support/fake_platform.h"
 
 #include <gtest/gtest.h>
@@ -79,10 +79,10 @@ class ModuleTest : public ::testing::Test {
 
     // Lines of the only job the module created; fails the test if there is
     // not exactly one.
-    const TestJob& OnlyCreatedJob() const {
-        const std::vector<const TestJob*> jobs = host.CreatedJobs();
+    const HostJob& OnlyCreatedJob() const {
+        const std::vector<const HostJob*> jobs = host.CreatedJobs();
         EXPECT_EQ(jobs.size(), 1u);
-        static const TestJob kNone;
+        static const HostJob kNone;
         return jobs.empty() ? kNone : *jobs.front();
     }
 

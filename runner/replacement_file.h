@@ -1,0 +1,34 @@
+// Saving a replacement message as a file, for the admin to look at.
+#ifndef VELMORA_RUNNER_REPLACEMENT_FILE_H
+#define VELMORA_RUNNER_REPLACEMENT_FILE_H
+
+#include <string>
+
+// The name to try for the `attempt`-th time (from 0) for a copy of the
+// message in `sourcePath`: its own name first, then with -1, -2, ...
+// before a short extension such as ".eml", or at the end.
+std::string ReplacementFileName(const std::string& sourcePath, unsigned attempt);
+
+// The name a replacement of the `number`-th message (from 1) of the mailbox
+// at `mailboxPath` is saved under: the mailbox's name without a short
+// extension, "-", the number and ".eml" ("Inbox-3.eml"). Standard input
+// ("-") is called "stdin". A message file from standard input is
+// "stdin.eml" (number 0).
+std::string MailboxMessageName(const std::string& mailboxPath, std::size_t number);
+
+// The source name a replacement is saved after: a message file's own
+// path; for the `number`-th message of a mailbox, or a message on standard
+// input (number 0), the name MailboxMessageName gives.
+std::string SaveNameFor(const std::string& path, std::size_t number);
+
+// Writes `content` to a new file in `folder` named after `sourcePath`,
+// never replacing a file that is there. True with `written` set to its
+// path; false with `reason` set.
+bool SaveReplacement(const std::string& folder, const std::string& sourcePath,
+                     const std::string& content, std::string* written, std::string* reason);
+
+// Makes the folder for replacements unless it is there already; false
+// with `reason` set if it cannot be made or something else is in the way.
+bool MakeFolder(const std::string& path, std::string* reason);
+
+#endif

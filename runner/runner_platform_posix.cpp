@@ -1,0 +1,295 @@
+// The runner's view of a POSIX system; see runner_platform.h.
+#include "runner/runner_platform.h"
+
+#include "runner/sha256.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr char kSeparator = '/';
+constexpr mode_t kNewFileMode = 0644;
+constexpr mode_t kNewFolderMode = 0755;
+constexpr std::size_t kHashChunk = 64 * 1024;
+
+std::string SystemReason() {
+    return std::strerror(errno);
+}
+
+PathKind KindOf(const struct stat& info) {
+    if (S_ISREG(info.st_mode)) {
+        return PathKind::kFile;
+    }
+    return S_ISDIR(info.st_mode) ? PathKind::kFolder : PathKind::kOther;
+}
+
+// An entry inside a folder: links to files count as files, links to
+// folders are not followed (they may lead back up the tree).
+FolderEntry InspectEntry(const std::string& folder, const std::string& name) {
+    const std::string path = JoinPath(folder, name);
+    FolderEntry entry{name, PathKind::kUnknown, std::string(), false};
+    struct stat info;
+    if (lstat(path.c_str(), &info) != 0) {
+        entry.kind = errno == ENOENT ? PathKind::kMissing : PathKind::kUnknown;
+        entry.reason = SystemReason();
+        return entry;
+    }
+    if (!S_ISLNK(info.st_mode)) {
+        entry.kind = KindOf(info);
+        return entry;
+    }
+    entry.kind = InspectPath(path, &entry.reason);
+    if (entry.kind == PathKind::kFolder) {
+        entry.kind = PathKind::kLinkedFolder;
+    }
+    return entry;
+}
+
+bool WriteAll(int fd, const std::string& content) {
+    std::size_t done = 0;
+    while (done < content.size()) {
+        const ssize_t wrote = write(fd, content.data() + done, content.size() - done);
+        if (wrote < 0 && errno == EINTR) {
+            continue;
+        }
+        if (wrote <= 0) {
+            return false;
+        }
+        done += static_cast<std::size_t>(wrote);
+    }
+    return true;
+}
+
+} // namespace
+
+PathKind InspectPath(const std::string& path, std::string* reason) {
+    struct stat info;
+    if (stat(path.c_str(), &info) != 0) {
+        const int error = errno;
+        *reason = std::strerror(error);
+        return error == ENOENT || error == ENOTDIR ? PathKind::kMissing : PathKind::kUnknown;
+    }
+    return KindOf(info);
+}
+
+bool ListFolder(const std::string& path, std::vector<FolderEntry>* entries, std::string* reason) {
+    DIR* folder = opendir(path.c_str());
+    if (folder == nullptr) {
+        *reason = SystemReason();
+        return false;
+    }
+    errno = 0;
+    while (const struct dirent* item = readdir(folder)) {
+        const std::string name = item->d_name;
+        if (name != "." && name != "..") {
+            entries->push_back(InspectEntry(path, name));
+        }
+        errno = 0;
+    }
+    const bool complete = errno == 0;
+    if (!complete) {
+        *reason = SystemReason();
+    }
+    closedir(folder);
+    return complete;
+}
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+    if (!folder.empty() && folder.back() == kSeparator) {
+        return folder + name;
+    }
+    return folder + kSeparator + name;
+}
+
+std::string BaseName(const std::string& path) {
+    std::string trimmed = path;
+    while (trimmed.size() > 1 && trimmed.back() == kSeparator) {
+        trimmed.pop_back();
+    }
+    const std::size_t slash = trimmed.rfind(kSeparator);
+    return slash == std::string::npos ? trimmed : trimmed.substr(slash + 1);
+}
+
+CreateOutcome CreateNewFile(const std::string& path, const std::string& content,
+                            std::string* reason) {
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, kNewFileMode);
+    if (fd < 0) {
+        *reason = SystemReason();
+        return errno == EEXIST ? CreateOutcome::kExists : CreateOutcome::kFailed;
+    }
+    const bool written = WriteAll(fd, content);
+    if (!written) {
+        *reason = SystemReason();
+    }
+    const bool closed = close(fd) == 0;
+    if (written && !closed) {
+        *reason = SystemReason();
+    }
+    if (!written || !closed) {
+        unlink(path.c_str());
+        return CreateOutcome::kFailed;
+    }
+    return CreateOutcome::kCreated;
+}
+
+CreateOutcome CreateFolder(const std::string& path, std::string* reason) {
+    if (mkdir(path.c_str(), kNewFolderMode) == 0) {
+        return CreateOutcome::kCreated;
+    }
+    const int error = errno;
+    *reason = std::strerror(error);
+    return error == EEXIST ? CreateOutcome::kExists : CreateOutcome::kFailed;
+}
+
+bool StandardErrorIsTerminal() {
+    return isatty(STDERR_FILENO) != 0;
+}
+
+bool StandardOutputIsTerminal() {
+    return isatty(STDOUT_FILENO) != 0;
+}
+
+std::vector<std::string> ProgramArguments(int argc, char** argv) {
+    return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
+}
+
+std::string PathKey(const std::string& path) {
+    char resolved[PATH_MAX];
+    if (realpath(path.c_str(), resolved) != nullptr) {
+        return resolved;
+    }
+    // Not there yet: the key of its folder and its name.
+    std::string trimmed = path;
+    while (trimmed.size() > 1 && trimmed.back() == kSeparator) {
+        trimmed.pop_back();
+    }
+    const std::size_t slash = trimmed.rfind(kSeparator);
+    const std::string folder = slash == std::string::npos ? "." : trimmed.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? trimmed : trimmed.substr(slash + 1);
+    if (realpath(folder.c_str(), resolved) == nullptr) {
+        return trimmed;
+    }
+    return JoinPath(resolved, name);
+}
+
+char PathSeparator() {
+    return kSeparator;
+}
+
+bool OpenInputFile(const std::string& path, InputFile* file, std::string* reason) {
+    if (path == kStandardInputPath) {
+        file->handle = STDIN_FILENO;
+        file->standardInput = true;
+        return true;
+    }
+    const int fd = open(path.c_str(), O_RDONLY | O_NOCTTY);
+    if (fd < 0) {
+        *reason = SystemReason();
+        return false;
+    }
+    file->handle = fd;
+    file->standardInput = false;
+    return true;
+}
+
+bool ReadInputFile(InputFile* file, char* buffer, std::size_t size, std::size_t* got,
+                   std::string* reason) {
+    for (;;) {
+        const ssize_t count = read(static_cast<int>(file->handle), buffer, size);
+        if (count >= 0) {
+            *got = static_cast<std::size_t>(count);
+            return true;
+        }
+        if (errno != EINTR) {
+            *reason = SystemReason();
+            return false;
+        }
+    }
+}
+
+void CloseInputFile(InputFile* file) {
+    if (file->handle >= 0 && !file->standardInput) {
+        close(static_cast<int>(file->handle));
+    }
+    file->handle = -1;
+}
+
+std::uint64_t InputFileSize(const InputFile& file) {
+    struct stat info;
+    if (fstat(static_cast<int>(file.handle), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return 0;
+    }
+    return static_cast<std::uint64_t>(info.st_size);
+}
+
+OutputFile StandardOutput() {
+    return OutputFile{STDOUT_FILENO, false, false};
+}
+
+OutputFile StandardError() {
+    return OutputFile{STDERR_FILENO, false, false};
+}
+
+bool CreateReportFile(const std::string& path, OutputFile* file, std::string* reason) {
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, kNewFileMode);
+    if (fd < 0) {
+        *reason = SystemReason();
+        return false;
+    }
+    *file = OutputFile{fd, false, true};
+    return true;
+}
+
+bool WriteOutputFile(const OutputFile& file, const std::string& text, std::string* reason) {
+    if (!WriteAll(static_cast<int>(file.handle), text)) {
+        *reason = SystemReason();
+        return false;
+    }
+    return true;
+}
+
+bool CloseOutputFile(OutputFile* file, std::string* reason) {
+    if (!file->owned || file->handle < 0) {
+        return true;
+    }
+    const bool closed = close(static_cast<int>(file->handle)) == 0;
+    if (!closed) {
+        *reason = SystemReason();
+    }
+    file->handle = -1;
+    return closed;
+}
+
+bool TextFilesUseCrlf() {
+    return false;
+}
+
+bool FileSha256(const std::string& path, std::string* hex, std::string* reason) {
+    InputFile file;
+    if (!OpenInputFile(path, &file, reason)) {
+        return false;
+    }
+    Sha256 hash;
+    std::vector<char> chunk(kHashChunk);
+    std::size_t got = 0;
+    bool ok = true;
+    while ((ok = ReadInputFile(&file, chunk.data(), chunk.size(), &got, reason)) && got > 0) {
+        hash.Update(chunk.data(), got);
+    }
+    CloseInputFile(&file);
+    if (ok) {
+        *hex = hash.HexDigest();
+    }
+    return ok;
+}
+
+std::string ModuleFileVersion(const std::string& /*path*/) {
+    return std::string(); // shared libraries carry no version of their own
+}

@@ -1,0 +1,460 @@
+// The runner's view of Windows; see runner_platform.h. Names are UTF-8 in
+// the runner and UTF-16 for the system, always through the wide calls, so
+// that a file named in any script can be reached whatever the system's
+// code page; full paths get the "\\?\" prefix, which lifts the limit of
+// 260 characters.
+#include "runner/runner_platform.h"
+
+#include "standin/windows_text.h"
+
+#include <algorithm>
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+// After windows.h, which they need.
+#include <shellapi.h>
+#include <wincrypt.h>
+
+namespace {
+
+constexpr char kSeparator = '\\';
+constexpr char kOtherSeparator = '/';       // Windows takes both
+constexpr std::size_t kDriveSpecLength = 2; // "C:"
+constexpr const wchar_t* kLongPathPrefix = L"\\\\?\\";
+constexpr const wchar_t* kLongUncPrefix = L"\\\\?\\UNC\\";
+constexpr std::size_t kUncStartLength = 2; // "\\server"
+constexpr DWORD kHashChunk = 64 * 1024;
+constexpr DWORD kConsoleChunk = 8 * 1024; // characters per console write
+constexpr std::size_t kSha256Bytes = 32;
+constexpr const char* kHexDigits = "0123456789abcdef";
+constexpr unsigned kNibbleBits = 4;
+constexpr unsigned kNibbleMask = 0xF;
+
+bool IsSeparator(char c) {
+    return c == kSeparator || c == kOtherSeparator;
+}
+
+std::string LastErrorText() {
+    return WindowsErrorText(GetLastError());
+}
+
+bool IsMissingError(DWORD code) {
+    return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ||
+           code == ERROR_INVALID_NAME || code == ERROR_BAD_NETPATH;
+}
+
+// The full path of `path` ("C:\...", "\\server\share\..."), or empty.
+std::wstring FullPath(const std::string& path) {
+    const std::wstring wide = WideFromUtf8(path);
+    const DWORD needed = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (needed == 0) {
+        return std::wstring();
+    }
+    std::wstring full(needed, L'\0');
+    const DWORD length = GetFullPathNameW(wide.c_str(), needed, &full[0], nullptr);
+    full.resize(length < needed ? length : 0);
+    return full;
+}
+
+// `path` as the system's calls take it: the full path with the prefix
+// that lifts the 260-character limit. A path that already has a prefix,
+// or that the system cannot make full, is passed as it is.
+std::wstring SystemPath(const std::string& path) {
+    const std::wstring wide = WideFromUtf8(path);
+    if (wide.compare(0, 4, kLongPathPrefix) == 0) {
+        return wide;
+    }
+    const std::wstring full = FullPath(path);
+    if (full.empty()) {
+        return wide;
+    }
+    if (full.compare(0, kUncStartLength, L"\\\\") == 0) {
+        return kLongUncPrefix + full.substr(kUncStartLength);
+    }
+    return kLongPathPrefix + full;
+}
+
+PathKind KindOfAttributes(DWORD attributes) {
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? PathKind::kFolder : PathKind::kFile;
+}
+
+// An entry inside a folder. Junctions and links to folders are not
+// followed (they may lead back up the tree).
+FolderEntry EntryOf(const WIN32_FIND_DATAW& found) {
+    // Explorer hides these too: desktop.ini, Thumbs.db and the like.
+    const DWORD hiddenAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    FolderEntry entry{Utf8FromWide(std::wstring(found.cFileName)),
+                      KindOfAttributes(found.dwFileAttributes), std::string(),
+                      (found.dwFileAttributes & hiddenAttributes) != 0};
+    if (entry.kind == PathKind::kFolder &&
+        (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        entry.kind = PathKind::kLinkedFolder;
+    }
+    return entry;
+}
+
+HANDLE AsHandle(std::intptr_t handle) {
+    return reinterpret_cast<HANDLE>(handle);
+}
+
+std::intptr_t FromHandle(HANDLE handle) {
+    return reinterpret_cast<std::intptr_t>(handle);
+}
+
+bool WriteAll(HANDLE file, const char* data, std::size_t size) {
+    std::size_t done = 0;
+    while (done < size) {
+        DWORD wrote = 0;
+        const DWORD chunk = static_cast<DWORD>(size - done);
+        if (!WriteFile(file, data + done, chunk, &wrote, nullptr) || wrote == 0) {
+            return false;
+        }
+        done += wrote;
+    }
+    return true;
+}
+
+// A console shows characters, not bytes: UTF-8 written to it as bytes
+// would come out in the console's code page, names in other scripts as
+// garbage.
+bool WriteConsoleText(HANDLE console, const std::string& text) {
+    const std::wstring wide = WideFromUtf8(text);
+    std::size_t done = 0;
+    while (done < wide.size()) {
+        const DWORD chunk =
+            static_cast<DWORD>(std::min<std::size_t>(wide.size() - done, kConsoleChunk));
+        DWORD wrote = 0;
+        if (!WriteConsoleW(console, wide.data() + done, chunk, &wrote, nullptr) || wrote == 0) {
+            return false;
+        }
+        done += wrote;
+    }
+    return true;
+}
+
+OutputFile StandardHandle(DWORD which) {
+    HANDLE handle = GetStdHandle(which);
+    DWORD mode = 0;
+    const bool console = GetFileType(handle) == FILE_TYPE_CHAR && GetConsoleMode(handle, &mode);
+    return OutputFile{FromHandle(handle), console, false};
+}
+
+std::string Hex(const BYTE* bytes, std::size_t size) {
+    std::string hex;
+    for (std::size_t i = 0; i < size; ++i) {
+        hex += kHexDigits[bytes[i] >> kNibbleBits];
+        hex += kHexDigits[bytes[i] & kNibbleMask];
+    }
+    return hex;
+}
+
+// Hashes the open file with CryptoAPI's SHA-256 (the AES provider has it
+// from Windows XP SP3 on).
+bool HashFile(HANDLE file, std::string* hex, std::string* reason) {
+    HCRYPTPROV provider = 0;
+    if (!CryptAcquireContextW(&provider, nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT)) {
+        *reason = "no SHA-256 on this system: " + LastErrorText();
+        return false;
+    }
+    HCRYPTHASH hash = 0;
+    bool ok = CryptCreateHash(provider, CALG_SHA_256, 0, 0, &hash) != 0;
+    std::string chunk(kHashChunk, '\0');
+    DWORD got = 0;
+    while (ok && (ok = ReadFile(file, &chunk[0], kHashChunk, &got, nullptr) != 0) && got > 0) {
+        ok = CryptHashData(hash, reinterpret_cast<const BYTE*>(chunk.data()), got, 0) != 0;
+    }
+    BYTE digest[kSha256Bytes];
+    DWORD digestSize = sizeof(digest);
+    ok = ok && CryptGetHashParam(hash, HP_HASHVAL, digest, &digestSize, 0) != 0;
+    if (ok) {
+        *hex = Hex(digest, digestSize);
+    } else {
+        *reason = LastErrorText();
+    }
+    if (hash != 0) {
+        CryptDestroyHash(hash);
+    }
+    CryptReleaseContext(provider, 0);
+    return ok;
+}
+
+} // namespace
+
+std::vector<std::string> ProgramArguments(int /*argc*/, char** /*argv*/) {
+    // The C runtime's argv is in the ANSI code page, which cannot hold every
+    // name: the wide command line can.
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::string> args;
+    for (int i = 1; wide != nullptr && i < count; ++i) {
+        args.push_back(Utf8FromWide(std::wstring(wide[i])));
+    }
+    if (wide != nullptr) {
+        LocalFree(wide);
+    }
+    return args;
+}
+
+PathKind InspectPath(const std::string& path, std::string* reason) {
+    const DWORD attributes = GetFileAttributesW(SystemPath(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = GetLastError();
+        *reason = WindowsErrorText(error);
+        return IsMissingError(error) ? PathKind::kMissing : PathKind::kUnknown;
+    }
+    return KindOfAttributes(attributes);
+}
+
+bool ListFolder(const std::string& path, std::vector<FolderEntry>* entries, std::string* reason) {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(SystemPath(JoinPath(path, "*")).c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        *reason = LastErrorText();
+        return false;
+    }
+    do {
+        const std::wstring name = found.cFileName;
+        if (name != L"." && name != L"..") {
+            entries->push_back(EntryOf(found));
+        }
+    } while (FindNextFileW(search, &found));
+    const DWORD error = GetLastError();
+    FindClose(search);
+    if (error != ERROR_NO_MORE_FILES) {
+        *reason = WindowsErrorText(error);
+        return false;
+    }
+    return true;
+}
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+    if (!folder.empty() && (IsSeparator(folder.back()) || folder.back() == ':')) {
+        return folder + name;
+    }
+    return folder + kSeparator + name;
+}
+
+std::string BaseName(const std::string& path) {
+    std::string trimmed = path;
+    while (trimmed.size() > 1 && IsSeparator(trimmed.back())) {
+        trimmed.pop_back();
+    }
+    const std::size_t cut = trimmed.find_last_of("\\/");
+    if (cut != std::string::npos) {
+        return trimmed.substr(cut + 1);
+    }
+    // "C:name" is name on drive C.
+    const bool driveRelative = trimmed.size() > kDriveSpecLength && trimmed[1] == ':';
+    return driveRelative ? trimmed.substr(kDriveSpecLength) : trimmed;
+}
+
+std::string PathKey(const std::string& path) {
+    std::wstring full = FullPath(path);
+    if (full.empty()) {
+        full = WideFromUtf8(path);
+    }
+    // The long form of 8.3 names ("MAILDI~1"), where the place exists.
+    const std::wstring prefixed = SystemPath(path);
+    const DWORD needed = GetLongPathNameW(prefixed.c_str(), nullptr, 0);
+    if (needed > 0) {
+        std::wstring longForm(needed, L'\0');
+        const DWORD length = GetLongPathNameW(prefixed.c_str(), &longForm[0], needed);
+        if (length > 0 && length < needed) {
+            longForm.resize(length);
+            full = longForm.compare(0, 4, kLongPathPrefix) == 0 ? longForm.substr(4) : longForm;
+        }
+    }
+    while (full.size() > kDriveSpecLength + 1 && (full.back() == L'\\' || full.back() == L'/')) {
+        full.pop_back();
+    }
+    // File names are compared without regard to case, as NTFS does.
+    if (!full.empty()) {
+        std::wstring upper(full.size(), L'\0');
+        const int length =
+            LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, full.data(),
+                         static_cast<int>(full.size()), &upper[0], static_cast<int>(upper.size()));
+        if (length > 0) {
+            upper.resize(static_cast<std::size_t>(length));
+            full = upper;
+        }
+    }
+    return Utf8FromWide(full);
+}
+
+char PathSeparator() {
+    return kSeparator;
+}
+
+bool OpenInputFile(const std::string& path, InputFile* file, std::string* reason) {
+    if (path == kStandardInputPath) {
+        // Bytes as they are: no CR LF turned into LF, no Ctrl-Z as the end.
+        _setmode(_fileno(stdin), _O_BINARY);
+        file->handle = FromHandle(GetStdHandle(STD_INPUT_HANDLE));
+        file->standardInput = true;
+        return true;
+    }
+    HANDLE handle = CreateFileW(SystemPath(path).c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        *reason = LastErrorText();
+        return false;
+    }
+    file->handle = FromHandle(handle);
+    file->standardInput = false;
+    return true;
+}
+
+bool ReadInputFile(InputFile* file, char* buffer, std::size_t size, std::size_t* got,
+                   std::string* reason) {
+    DWORD count = 0;
+    if (!ReadFile(AsHandle(file->handle), buffer, static_cast<DWORD>(size), &count, nullptr)) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_BROKEN_PIPE || error == ERROR_HANDLE_EOF) {
+            *got = 0; // the writer of a pipe has finished
+            return true;
+        }
+        *reason = WindowsErrorText(error);
+        return false;
+    }
+    *got = count;
+    return true;
+}
+
+void CloseInputFile(InputFile* file) {
+    if (file->handle != -1 && !file->standardInput) {
+        CloseHandle(AsHandle(file->handle));
+    }
+    file->handle = -1;
+}
+
+std::uint64_t InputFileSize(const InputFile& file) {
+    LARGE_INTEGER size;
+    if (GetFileType(AsHandle(file.handle)) != FILE_TYPE_DISK ||
+        !GetFileSizeEx(AsHandle(file.handle), &size)) {
+        return 0;
+    }
+    return static_cast<std::uint64_t>(size.QuadPart);
+}
+
+OutputFile StandardOutput() {
+    return StandardHandle(STD_OUTPUT_HANDLE);
+}
+
+OutputFile StandardError() {
+    return StandardHandle(STD_ERROR_HANDLE);
+}
+
+bool CreateReportFile(const std::string& path, OutputFile* file, std::string* reason) {
+    HANDLE handle = CreateFileW(SystemPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        *reason = LastErrorText();
+        return false;
+    }
+    *file = OutputFile{FromHandle(handle), false, true};
+    return true;
+}
+
+bool WriteOutputFile(const OutputFile& file, const std::string& text, std::string* reason) {
+    HANDLE handle = AsHandle(file.handle);
+    const bool written =
+        file.console ? WriteConsoleText(handle, text) : WriteAll(handle, text.data(), text.size());
+    if (!written) {
+        *reason = LastErrorText();
+    }
+    return written;
+}
+
+bool CloseOutputFile(OutputFile* file, std::string* reason) {
+    if (!file->owned || file->handle == -1) {
+        return true;
+    }
+    const bool closed = CloseHandle(AsHandle(file->handle)) != 0;
+    if (!closed) {
+        *reason = LastErrorText();
+    }
+    file->handle = -1;
+    return closed;
+}
+
+bool TextFilesUseCrlf() {
+    return true;
+}
+
+CreateOutcome CreateNewFile(const std::string& path, const std::string& content,
+                            std::string* reason) {
+    const std::wstring systemPath = SystemPath(path);
+    HANDLE file = CreateFileW(systemPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        *reason = WindowsErrorText(error);
+        return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? CreateOutcome::kExists
+                                                                           : CreateOutcome::kFailed;
+    }
+    const bool written = WriteAll(file, content.data(), content.size());
+    if (!written) {
+        *reason = LastErrorText();
+    }
+    const bool closed = CloseHandle(file) != 0;
+    if (written && !closed) {
+        *reason = LastErrorText();
+    }
+    if (!written || !closed) {
+        DeleteFileW(systemPath.c_str());
+        return CreateOutcome::kFailed;
+    }
+    return CreateOutcome::kCreated;
+}
+
+CreateOutcome CreateFolder(const std::string& path, std::string* reason) {
+    if (CreateDirectoryW(SystemPath(path).c_str(), nullptr)) {
+        return CreateOutcome::kCreated;
+    }
+    const DWORD error = GetLastError();
+    *reason = WindowsErrorText(error);
+    return error == ERROR_ALREADY_EXISTS ? CreateOutcome::kExists : CreateOutcome::kFailed;
+}
+
+bool FileSha256(const std::string& path, std::string* hex, std::string* reason) {
+    HANDLE file = CreateFileW(SystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        *reason = LastErrorText();
+        return false;
+    }
+    const bool hashed = HashFile(file, hex, reason);
+    CloseHandle(file);
+    return hashed;
+}
+
+std::string ModuleFileVersion(const std::string& path) {
+    const std::wstring wide = SystemPath(path);
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(wide.c_str(), &ignored);
+    if (size == 0) {
+        return std::string();
+    }
+    std::string data(size, '\0');
+    VS_FIXEDFILEINFO* info = nullptr;
+    UINT length = 0;
+    if (!GetFileVersionInfoW(wide.c_str(), 0, size, &data[0]) ||
+        !VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&info), &length) ||
+        info == nullptr) {
+        return std::string();
+    }
+    return std::to_string(HIWORD(info->dwFileVersionMS)) + "." +
+           std::to_string(LOWORD(info->dwFileVersionMS)) + "." +
+           std::to_string(HIWORD(info->dwFileVersionLS)) + "." +
+           std::to_string(LOWORD(info->dwFileVersionLS));
+}
+
+bool StandardErrorIsTerminal() {
+    return _isatty(_fileno(stderr)) != 0;
+}
+
+bool StandardOutputIsTerminal() {
+    return _isatty(_fileno(stdout)) != 0;
+}

@@ -1,0 +1,121 @@
+// Module loading with the platform's dynamic loader; see module_loader.h.
+#include "standin/module_loader.h"
+
+#include <cstring>
+
+#ifdef _WIN32
+#include "standin/windows_text.h"
+
+#include <windows.h>
+#else
+#include <climits>
+#include <dlfcn.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+#ifdef _WIN32
+constexpr const char* kModuleFileName = "velmora.dll";
+constexpr char kPathSeparator = '\\';
+
+// The path is UTF-8: a module in a folder named in any script loads.
+void* OpenLibrary(const std::string& path) {
+    return reinterpret_cast<void*>(LoadLibraryW(WideFromUtf8(path).c_str()));
+}
+void* FindSymbol(void* handle, const char* name) {
+    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle), name));
+}
+void CloseLibrary(void* handle) {
+    FreeLibrary(static_cast<HMODULE>(handle));
+}
+// The system's own words ("The specified module could not be found"),
+// with the code for a search.
+std::string LastLoaderError() {
+    const DWORD code = GetLastError();
+    return WindowsErrorText(code) + " (error " + std::to_string(code) + ")";
+}
+#else
+constexpr const char* kModuleFileName = "libvelmora.so";
+constexpr char kPathSeparator = '/';
+
+void* OpenLibrary(const std::string& path) {
+    return dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+}
+void* FindSymbol(void* handle, const char* name) {
+    return dlsym(handle, name);
+}
+void CloseLibrary(void* handle) {
+    dlclose(handle);
+}
+std::string LastLoaderError() {
+    const char* text = dlerror();
+    return text != nullptr ? text : "unknown error";
+}
+#endif
+
+// Symbols come back as data pointers; copy them into the function type.
+template <typename Fn> Fn AsFunction(void* symbol) {
+    Fn fn = nullptr;
+    static_assert(sizeof(fn) == sizeof(symbol), "function and data pointers differ in size");
+    std::memcpy(&fn, &symbol, sizeof(fn));
+    return fn;
+}
+
+} // namespace
+
+LoadedModule::~LoadedModule() {
+    Unload();
+}
+
+LoadOutcome LoadedModule::Load(const std::string& path, std::string* error) {
+    Unload();
+    handle_ = OpenLibrary(path);
+    if (handle_ == nullptr) {
+        *error = "cannot load module " + path + ": " + LastLoaderError();
+        return LoadOutcome::kCannotLoad;
+    }
+    startup_ = AsFunction<StartupEntryFn>(FindSymbol(handle_, kStartupExportName));
+    daemon_ = AsFunction<DaemonEntryFn>(FindSymbol(handle_, kDaemonExportName));
+    if (startup_ == nullptr || daemon_ == nullptr) {
+        const bool noStartup = startup_ == nullptr;
+        *error = "module " + path + " does not export " +
+                 (noStartup ? kStartupExportName : kDaemonExportName);
+        Unload();
+        return noStartup ? LoadOutcome::kMissingStartup : LoadOutcome::kMissingDaemon;
+    }
+    return LoadOutcome::kLoaded;
+}
+
+void LoadedModule::Unload() {
+    if (handle_ != nullptr) {
+        CloseLibrary(handle_);
+    }
+    handle_ = nullptr;
+    startup_ = nullptr;
+    daemon_ = nullptr;
+}
+
+std::string ExecutableDirectory() {
+    std::string path;
+#ifdef _WIN32
+    // Long enough for any path; the call says when it was not.
+    constexpr DWORD kLongestPath = 32768;
+    std::wstring buffer(kLongestPath, L'\0');
+    const DWORD length = GetModuleFileNameW(nullptr, &buffer[0], kLongestPath);
+    path = Utf8FromWide(buffer.data(), length < kLongestPath ? length : 0);
+#else
+    char buffer[PATH_MAX + 1] = {};
+    const ssize_t length = readlink("/proc/self/exe", buffer, PATH_MAX);
+    if (length > 0) {
+        path.assign(buffer, static_cast<std::size_t>(length));
+    }
+#endif
+    const std::size_t slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? std::string(".") + kPathSeparator
+                                      : path.substr(0, slash + 1);
+}
+
+std::string ModuleFileName() {
+    return kModuleFileName;
+}

@@ -1,0 +1,41 @@
+// Loads a module file the way the mail server does: by path, then looking
+// up its entry points by their exported names, and nothing else.
+#ifndef VELMORA_STANDIN_MODULE_LOADER_H
+#define VELMORA_STANDIN_MODULE_LOADER_H
+
+#include "daemon/entry_points.h"
+
+#include <string>
+
+enum class LoadOutcome { kLoaded, kCannotLoad, kMissingStartup, kMissingDaemon };
+
+class LoadedModule {
+  public:
+    LoadedModule() = default;
+    ~LoadedModule();
+    LoadedModule(const LoadedModule&) = delete;
+    LoadedModule& operator=(const LoadedModule&) = delete;
+
+    // Loads the file and finds both entry points. On failure `error` says
+    // what went wrong and the module is left unloaded.
+    LoadOutcome Load(const std::string& path, std::string* error);
+
+    // Unloads the module; its entry points must not be used afterwards.
+    void Unload();
+
+    StartupEntryFn Startup() const { return startup_; }
+    DaemonEntryFn Daemon() const { return daemon_; }
+
+  private:
+    void* handle_ = nullptr;
+    StartupEntryFn startup_ = nullptr;
+    DaemonEntryFn daemon_ = nullptr;
+};
+
+// The directory of the running program, with a trailing separator.
+std::string ExecutableDirectory();
+
+// The file name of our module on this platform.
+std::string ModuleFileName();
+
+#endif

@@ -1,0 +1,201 @@
+// The reference host's bookkeeping; its services are in host_services.cpp.
+#include "standin/reference_host.h"
+
+#include "standin/host_services.h"
+#include "standin/message_lines.h"
+#include "standin/temp_files.h"
+
+#include <sstream>
+
+namespace {
+ReferenceHost* g_activeHost = nullptr;
+unsigned g_tempSerial = 0; // across hosts, so that no two share a path
+} // namespace
+
+ReferenceHost::ReferenceHost(unsigned char major, unsigned char minor)
+    : major_(major), minor_(minor) {
+    g_activeHost = this;
+}
+
+ReferenceHost::~ReferenceHost() {
+    CloseHeldFiles();
+    if (g_activeHost == this) {
+        g_activeHost = nullptr;
+    }
+}
+
+void ReferenceHost::CloseHeldFiles() {
+    for (const auto& message : messages_) {
+        if (message->file != nullptr) {
+            std::fclose(message->file);
+            message->file = nullptr;
+        }
+    }
+}
+
+void ReferenceHost::ForgetHistory() {
+    CloseHeldFiles();
+    jobs_.clear();
+    messages_.clear();
+    logs.clear();
+    calls.clear();
+    violations.clear();
+    tempFiles.clear();
+    extractedTexts.clear();
+    headerNames.clear();
+    serverFailures.clear();
+    messagesOpened = 0;
+    messagesClosed = 0;
+    fedBackResults.clear();
+    queue_.clear();
+}
+
+ReferenceHost* ReferenceHost::Active() {
+    return g_activeHost;
+}
+
+const HostServiceBlock* ReferenceHost::Block() {
+    if (blockBytes_.empty()) {
+        BuildBlock();
+    }
+    return reinterpret_cast<const HostServiceBlock*>(blockBytes_.data());
+}
+
+void ReferenceHost::BuildBlock() {
+    // The header bytes other than the version are filled with a pattern, so
+    // that a module reading them would see junk rather than friendly zeros.
+    // Slots we do not fill stay null, as missing services.
+    constexpr unsigned char kUndefinedByte = 0xA5;
+    blockBytes_.assign(kServiceBlockMinimumSize, 0);
+    for (std::size_t i = 0; i < kServiceTableOffset; ++i) {
+        blockBytes_[i] = kUndefinedByte;
+    }
+    blockBytes_[kBlockMajorVersionOffset] = major_;
+    blockBytes_[kBlockMinorVersionOffset] = minor_;
+    InstallReferenceServices(blockBytes_.data(), faults.missingServices);
+}
+
+JobHandle ReferenceHost::AddIncomingJob(const std::string& sender,
+                                        const std::vector<std::string>& recipients,
+                                        const std::string& message) {
+    HostJob* job = NewJob();
+    job->sender = sender;
+    job->recipients = recipients;
+    job->lines = faults.keepLineEnds ? SplitKeepingLineEnds(message) : SplitIntoCrlfLines(message);
+    return reinterpret_cast<JobHandle>(job);
+}
+
+std::vector<const HostJob*> ReferenceHost::CreatedJobs() const {
+    std::vector<const HostJob*> created;
+    for (const auto& job : jobs_) {
+        if (job->createdByModule) {
+            created.push_back(job.get());
+        }
+    }
+    return created;
+}
+
+std::string ReferenceHost::Leaks() const {
+    std::ostringstream report;
+    for (const auto& job : jobs_) {
+        if (job->createdByModule && !job->released) {
+            report << "job from " << job->sender << " not released; ";
+        }
+    }
+    for (const auto& message : messages_) {
+        if (!message->closed) {
+            report << "message file not closed; ";
+        }
+    }
+    for (const std::string& path : tempFiles) {
+        if (FileExists(path)) {
+            report << "temporary file " << path << " left behind; ";
+        }
+    }
+    return report.str();
+}
+
+bool ReferenceHost::AllowDeletion(const std::string& path) {
+    const bool noWayToClose = faults.missingServices.count(kHostCloseMessageFileOffset) != 0;
+    bool held = false;
+    for (const auto& message : messages_) {
+        if (!message->closed && message->path == path) {
+            held = true;
+            if (!noWayToClose) {
+                violations.push_back("temporary file " + path +
+                                     " deleted while the host still has it open");
+            }
+        }
+    }
+    return !held;
+}
+
+void ReferenceHost::Submitted(const HostJob& job) {
+    if (faults.feedBack == FeedBack::kNever) {
+        return;
+    }
+    if (job.generation > faults.feedBackGenerations) {
+        violations.push_back("mail loop: the module re-sent its own replacement, " +
+                             std::to_string(job.generation) + " generations deep");
+        return;
+    }
+    // The server queues the submitted job as a job of its own.
+    HostJob* queued = NewJob();
+    queued->sender = job.sender;
+    queued->recipients = job.recipients;
+    queued->lines = job.lines;
+    queued->generation = job.generation;
+    if (faults.feedBack == FeedBack::kInsideClose) {
+        RunDaemonOn(queued);
+    } else {
+        queue_.push_back(queued);
+    }
+}
+
+void ReferenceHost::RunQueuedJobs() {
+    while (!queue_.empty()) {
+        HostJob* job = queue_.front();
+        queue_.pop_front();
+        RunDaemonOn(job);
+    }
+}
+
+void ReferenceHost::RunDaemonOn(HostJob* job) {
+    const unsigned outer = currentGeneration_;
+    currentGeneration_ = job->generation;
+    fedBackResults.push_back(faults.feedBackDaemon(reinterpret_cast<JobHandle>(job), Block(),
+                                                   nullptr, faults.feedBackSender));
+    currentGeneration_ = outer;
+}
+
+HostJob* ReferenceHost::NewJob() {
+    jobs_.push_back(std::make_unique<HostJob>());
+    return jobs_.back().get();
+}
+
+HostMessage* ReferenceHost::NewMessage() {
+    messages_.push_back(std::make_unique<HostMessage>());
+    return messages_.back().get();
+}
+
+bool ReferenceHost::OwnsJob(const HostJob* job) const {
+    for (const auto& owned : jobs_) {
+        if (owned.get() == job) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool ReferenceHost::OwnsMessage(const HostMessage* message) const {
+    for (const auto& owned : messages_) {
+        if (owned.get() == message) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string ReferenceHost::NextTempPath() {
+    return UniqueTempPath(g_tempSerial++);
+}

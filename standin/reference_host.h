@@ -1,0 +1,151 @@
+// Our reference host: a stand-in for the closed mail server, holding its
+// jobs in memory and offering every service the module uses through a
+// service block laid out like the real one.
+//
+// Only one reference host can be active at a time, since the services are
+// plain functions without a context argument; the host registers itself on
+// construction. It is meant for one thread.
+#ifndef VELMORA_STANDIN_REFERENCE_HOST_H
+#define VELMORA_STANDIN_REFERENCE_HOST_H
+
+#include "host/service_block.h"
+#include "standin/host_faults.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+// A mail job as the host keeps it.
+struct HostJob {
+    std::string sender;                  // envelope sender (MAIL FROM)
+    std::vector<std::string> recipients; // in order
+    std::vector<std::string> lines;      // message lines, each with its line end
+    std::size_t nextRecipient = 0;       // HostNextRecipient cursor
+    std::size_t nextLine = 0;            // HostReadLine cursor: line
+    std::size_t nextOffset = 0;          // and the next byte in it
+    bool createdByModule = false;
+    bool closed = false;
+    bool released = false;
+    bool gaveEmptyRead = false; // the emptyReadBeforeLine fault, once
+    // 0 for the jobs handed in; a job the module creates while DAEMON runs
+    // on a job of generation g has generation g + 1.
+    unsigned generation = 0;
+};
+
+// A message file opened through HostOpenMessageFile. Like a real server,
+// the host keeps the file itself open until HostCloseMessageFile.
+struct HostMessage {
+    std::string path;
+    std::FILE* file = nullptr;
+    std::vector<std::string> lines;
+    std::string headerValue; // last value found, owned by the host
+    bool closed = false;
+};
+
+struct LogEntry {
+    std::int32_t facility;
+    std::int32_t code;
+    std::string text;
+};
+
+class ReferenceHost {
+  public:
+    // Builds a service block with the given version bytes and makes this
+    // host the active one.
+    explicit ReferenceHost(unsigned char major = 2, unsigned char minor = 20);
+    ~ReferenceHost();
+    ReferenceHost(const ReferenceHost&) = delete;
+    ReferenceHost& operator=(const ReferenceHost&) = delete;
+
+    // The block to hand to the module. Built on first use, so that the
+    // faults that leave slots empty can be set before.
+    const HostServiceBlock* Block();
+
+    // Adds a job handed to the module; `message` may use LF or CRLF line
+    // ends and is kept with CRLF, as the host stores mail.
+    JobHandle AddIncomingJob(const std::string& sender, const std::vector<std::string>& recipients,
+                             const std::string& message);
+
+    HostFaults faults;
+
+    // What happened, for tests to look at.
+    std::vector<LogEntry> logs;
+    std::vector<std::string> calls;          // service names, in call order
+    std::vector<std::string> violations;     // misuse of a service by the module
+    std::vector<std::string> tempFiles;      // paths handed out by HostTempFileName
+    std::vector<std::string> extractedTexts; // texts passed to HostExtractAddress
+    std::vector<std::string> headerNames;    // names passed to HostFindHeader
+    // What failed in the host itself (not a fault it was told to show):
+    // a temporary copy it could not write or read back, with the reason.
+    std::vector<std::string> serverFailures;
+    int messagesOpened = 0;
+    int messagesClosed = 0;
+    std::vector<std::int32_t> fedBackResults; // DAEMON's results on fed-back jobs
+
+    // Runs DAEMON on the queued jobs the module submitted, in order, and on
+    // those it submits meanwhile, until the queue is empty (the FeedBack
+    // fault kFromQueue).
+    void RunQueuedJobs();
+
+    // Jobs the module created, in order.
+    std::vector<const HostJob*> CreatedJobs() const;
+
+    // Everything the module left behind: created jobs not released, message
+    // files not closed, temporary files still on disk. Empty when clean.
+    std::string Leaks() const;
+
+    // Drops every job, message file and record so far, keeping the block
+    // and the faults: a host that runs thousands of jobs one after another
+    // keeps its memory and its handle checks small. Call it only between
+    // jobs, after looking at what the last one did; a handle from before is
+    // unknown afterwards.
+    void ForgetHistory();
+
+    // Asked by a platform stand-in whether the module's deletion of the
+    // file at `path` goes through. As on Windows, whatever the platform, a
+    // file the host still holds open cannot be deleted: the answer is then
+    // false and the copy stays on disk. Deleting a message file before
+    // closing it is a violation, unless the host offers no way to close it
+    // (then the copy left behind is the host's fault, not the module's).
+    bool AllowDeletion(const std::string& path);
+
+    // The active host, for the service functions.
+    static ReferenceHost* Active();
+
+    // Used by the service functions.
+    HostJob* NewJob();
+    HostMessage* NewMessage();
+    bool OwnsJob(const HostJob* job) const;
+    bool OwnsMessage(const HostMessage* message) const;
+    std::string NextTempPath();
+    unsigned CurrentGeneration() const { return currentGeneration_; }
+    // Told by HostCloseJob that the module submitted `job`.
+    void Submitted(const HostJob& job);
+
+  private:
+    void BuildBlock();
+    void CloseHeldFiles();
+    void RunDaemonOn(HostJob* job);
+
+    unsigned char major_;
+    unsigned char minor_;
+    std::vector<unsigned char> blockBytes_;
+    std::vector<std::unique_ptr<HostJob>> jobs_;
+    std::vector<std::unique_ptr<HostMessage>> messages_;
+    std::deque<HostJob*> queue_;
+    unsigned currentGeneration_ = 0;
+};
+
+// Fills a block's slot for the service at a 32-bit byte offset, copying the
+// pointer byte-wise as the slot is not aligned.
+template <typename Fn>
+void PutServiceSlot(unsigned char* block, std::size_t offset32, Fn function) {
+    static_assert(sizeof(function) == sizeof(void*), "service slots are pointer-sized");
+    std::memcpy(block + ServiceSlotPosition(offset32), &function, sizeof(function));
+}
+
+#endif

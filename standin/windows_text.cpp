@@ -1,0 +1,56 @@
+// UTF-8 and UTF-16 on Windows; see windows_text.h.
+#include "standin/windows_text.h"
+
+#ifdef _WIN32
+
+#include <windows.h>
+
+std::wstring WideFromUtf8(const std::string& text) {
+    if (text.empty()) {
+        return std::wstring();
+    }
+    const int size = static_cast<int>(text.size());
+    const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
+    if (length <= 0) {
+        return std::wstring();
+    }
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), size, &wide[0], length);
+    return wide;
+}
+
+std::string Utf8FromWide(const wchar_t* text, std::size_t length) {
+    if (length == 0) {
+        return std::string();
+    }
+    const int size = static_cast<int>(length);
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, size, nullptr, 0, nullptr, nullptr);
+    if (bytes <= 0) {
+        return std::string();
+    }
+    std::string utf8(static_cast<std::size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, size, &utf8[0], bytes, nullptr, nullptr);
+    return utf8;
+}
+
+std::string Utf8FromWide(const std::wstring& text) {
+    return Utf8FromWide(text.data(), text.size());
+}
+
+std::string WindowsErrorText(unsigned long code) {
+    wchar_t* text = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::string result = length > 0 ? Utf8FromWide(text, length) : std::string();
+    if (text != nullptr) {
+        LocalFree(text);
+    }
+    while (!result.empty() && (result.back() == '\n' || result.back() == '\r' ||
+                               result.back() == ' ' || result.back() == '.')) {
+        result.pop_back();
+    }
+    return result.empty() ? "Windows error " + std::to_string(code) : result;
+}
+
+#endif
