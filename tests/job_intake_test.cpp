@@ -14,7 +14,9 @@ using JobIntakeTest = ModuleTest;
 
 // Anything but the exact two characters "<>" is an ordinary job.
 TEST_F(JobIntakeTest, OrdinarySendersAreLeftAlone) {
-    const char* const senders[] = {"", "bob@example.org", "< >", "<> ", " <>", "<<>>", "<", "><"};
+    // Two characters that end like "<>" but start otherwise, too.
+    const char* const senders[] = {
+        "", "bob@example.org", "< >", "<> ", " <>", "<<>>", "<", "><", "x>", ">>"};
     for (const char* sender : senders) {
         SCOPED_TRACE(std::string("sender '") + sender + "'");
         const std::size_t callsBefore = host.calls.size();
@@ -211,7 +213,8 @@ TEST_F(JobIntakeTest, FailedReplacementLogsTheFailureLine) {
         bool createFails;
         std::int32_t closeResult;
         std::size_t fillAtLine;
-        std::string extra = ""; // header lines of the message
+        std::string extra = "";    // header lines of the message
+        bool keepLineEnds = false; // a bare LF stays one byte
     };
     // A line holding a NUL byte cannot be passed on whole; taken for a piece
     // of a long line, the next line would be glued to it unjudged.
@@ -222,6 +225,9 @@ TEST_F(JobIntakeTest, FailedReplacementLogsTheFailureLine) {
         {"close_returns_negative", false, -1, SIZE_MAX},
         {"read_line_fills_buffer", false, 1, 1},
         {"line_holds_a_nul_byte", false, 1, SIZE_MAX, nulLine + "Message-ID: <old2@x>\n"},
+        // The NUL right before the line's one last byte still stops the copy.
+        {"nul_right_before_a_bare_line_feed", false, 1, SIZE_MAX,
+         std::string("Subject: hi\0\n", 13) + "Message-ID: <old2@x>\n", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -229,6 +235,7 @@ TEST_F(JobIntakeTest, FailedReplacementLogsTheFailureLine) {
         fresh.faults.createJobFails = c.createFails;
         fresh.faults.closeResult = c.closeResult;
         fresh.faults.fillBufferAtLine = c.fillAtLine;
+        fresh.faults.keepLineEnds = c.keepLineEnds;
         EXPECT_EQ(RunAutoreply(fresh, Autoreply("bob@example.org", c.extra)), 0);
         ASSERT_EQ(fresh.logs.size(), 2u);
         EXPECT_EQ(fresh.logs[0].text, "Autoreply from bob@example.org found");
@@ -274,6 +281,7 @@ const SenderCase kSenderCases[] = {
     {"configured", kConfiguredSender, true},
     {"too_short_for_startup", "a@b.c", true},
     {"inner_space", "< >", true},
+    {"two_characters_ending_like_it", "x>", true},
     {"null", nullptr, false},
     {"empty", "", false},
     {"null_reverse_path", "<>", false},

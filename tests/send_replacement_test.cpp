@@ -105,6 +105,10 @@ TEST_F(ReplacementTest, WithoutADomainTheSendersDomainIsTaken) {
         {"", "\"a@b\"@example.com> \t", "<ar7@example.com>"},
         {"", "relay-without-domain", "<ar7@>"},
         {"", "relay@", "<ar7@>"},
+        // A one-character domain is copied too, not left as the bytes the
+        // allocation happened to hold.
+        {"", "autoreply@x", "<ar7@x>"},
+        {"", "ar@b>", "<ar7@b>"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.sender);
