@@ -10,7 +10,6 @@
 #include "standin/service_table.h"
 #include "standin/temp_files.h"
 
-#include <cerrno>
 #include <cstring>
 #include <string>
 
@@ -303,13 +302,23 @@ const char* VELMORA_CDECL NextRecipient(JobHandle handle, std::int32_t start, vo
     return Host().faults.recipientListEnd == RecipientListEnd::kNullPointer ? nullptr : "";
 }
 
+// Names the next copy, in the stand-in's private folder. When there is no
+// such folder the buffer gets an empty path, the copy cannot be made and
+// the module has nothing to read: the message goes unexamined, with the
+// reason, and is never blamed on the module.
 std::int32_t VELMORA_CDECL TempFileName(std::int32_t kind, char* buffer, std::int32_t flags) {
     Called("HostTempFileName");
     Expect(kind == kTempKind && flags == kTempFlags, "HostTempFileName: arguments are not 7, 0");
     if (Failing(kHostTempFileNameOffset)) {
         return 0;
     }
-    std::string path = Host().NextTempPath();
+    std::string path;
+    std::string reason;
+    if (!Host().NextTempPath(&path, &reason)) {
+        Host().serverFailures.push_back("cannot name a temporary copy: " + reason);
+        buffer[0] = '\0';
+        return 0;
+    }
     Expect(path.size() < kTempPathBytes, "HostTempFileName: path does not fit (host fault)");
     if (Host().faults.tempPathFillsBuffer && path.size() < kTempPathBytes) {
         // Padded inside the name, before its extension, to the buffer's size.
@@ -320,6 +329,17 @@ std::int32_t VELMORA_CDECL TempFileName(std::int32_t kind, char* buffer, std::in
     return 1;
 }
 
+// True when `path` is a copy this host named: the host writes nowhere
+// else, whatever the module passes.
+bool NamedByHost(const char* path) {
+    for (const std::string& named : Host().tempFiles) {
+        if (path != nullptr && named == path) {
+            return true;
+        }
+    }
+    return false;
+}
+
 std::int32_t VELMORA_CDECL WriteJobToFile(JobHandle handle, const char* path, std::int32_t mode) {
     Called("HostWriteJobToFile");
     Expect(mode == kWriteMode, "HostWriteJobToFile: mode is not 16");
@@ -327,9 +347,18 @@ std::int32_t VELMORA_CDECL WriteJobToFile(JobHandle handle, const char* path, st
     if (job == nullptr || Failing(kHostWriteJobToFileOffset)) {
         return 0;
     }
-    if (!WriteLinesToFile(path, job->lines)) {
+    if (!NamedByHost(path)) {
+        // An empty path follows a naming the host could not do; any other
+        // is the module's invention.
+        Expect(path != nullptr && path[0] == '\0',
+               "HostWriteJobToFile: a path HostTempFileName did not give");
+        Host().serverFailures.push_back("has no temporary copy to write");
+        return 0;
+    }
+    std::string reason;
+    if (!CreateTempCopy(path, job->lines, &reason)) {
         Host().serverFailures.push_back(std::string("cannot write the temporary copy ") + path +
-                                        ": " + std::strerror(errno));
+                                        ": " + reason);
         return 0;
     }
     return 1;
@@ -339,17 +368,23 @@ MessageHandle VELMORA_CDECL OpenMessageFile(const char* path, std::int32_t flags
     Called("HostOpenMessageFile");
     Expect(flags == kOpenFlags, "HostOpenMessageFile: flags are not 0");
     std::string content;
+    std::string reason;
     if (Host().faults.openMessageFails || Failing(kHostOpenMessageFileOffset)) {
         return nullptr;
     }
-    if (!ReadWholeFile(path, &content)) {
+    if (!NamedByHost(path)) {
+        Expect(path != nullptr && path[0] == '\0',
+               "HostOpenMessageFile: a path HostTempFileName did not give");
+        return nullptr;
+    }
+    if (!ReadWholeFile(path, &content, &reason)) {
         Host().serverFailures.push_back(std::string("cannot open the temporary copy ") + path +
-                                        ": " + std::strerror(errno));
+                                        ": " + reason);
         return nullptr;
     }
     HostMessage* message = Host().NewMessage();
     message->path = path;
-    message->file = std::fopen(path, "rb"); // held open until closed, as servers do
+    message->file = OpenHeldFile(path); // held open until closed, as servers do
     message->lines = SplitIntoCrlfLines(content);
     ++Host().messagesOpened;
     return reinterpret_cast<MessageHandle>(message);

@@ -3,6 +3,7 @@
 
 #include "standin/host_services.h"
 #include "standin/message_lines.h"
+#include "standin/private_temp_folder.h"
 #include "standin/temp_files.h"
 
 #include <sstream>
@@ -35,6 +36,11 @@ void ReferenceHost::CloseHeldFiles() {
 
 void ReferenceHost::ForgetHistory() {
     CloseHeldFiles();
+    // What the module left of the copies holds somebody's mail: once it
+    // has been reported, it goes.
+    for (const std::string& path : tempFiles) {
+        RemoveFile(path);
+    }
     jobs_.clear();
     messages_.clear();
     logs.clear();
@@ -196,6 +202,8 @@ bool ReferenceHost::OwnsMessage(const HostMessage* message) const {
     return false;
 }
 
-std::string ReferenceHost::NextTempPath() {
-    return UniqueTempPath(g_tempSerial++);
+bool ReferenceHost::NextTempPath(std::string* path, std::string* reason) {
+    const unsigned serial = g_tempSerial++;
+    NoteTempCopySerial(serial);
+    return TempCopyPath(serial, path, reason);
 }

@@ -121,7 +121,9 @@ class ReferenceHost {
     HostMessage* NewMessage();
     bool OwnsJob(const HostJob* job) const;
     bool OwnsMessage(const HostMessage* message) const;
-    std::string NextTempPath();
+    // The path for the next temporary copy; false with `reason` when the
+    // host has no place for it.
+    bool NextTempPath(std::string* path, std::string* reason);
     unsigned CurrentGeneration() const { return currentGeneration_; }
     // Told by HostCloseJob that the module submitted `job`.
     void Submitted(const HostJob& job);

@@ -1,20 +1,44 @@
-// Real files for the host's temporary message copies.
+// The stand-in server's temporary message copies: real files, made only
+// inside its private folder (see private_temp_folder.h), for this user
+// alone, never through a link and never over a file that is there.
+//
+// On Windows the paths are 8-bit, in the system's code page, as the
+// module's path buffer holds them; the files are reached through the wide
+// calls.
 #ifndef VELMORA_STANDIN_TEMP_FILES_H
 #define VELMORA_STANDIN_TEMP_FILES_H
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
-// A path in the system's temporary directory that no other run uses,
-// short enough for the host's 128-byte path buffer.
+// The path of copy number `serial` in the private folder, short enough for
+// the server's 128-byte path buffer. False, with `reason` set, when there
+// is no such folder.
+bool TempCopyPath(unsigned serial, std::string* path, std::string* reason);
+
+// A path in the private folder that no other call of this process gets
+// for the same `serial`; empty when there is no private folder. For
+// scratch files and folders that the process removes itself.
 std::string UniqueTempPath(unsigned serial);
 
-// Writes the lines to a file, replacing it. False on failure.
-bool WriteLinesToFile(const std::string& path, const std::vector<std::string>& lines);
+// Creates the file at `path` holding the lines: only when nothing is there
+// (a file or a link planted at the name is an error, never written
+// through), readable and writable by this user alone. A file that could
+// not be written whole is removed. False with `reason` set.
+bool CreateTempCopy(const std::string& path, const std::vector<std::string>& lines,
+                    std::string* reason);
 
-// Reads a whole file; false when it cannot be opened.
-bool ReadWholeFile(const std::string& path, std::string* content);
+// Reads the whole file at `path`, not through a link. False with `reason`.
+bool ReadWholeFile(const std::string& path, std::string* content, std::string* reason);
+
+// Opens the file for reading and keeps it open, as a server holds the files
+// it uses; null when it cannot.
+std::FILE* OpenHeldFile(const std::string& path);
 
 bool FileExists(const std::string& path);
+
+// Removes the file at `path`, if there is one.
+void RemoveFile(const std::string& path);
 
 #endif

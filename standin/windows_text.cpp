@@ -37,6 +37,38 @@ std::string Utf8FromWide(const std::wstring& text) {
     return Utf8FromWide(text.data(), text.size());
 }
 
+std::wstring WideFromAnsi(const std::string& text) {
+    if (text.empty()) {
+        return std::wstring();
+    }
+    const int size = static_cast<int>(text.size());
+    const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
+    if (length <= 0) {
+        return std::wstring();
+    }
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), size, &wide[0], length);
+    return wide;
+}
+
+bool AnsiFromWide(const std::wstring& text, std::string* ansi) {
+    ansi->clear();
+    if (text.empty()) {
+        return true;
+    }
+    const int size = static_cast<int>(text.size());
+    BOOL lossy = FALSE;
+    const int bytes = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), size, nullptr,
+                                          0, nullptr, &lossy);
+    if (bytes <= 0 || lossy) {
+        return false;
+    }
+    ansi->assign(static_cast<std::size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), size, &(*ansi)[0], bytes,
+                        nullptr, &lossy);
+    return !lossy;
+}
+
 std::string WindowsErrorText(unsigned long code) {
     wchar_t* text = nullptr;
     const DWORD length = FormatMessageW(

@@ -37,7 +37,8 @@ TEST(PlatformPosixTest, ClockAdvancesWithRealTime) {
 
 TEST(PlatformPosixTest, DeleteFileRemovesTheFile) {
     const std::string path = UniqueTempPath(999999);
-    ASSERT_TRUE(WriteLinesToFile(path, {"x\r\n"}));
+    std::string reason;
+    ASSERT_TRUE(CreateTempCopy(path, {"x\r\n"}, &reason)) << reason;
     PlatformDeleteFile(path.c_str());
     EXPECT_FALSE(FileExists(path));
     PlatformDeleteFile(path.c_str()); // already gone: nothing to report

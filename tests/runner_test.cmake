@@ -174,7 +174,7 @@ if(NOT windows_runner)
   expect_status(6 "no temporary folder")
   expect_contains("${run_out}" "vacation-8bit.eml	unexamined" "no temporary folder")
   expect_contains("${run_out}" "ordinary.eml	ordinary" "no temporary folder")
-  expect_contains("${run_err}" "cannot write the temporary copy" "no temporary folder")
+  expect_contains("${run_err}" "cannot make a folder of its own" "no temporary folder")
 endif()
 
 # On Windows: names in any script are listed, read and printed as UTF-8,

@@ -140,12 +140,14 @@ std::int32_t VELMORA_CDECL TempFileName(std::int32_t, char* buffer, std::int32_t
 }
 
 std::int32_t VELMORA_CDECL WriteJobToFile(JobHandle handle, const char* path, std::int32_t) {
-    return WriteLinesToFile(path, AsJob(handle)->lines) ? 1 : 0;
+    std::string reason;
+    return CreateTempCopy(path, AsJob(handle)->lines, &reason) ? 1 : 0;
 }
 
 MessageHandle VELMORA_CDECL OpenMessageFile(const char* path, std::int32_t) {
     std::string content;
-    if (!ReadWholeFile(path, &content)) {
+    std::string reason;
+    if (!ReadWholeFile(path, &content, &reason)) {
         return nullptr;
     }
     auto* message = new ThreadedMessage{path, SplitIntoCrlfLines(content)};
