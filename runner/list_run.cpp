@@ -1,17 +1,17 @@
 // A run over many messages; see list_run.h.
 #include "runner/list_run.h"
 
+#include "runner/printable_text.h"
 #include "runner/replacement_file.h"
 
 namespace {
 
 constexpr char kField = '\t';
-constexpr char kMaskedByte = '?';
 constexpr char kMessageNumberMark = '#';
-constexpr unsigned char kFirstPrintable = 0x20;
-constexpr unsigned char kDelete = 0x7F;
 constexpr const char* kProgramName = "velmora-run";
 
+// A line for standard error. What it quotes from the mail or the file
+// system (names, the system's reasons) comes through PrintableName.
 std::string Problem(const std::string& text) {
     return std::string(kProgramName) + ": " + text + "\n";
 }
@@ -21,11 +21,11 @@ std::string Problem(const std::string& text) {
 std::string MisuseReport(const ReferenceHost& host, const std::string& name) {
     std::string report;
     for (const std::string& violation : host.violations) {
-        report += Problem(name + ": the module misused the server: " + violation);
+        report += Problem(name + ": the module misused the server: " + PrintableName(violation));
     }
     const std::string leaks = host.Leaks();
     if (!leaks.empty()) {
-        report += Problem(name + ": left behind by the module: " + leaks);
+        report += Problem(name + ": left behind by the module: " + PrintableName(leaks));
     }
     return report;
 }
@@ -36,7 +36,8 @@ std::string UnexaminedReport(const ReferenceHost& host, const std::string& name)
     if (host.serverFailures.empty()) {
         return std::string();
     }
-    return Problem(name + ": not examined: the stand-in server " + host.serverFailures.front());
+    return Problem(name + ": not examined: the stand-in server " +
+                   PrintableName(host.serverFailures.front()));
 }
 
 // What one message gave: its outcome, its line for standard output and
@@ -50,7 +51,7 @@ struct MessageResult {
 MessageResult Unreadable(const std::string& name, const std::string& reason) {
     return MessageResult{JobOutcome::kUnreadable,
                          name + kField + OutcomeName(JobOutcome::kUnreadable),
-                         Problem("cannot read " + name + ": " + reason)};
+                         Problem("cannot read " + name + ": " + PrintableName(reason))};
 }
 
 // One message as the run knows it: its printed name, the name its
@@ -72,7 +73,8 @@ void SaveInto(const std::string& outFolder, const NamedMessage& named, const Hos
         result->line += kField + PrintableName(written);
         return;
     }
-    result->problems += Problem("cannot save the replacement of " + named.name + ": " + reason);
+    result->problems +=
+        Problem("cannot save the replacement of " + named.name + ": " + PrintableName(reason));
     *saveFailed = true;
 }
 
@@ -148,17 +150,6 @@ void RunInput(const LoadedModule& module, ReferenceHost* host, const MessageSour
 }
 
 } // namespace
-
-std::string PrintableName(const std::string& name) {
-    std::string shown = name;
-    for (char& c : shown) {
-        const unsigned char byte = static_cast<unsigned char>(c);
-        if (byte < kFirstPrintable || byte == kDelete) {
-            c = kMaskedByte;
-        }
-    }
-    return shown;
-}
 
 ListRunTotals RunMessageList(const LoadedModule& module, ReferenceHost* host,
                              const std::vector<MessageSource>& sources, const JobSettings& settings,

@@ -3,13 +3,13 @@
 #ifndef VELMORA_RUNNER_LIST_RUN_H
 #define VELMORA_RUNNER_LIST_RUN_H
 
-#include "standin/module_loader.h"
-#include "standin/reference_host.h"
 #include "runner/job_outcome.h"
 #include "runner/job_run.h"
 #include "runner/message_list.h"
 #include "runner/message_stream.h"
 #include "runner/progress_meter.h"
+#include "standin/module_loader.h"
+#include "standin/reference_host.h"
 
 #include <cstddef>
 #include <memory>
@@ -50,9 +50,5 @@ ListRunTotals RunMessageList(const LoadedModule& module, ReferenceHost* host,
 
 // The closing line: "# N messages: " and the count of each outcome.
 void WriteListSummary(std::ostream& out, const ListRunTotals& totals);
-
-// `name` as printed: a tab or line end in a file name would break the
-// line's fields for a script, so control bytes show as '?'.
-std::string PrintableName(const std::string& name);
 
 #endif

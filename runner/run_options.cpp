@@ -111,11 +111,24 @@ const ValueOption* FindValueOption(const std::string& arg) {
     return nullptr;
 }
 
+// An error in the line, unless --help was asked for: then the help is
+// what the user gets.
+ParseOutcome Refused(ParseOutcome sofar, std::string* error) {
+    if (sofar == ParseOutcome::kHelp) {
+        error->clear();
+        return sofar;
+    }
+    return ParseOutcome::kError;
+}
+
 } // namespace
 
 ParseOutcome ParseRunOptions(const std::vector<std::string>& args, RunOptions* options,
                              std::string* error) {
     bool pathsOnly = false;
+    // --help and --version take effect after the whole line is read, so
+    // that "--version --module PATH" checks that module.
+    ParseOutcome outcome = ParseOutcome::kRun;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (pathsOnly || arg.empty() || arg[0] != '-' || arg == "-") {
@@ -127,10 +140,12 @@ ParseOutcome ParseRunOptions(const std::vector<std::string>& args, RunOptions* o
             continue;
         }
         if (arg == "--help" || arg == "-h") {
-            return ParseOutcome::kHelp;
+            outcome = ParseOutcome::kHelp;
+            continue;
         }
         if (arg == "--version") {
-            return ParseOutcome::kVersion;
+            outcome = outcome == ParseOutcome::kHelp ? outcome : ParseOutcome::kVersion;
+            continue;
         }
         if (TakeFlag(arg, options)) {
             continue;
@@ -140,19 +155,19 @@ ParseOutcome ParseRunOptions(const std::vector<std::string>& args, RunOptions* o
         const ValueOption* option = FindValueOption(name);
         if (option == nullptr) {
             *error = "unknown option " + arg + " (see --help)";
-            return ParseOutcome::kError;
+            return Refused(outcome, error);
         }
         if (equals == std::string::npos && i + 1 >= args.size()) {
             *error = "option " + arg + " needs a value";
-            return ParseOutcome::kError;
+            return Refused(outcome, error);
         }
         const std::string value = equals != std::string::npos ? arg.substr(equals + 1) : args[++i];
         if (!option->take(value, options)) {
             *error = name + " wants " + option->wants + ", got " + value;
-            return ParseOutcome::kError;
+            return Refused(outcome, error);
         }
     }
-    return ParseOutcome::kRun;
+    return outcome;
 }
 
 std::string RunUsage(const std::string& program) {

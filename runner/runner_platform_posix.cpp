@@ -15,9 +15,14 @@
 namespace {
 
 constexpr char kSeparator = '/';
-constexpr mode_t kNewFileMode = 0644;
-constexpr mode_t kNewFolderMode = 0755;
+// What the runner makes holds users' mail (saved replacements, a report
+// that quotes a message): for this user alone, as mail programs keep mail,
+// whatever the umask.
+constexpr mode_t kNewFileMode = 0600;
+constexpr mode_t kNewFolderMode = 0700;
 constexpr std::size_t kHashChunk = 64 * 1024;
+constexpr const char* kNotRegularFile = "not a regular file";
+constexpr const char* kReportIsLink = "a link is there; name the file itself";
 
 std::string SystemReason() {
     return std::strerror(errno);
@@ -119,12 +124,13 @@ std::string BaseName(const std::string& path) {
 
 CreateOutcome CreateNewFile(const std::string& path, const std::string& content,
                             std::string* reason) {
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, kNewFileMode);
+    const int fd =
+        open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kNewFileMode);
     if (fd < 0) {
         *reason = SystemReason();
         return errno == EEXIST ? CreateOutcome::kExists : CreateOutcome::kFailed;
     }
-    const bool written = WriteAll(fd, content);
+    const bool written = fchmod(fd, kNewFileMode) == 0 && WriteAll(fd, content);
     if (!written) {
         *reason = SystemReason();
     }
@@ -141,6 +147,10 @@ CreateOutcome CreateNewFile(const std::string& path, const std::string& content,
 
 CreateOutcome CreateFolder(const std::string& path, std::string* reason) {
     if (mkdir(path.c_str(), kNewFolderMode) == 0) {
+        if (chmod(path.c_str(), kNewFolderMode) != 0) {
+            *reason = SystemReason();
+            return CreateOutcome::kFailed;
+        }
         return CreateOutcome::kCreated;
     }
     const int error = errno;
@@ -189,9 +199,23 @@ bool OpenInputFile(const std::string& path, InputFile* file, std::string* reason
         file->standardInput = true;
         return true;
     }
-    const int fd = open(path.c_str(), O_RDONLY | O_NOCTTY);
+    // Without blocking: a pipe swapped in for a listed file would wait for
+    // a writer for ever. Only a regular file is read.
+    const int fd = open(path.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         *reason = SystemReason();
+        return false;
+    }
+    struct stat info;
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        *reason = kNotRegularFile;
+        close(fd);
+        return false;
+    }
+    const int flags = fcntl(fd, F_GETFL);
+    if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        *reason = SystemReason();
+        close(fd);
         return false;
     }
     file->handle = fd;
@@ -238,9 +262,12 @@ OutputFile StandardError() {
 }
 
 bool CreateReportFile(const std::string& path, OutputFile* file, std::string* reason) {
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, kNewFileMode);
+    // Not through a link: one planted at the name in a shared folder would
+    // make the runner, often run as root, overwrite another file.
+    const int fd =
+        open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, kNewFileMode);
     if (fd < 0) {
-        *reason = SystemReason();
+        *reason = errno == ELOOP ? kReportIsLink : SystemReason();
         return false;
     }
     *file = OutputFile{fd, false, true};

@@ -5,6 +5,7 @@
 // 260 characters.
 #include "runner/runner_platform.h"
 
+#include "standin/system_library.h"
 #include "standin/windows_text.h"
 
 #include <algorithm>
@@ -30,6 +31,7 @@ constexpr std::size_t kSha256Bytes = 32;
 constexpr const char* kHexDigits = "0123456789abcdef";
 constexpr unsigned kNibbleBits = 4;
 constexpr unsigned kNibbleMask = 0xF;
+constexpr const char* kNotRegularFile = "not a regular file";
 
 bool IsSeparator(char c) {
     return c == kSeparator || c == kOtherSeparator;
@@ -301,6 +303,14 @@ bool OpenInputFile(const std::string& path, InputFile* file, std::string* reason
         *reason = LastErrorText();
         return false;
     }
+    // Only a file on disk is read: a pipe or a device would wait for ever.
+    BY_HANDLE_FILE_INFORMATION info;
+    if (GetFileType(handle) != FILE_TYPE_DISK || !GetFileInformationByHandle(handle, &info) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        *reason = kNotRegularFile;
+        CloseHandle(handle);
+        return false;
+    }
     file->handle = FromHandle(handle);
     file->standardInput = false;
     return true;
@@ -430,25 +440,40 @@ bool FileSha256(const std::string& path, std::string* hex, std::string* reason) 
     return hashed;
 }
 
+// The version resource is read as data by version.dll, which is loaded
+// only here and only from the system folder (see system_library.h).
 std::string ModuleFileVersion(const std::string& path) {
-    const std::wstring wide = SystemPath(path);
-    DWORD ignored = 0;
-    const DWORD size = GetFileVersionInfoSizeW(wide.c_str(), &ignored);
-    if (size == 0) {
+    using SizeFn = DWORD(WINAPI*)(LPCWSTR, LPDWORD);
+    using InfoFn = BOOL(WINAPI*)(LPCWSTR, DWORD, DWORD, LPVOID);
+    using QueryFn = BOOL(WINAPI*)(LPCVOID, LPCWSTR, LPVOID*, PUINT);
+    HMODULE library = LoadSystemLibrary(L"version.dll");
+    if (library == nullptr) {
         return std::string();
     }
+    const auto sizeOf = reinterpret_cast<SizeFn>(
+        reinterpret_cast<void*>(GetProcAddress(library, "GetFileVersionInfoSizeW")));
+    const auto infoOf = reinterpret_cast<InfoFn>(
+        reinterpret_cast<void*>(GetProcAddress(library, "GetFileVersionInfoW")));
+    const auto query = reinterpret_cast<QueryFn>(
+        reinterpret_cast<void*>(GetProcAddress(library, "VerQueryValueW")));
+    std::string version;
+    const std::wstring wide = SystemPath(path);
+    DWORD ignored = 0;
+    const DWORD size = sizeOf != nullptr && infoOf != nullptr && query != nullptr
+                           ? sizeOf(wide.c_str(), &ignored)
+                           : 0;
     std::string data(size, '\0');
     VS_FIXEDFILEINFO* info = nullptr;
     UINT length = 0;
-    if (!GetFileVersionInfoW(wide.c_str(), 0, size, &data[0]) ||
-        !VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&info), &length) ||
-        info == nullptr) {
-        return std::string();
+    if (size != 0 && infoOf(wide.c_str(), 0, size, &data[0]) &&
+        query(data.data(), L"\\", reinterpret_cast<void**>(&info), &length) && info != nullptr) {
+        version = std::to_string(HIWORD(info->dwFileVersionMS)) + "." +
+                  std::to_string(LOWORD(info->dwFileVersionMS)) + "." +
+                  std::to_string(HIWORD(info->dwFileVersionLS)) + "." +
+                  std::to_string(LOWORD(info->dwFileVersionLS));
     }
-    return std::to_string(HIWORD(info->dwFileVersionMS)) + "." +
-           std::to_string(LOWORD(info->dwFileVersionMS)) + "." +
-           std::to_string(HIWORD(info->dwFileVersionLS)) + "." +
-           std::to_string(LOWORD(info->dwFileVersionLS));
+    FreeLibrary(library);
+    return version;
 }
 
 bool StandardErrorIsTerminal() {

@@ -1,14 +1,13 @@
 // velmora-run: runs mail jobs through the module inside our reference host
 // and prints what happened: a full report for one message, one line per
 // message for many.
-#include "standin/module_loader.h"
-#include "standin/reference_host.h"
 #include "runner/job_outcome.h"
 #include "runner/job_run.h"
 #include "runner/list_run.h"
 #include "runner/message_list.h"
 #include "runner/message_stream.h"
 #include "runner/output_guard.h"
+#include "runner/printable_text.h"
 #include "runner/progress_meter.h"
 #include "runner/replacement_file.h"
 #include "runner/run_options.h"
@@ -16,6 +15,9 @@
 #include "runner/runner_platform.h"
 #include "runner/sample_autoreply.h"
 #include "runner/text_output.h"
+#include "standin/module_loader.h"
+#include "standin/private_temp_folder.h"
+#include "standin/reference_host.h"
 
 #include <cstdio>
 #include <memory>
@@ -39,8 +41,11 @@ constexpr unsigned kStartupResultMask = 0xFFu;
 // Standard error, for every message of the runner's own.
 std::ostream* g_errors = nullptr;
 
+// Says what went wrong on standard error. Names and reasons in `message`
+// come from the command line, the file system and the mail: shown, never
+// obeyed by the terminal.
 int Fail(int status, const std::string& message) {
-    *g_errors << kProgramName << ": " << message << "\n" << std::flush;
+    *g_errors << kProgramName << ": " << PrintableName(message) << "\n" << std::flush;
     return status;
 }
 
@@ -201,22 +206,19 @@ int RunList(const RunOptions& options, Inputs* inputs, std::ostream& out) {
 }
 
 // The runner's version, and the module's: its version and its SHA-256, to
-// be checked against SHA256SUMS on the server itself.
+// be checked against the published checksums on the server itself. The
+// module file is only read, never loaded: a tampered DLL that ran here
+// could print any hash it liked, and a damaged one still gets its hash.
 int PrintVersion(const RunOptions& options, std::ostream& out) {
     out << kProgramName << " " << VELMORA_VERSION << "\n";
-    LoadedModule module;
     std::string error;
-    if (module.Load(options.modulePath, &error) != LoadOutcome::kLoaded) {
-        out << std::flush;
-        return Fail(kExitBadModule, error);
-    }
     std::string hash;
     if (!FileSha256(options.modulePath, &hash, &error)) {
         out << std::flush;
         return Fail(kExitBadModule, "cannot read " + options.modulePath + ": " + error);
     }
     const std::string version = ModuleFileVersion(options.modulePath);
-    out << "module " << options.modulePath << "\n"
+    out << "module " << PrintableName(options.modulePath) << "\n"
         << "  version " << (version.empty() ? "(none in the file)" : version) << "\n"
         << "  SHA-256 " << hash << "\n";
     return kExitOk;
@@ -257,6 +259,9 @@ int RunWithOutput(const RunOptions& options) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // The stand-in's copies of users' mail go with the run, also when the
+    // admin stops it.
+    RemovePrivateTempFolderOnInterrupt();
     TextOutput errors(StandardError(), TextFilesUseCrlf());
     errors.Stream().setf(std::ios::unitbuf);
     g_errors = &errors.Stream();
@@ -271,7 +276,12 @@ int main(int argc, char** argv) {
         options.job.recipients.push_back(kSampleRecipient);
     }
     if (options.modulePath.empty()) {
-        options.modulePath = ExecutableDirectory() + ModuleFileName();
+        const std::string folder = ExecutableDirectory();
+        if (folder.empty()) {
+            return Fail(kExitBadModule, "cannot tell which folder this program is in; name the "
+                                        "module with --module PATH");
+        }
+        options.modulePath = folder + ModuleFileName();
     }
     if (parsed == ParseOutcome::kRun) {
         return RunWithOutput(options);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #ifdef _WIN32
+#include "standin/system_library.h"
 #include "standin/windows_text.h"
 
 #include <windows.h>
@@ -17,11 +18,29 @@ namespace {
 
 #ifdef _WIN32
 constexpr const char* kModuleFileName = "velmora.dll";
-constexpr char kPathSeparator = '\\';
+
+// The system DLLs our module imports that are not KnownDLLs on every
+// Windows. Loaded from the system folder before the module, they are the
+// ones its imports bind to: the loader never looks for them beside the
+// program, where a planted copy would run.
+constexpr const wchar_t* kModuleSystemImports[] = {L"winmm.dll"};
 
 // The path is UTF-8: a module in a folder named in any script loads.
 void* OpenLibrary(const std::string& path) {
     return reinterpret_cast<void*>(LoadLibraryW(WideFromUtf8(path).c_str()));
+}
+
+// Loads the module's system imports from the system folder; false, with
+// the loader's error, when one cannot be.
+bool LoadSystemImports(std::vector<void*>* handles) {
+    for (const wchar_t* name : kModuleSystemImports) {
+        HMODULE handle = LoadSystemLibrary(name);
+        if (handle == nullptr) {
+            return false;
+        }
+        handles->push_back(reinterpret_cast<void*>(handle));
+    }
+    return true;
 }
 void* FindSymbol(void* handle, const char* name) {
     return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle), name));
@@ -37,7 +56,6 @@ std::string LastLoaderError() {
 }
 #else
 constexpr const char* kModuleFileName = "libvelmora.so";
-constexpr char kPathSeparator = '/';
 
 void* OpenLibrary(const std::string& path) {
     return dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -51,6 +69,11 @@ void CloseLibrary(void* handle) {
 std::string LastLoaderError() {
     const char* text = dlerror();
     return text != nullptr ? text : "unknown error";
+}
+// POSIX systems look for a library's dependencies in the system's own
+// folders, not beside the program.
+bool LoadSystemImports(std::vector<void*>* /*handles*/) {
+    return true;
 }
 #endif
 
@@ -70,6 +93,11 @@ LoadedModule::~LoadedModule() {
 
 LoadOutcome LoadedModule::Load(const std::string& path, std::string* error) {
     Unload();
+    if (!LoadSystemImports(&systemImports_)) {
+        *error = "cannot load a system library the module needs: " + LastLoaderError();
+        Unload();
+        return LoadOutcome::kCannotLoad;
+    }
     handle_ = OpenLibrary(path);
     if (handle_ == nullptr) {
         *error = "cannot load module " + path + ": " + LastLoaderError();
@@ -91,6 +119,10 @@ void LoadedModule::Unload() {
     if (handle_ != nullptr) {
         CloseLibrary(handle_);
     }
+    for (void* import : systemImports_) {
+        CloseLibrary(import);
+    }
+    systemImports_.clear();
     handle_ = nullptr;
     startup_ = nullptr;
     daemon_ = nullptr;
@@ -111,9 +143,10 @@ std::string ExecutableDirectory() {
         path.assign(buffer, static_cast<std::size_t>(length));
     }
 #endif
+    // Unknown (no /proc): no guess. The current folder is not the
+    // program's, and a module planted there would be run.
     const std::size_t slash = path.find_last_of("/\\");
-    return slash == std::string::npos ? std::string(".") + kPathSeparator
-                                      : path.substr(0, slash + 1);
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
 std::string ModuleFileName() {

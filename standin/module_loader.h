@@ -6,6 +6,7 @@
 #include "daemon/entry_points.h"
 
 #include <string>
+#include <vector>
 
 enum class LoadOutcome { kLoaded, kCannotLoad, kMissingStartup, kMissingDaemon };
 
@@ -28,11 +29,13 @@ class LoadedModule {
 
   private:
     void* handle_ = nullptr;
+    std::vector<void*> systemImports_; // loaded from the system folder first
     StartupEntryFn startup_ = nullptr;
     DaemonEntryFn daemon_ = nullptr;
 };
 
-// The directory of the running program, with a trailing separator.
+// The directory of the running program, with a trailing separator; empty
+// when the system will not say.
 std::string ExecutableDirectory();
 
 // The file name of our module on this platform.

@@ -2,43 +2,7 @@
 # prints and the exit status it gives. Invoked by CTest with RUNNER,
 # EMULATOR (empty unless cross-built), SOURCE_DIR and WORK_DIR.
 
-cmake_minimum_required(VERSION 3.25) # today's rules for lists and strings
-
-set(windows_runner OFF)
-if(RUNNER MATCHES "\\.exe$")
-  set(windows_runner ON)
-endif()
-
-file(MAKE_DIRECTORY "${WORK_DIR}")
-
-# Runs the runner with the given arguments; sets run_status, run_out, run_err.
-# Standard input is `run_input` when set, else empty.
-function(run_runner)
-  set(input_file "${run_input}")
-  if(NOT input_file)
-    set(input_file "${WORK_DIR}/empty-input")
-    file(WRITE "${input_file}" "")
-  endif()
-  execute_process(COMMAND ${EMULATOR} "${RUNNER}" ${ARGN} INPUT_FILE "${input_file}"
-                  RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
-  set(run_status "${status}" PARENT_SCOPE)
-  set(run_out "${out}" PARENT_SCOPE)
-  set(run_err "${err}" PARENT_SCOPE)
-endfunction()
-
-function(expect_status expected what)
-  if(NOT run_status STREQUAL "${expected}")
-    message(FATAL_ERROR "${what}: exit status ${run_status}, expected ${expected}\n"
-                        "stdout:\n${run_out}\nstderr:\n${run_err}")
-  endif()
-endfunction()
-
-function(expect_contains text needle what)
-  string(FIND "${text}" "${needle}" at)
-  if(at EQUAL -1)
-    message(FATAL_ERROR "${what}: missing '${needle}' in:\n${text}")
-  endif()
-endfunction()
+include("${CMAKE_CURRENT_LIST_DIR}/runner_process.cmake")
 
 # The bundled sample: both job log lines and the rewritten message.
 run_runner()
@@ -49,7 +13,7 @@ expect_contains("${run_out}" "[10,25] Autoreply from Bob Example <bob@example.or
 expect_contains("${run_out}" "[10,25] MAIL FROM in autoreply modified by daemon" "bundled sample")
 expect_contains("${run_out}" "MAIL FROM: autoreply@example.org" "bundled sample")
 expect_contains("${run_out}" "RCPT TO: alice@example.net" "bundled sample")
-if(NOT run_out MATCHES "Message:\r?\nMessage-ID: <ar[0-9]+@mail\\.example\\.org>\r?\n")
+if(NOT run_out MATCHES "Message:\r?\n    Message-ID: <ar[0-9]+@mail\\.example\\.org>\r?\n")
   message(FATAL_ERROR "bundled sample: new Message-ID is not the first line:\n${run_out}")
 endif()
 string(FIND "${run_out}" "autoreply.20261207091502.4711" old_id)
