@@ -1,8 +1,10 @@
-# Install step: writes the admin's guide and the license into the package as
-# README.txt and LICENSE.txt with CR LF line ends, so that Notepad on every
-# Windows shows them as they are meant. Needs VELMORA_SOURCE_DIR.
+# Install step: writes the admin's guide, the list of changes and the
+# license into the package as README.txt, CHANGES.txt and LICENSE.txt with
+# CR LF line ends, so that Notepad on every Windows shows them as they are
+# meant. Needs VELMORA_SOURCE_DIR.
 set(folder "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}")
-foreach(pair "docs/admin-guide.md;README.txt" "LICENSE;LICENSE.txt")
+foreach(pair "docs/admin-guide.md;README.txt" "docs/changes.md;CHANGES.txt"
+             "LICENSE;LICENSE.txt")
   list(GET pair 0 source)
   list(GET pair 1 target)
   file(READ "${VELMORA_SOURCE_DIR}/${source}" text)
