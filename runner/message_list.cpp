@@ -1,42 +1,24 @@
 // The messages a run covers; see message_list.h.
 #include "runner/message_list.h"
 
+#include "runner/mail_store_files.h"
+#include "runner/maildir_layout.h"
 #include "runner/runner_platform.h"
 
 #include <algorithm>
+#include <set>
 
 namespace {
 
 constexpr char kHiddenMark = '.';
-constexpr const char* kMaildirCur = "cur";
-constexpr const char* kMaildirNew = "new";
-constexpr const char* kMaildirTmp = "tmp";
 constexpr const char* kNotRegularFile = "not a regular file";
+constexpr const char* kSkipped = ": skipped, ";
 constexpr const char* kDottedNote = "its name starts with a dot";
 constexpr const char* kHiddenNote = "marked hidden or system";
 constexpr const char* kMaildirTmpNote = "a Maildir's deliveries still being written";
-
-bool HasFolder(const std::vector<FolderEntry>& entries, const std::string& name) {
-    for (const FolderEntry& entry : entries) {
-        if (entry.name == name && entry.kind == PathKind::kFolder) {
-            return true;
-        }
-    }
-    return false;
-}
-
-// A Maildir's tmp/ holds messages still being delivered: half-written
-// files that are not mail yet.
-bool IsMaildir(const std::vector<FolderEntry>& entries) {
-    return HasFolder(entries, kMaildirCur) && HasFolder(entries, kMaildirNew);
-}
-
-// True when the folder at `path` is a Maildir itself.
-bool IsMaildirAt(const std::string& path) {
-    std::vector<FolderEntry> entries;
-    std::string reason;
-    return ListFolder(path, &entries, &reason) && IsMaildir(entries);
-}
+constexpr const char* kBesideMaildirNote = "in a Maildir but not in its cur/ or new/";
+// Standard input has no path; no file's key is empty.
+const std::string kStandardInputKey;
 
 void AddFile(const std::string& path, PathKind kind, const std::string& reason,
              std::vector<MessageSource>* messages) {
@@ -47,6 +29,52 @@ void AddFile(const std::string& path, PathKind kind, const std::string& reason,
         source.unreadable = reason;
     }
     messages->push_back(source);
+}
+
+bool Named(const FolderEntry& entry, const char* name) {
+    return entry.kind == PathKind::kFolder && entry.name == name;
+}
+
+void WalkFolder(const std::string& folder, std::vector<MessageSource>* messages,
+                std::vector<std::string>* notes);
+
+// One entry of `folder`, which is a Maildir when `maildir` is set: walked,
+// listed, or noted as skipped with the reason.
+void WalkEntry(const std::string& folder, const FolderEntry& entry, bool maildir,
+               std::vector<MessageSource>* messages, std::vector<std::string>* notes) {
+    const std::string path = JoinPath(folder, entry.name);
+    const bool folderEntry = entry.kind == PathKind::kFolder;
+    if (maildir && Named(entry, kMaildirTmp)) {
+        notes->push_back(path + kSkipped + kMaildirTmpNote);
+        return;
+    }
+    // Maildir++ folders (.Sent, .Trash) and Dovecot's plain-named ones
+    // are Maildirs inside the Maildir: walked by the same rules.
+    if (maildir && (Named(entry, kMaildirCur) || Named(entry, kMaildirNew) ||
+                    (folderEntry && IsMaildirAt(path)))) {
+        WalkFolder(path, messages, notes);
+        return;
+    }
+    const bool dotted = entry.name.empty() || entry.name[0] == kHiddenMark;
+    if (entry.hidden || dotted) {
+        notes->push_back(path + kSkipped + (dotted ? kDottedNote : kHiddenNote));
+        return;
+    }
+    if (entry.kind == PathKind::kLinkedFolder) {
+        notes->push_back(path + ": a link to a folder, not followed");
+        return;
+    }
+    if (const char* note = MailStoreFileNote(entry.name, folderEntry)) {
+        notes->push_back(path + kSkipped + note);
+        return;
+    }
+    if (maildir) {
+        notes->push_back(path + kSkipped + kBesideMaildirNote);
+    } else if (folderEntry) {
+        WalkFolder(path, messages, notes);
+    } else {
+        AddFile(path, entry.kind, entry.reason, messages);
+    }
 }
 
 void WalkFolder(const std::string& folder, std::vector<MessageSource>* messages,
@@ -61,27 +89,30 @@ void WalkFolder(const std::string& folder, std::vector<MessageSource>* messages,
               [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
     const bool maildir = IsMaildir(entries);
     for (const FolderEntry& entry : entries) {
-        const std::string path = JoinPath(folder, entry.name);
-        const bool dotted = entry.name.empty() || entry.name[0] == kHiddenMark;
-        if (maildir && dotted && entry.kind == PathKind::kFolder && IsMaildirAt(path)) {
-            WalkFolder(path, messages, notes); // a Maildir++ folder: .Sent, .Archive
-            continue;
-        }
-        if (entry.hidden || dotted) {
-            notes->push_back(path + ": skipped, " + (dotted ? kDottedNote : kHiddenNote));
-            continue;
-        }
-        if (maildir && entry.name == kMaildirTmp && entry.kind == PathKind::kFolder) {
-            notes->push_back(path + ": skipped, " + kMaildirTmpNote);
-            continue;
-        }
-        if (entry.kind == PathKind::kFolder) {
-            WalkFolder(path, messages, notes);
-        } else if (entry.kind == PathKind::kLinkedFolder) {
-            notes->push_back(path + ": a link to a folder, not followed");
+        WalkEntry(folder, entry, maildir, messages, notes);
+    }
+}
+
+// Moves the sources `found` under the named path `named` to `messages`,
+// less those whose key is in `seen` already, and notes how many were
+// dropped so.
+void AddUnseen(const std::string& named, const std::vector<MessageSource>& found,
+               std::set<std::string>* seen, std::vector<MessageSource>* messages,
+               std::vector<std::string>* notes) {
+    std::size_t repeats = 0;
+    for (const MessageSource& source : found) {
+        const std::string key =
+            source.path == kStandardInputPath ? kStandardInputKey : PathKey(source.path);
+        if (seen->insert(key).second) {
+            messages->push_back(source);
         } else {
-            AddFile(path, entry.kind, entry.reason, messages);
+            ++repeats;
         }
+    }
+    if (repeats != 0) {
+        notes->push_back(named + ": " + std::to_string(repeats) +
+                         (repeats == 1 ? " file" : " files") +
+                         " listed already under a path named before it, run once");
     }
 }
 
@@ -102,11 +133,21 @@ bool ListMessages(const std::vector<std::string>& paths, std::vector<MessageSour
             return false;
         }
     }
+    // One path names nothing twice (but through links to files, listed
+    // under each name): only several paths pay for a key per file.
+    const bool mayRepeat = paths.size() > 1;
+    std::set<std::string> seen;
     for (std::size_t i = 0; i < paths.size(); ++i) {
+        std::vector<MessageSource> found;
         if (kinds[i] == PathKind::kFolder) {
-            WalkFolder(paths[i], messages, notes);
+            WalkFolder(paths[i], &found, notes);
         } else {
-            AddFile(paths[i], kinds[i], reasons[i], messages);
+            AddFile(paths[i], kinds[i], reasons[i], &found);
+        }
+        if (mayRepeat) {
+            AddUnseen(paths[i], found, &seen, messages, notes);
+        } else {
+            messages->insert(messages->end(), found.begin(), found.end());
         }
     }
     return true;

@@ -15,13 +15,19 @@ struct MessageSource {
 
 // Walks `paths` in the order given ("-" is standard input). Folders are
 // walked recursively, each folder's entries in byte order of their names,
-// so that runs repeat. Inside a Maildir (a folder holding cur/ and new/),
-// its own folders whose names start with a dot are walked when they are
-// Maildirs too (Maildir++: .Sent, .Archive). Skipped: other names starting
-// with a dot (and, on Windows, entries with the hidden or system
-// attribute), the tmp/ folder of a Maildir, and links to folders. A path
-// named directly is taken whatever its name. `notes` gets a line for each
-// entry skipped and each link not followed.
+// so that runs repeat. A folder with at least two of cur/, new/ and tmp/
+// is a Maildir (see maildir_layout.h): of it only cur/ and new/ are
+// walked, and its folders that are Maildirs themselves (Maildir++: .Sent,
+// .Archive); its tmp/ and everything else in it are skipped. Skipped too:
+// other names starting with a dot (and, on Windows, entries with the
+// hidden or system attribute), the files mail programs keep beside mail
+// (see mail_store_files.h), and links to folders. A path named directly
+// is taken whatever its name. `notes` gets a line for each entry skipped
+// and each link not followed.
+//
+// A file listed under several named paths (the same file named twice, a
+// file inside a folder also named; compared by PathKey) is listed once,
+// where it comes first, with a note on the path that repeated it.
 //
 // False, with `error` set and nothing listed, when a named path does not
 // exist: better to stop before any job runs than after half of them.

@@ -8,12 +8,17 @@
 #include <vector>
 
 // False, with `error` set, when `outputFile` (empty: none) names one of
-// `inputs` or a place inside a folder among them, or when `outFolder`
-// (empty: none) names an existing file, or a folder among `inputs` or
-// inside one. Names are compared as the file system sees them (letter
-// case ignored on Windows, links followed).
+// `inputs` or a place inside a folder among them, or when `saveFolder`
+// (the folder for saved replacements; empty: none) names an existing
+// file, a folder among `inputs` or a place inside one, the folder that
+// holds one of `inputs` (a message file's own folder), or a Maildir or a
+// place inside one (see maildir_layout.h: its new/ when cur/ is read, or
+// any folder in it whose files the mail server may pick up). Names are
+// compared as the file system sees them (letter case ignored on Windows,
+// links followed); a save folder that does not exist yet, nor its
+// parents, is compared by where it would be made.
 bool OutputsSpareInputs(const std::vector<std::string>& inputs, const std::string& outputFile,
-                        const std::string& outFolder, std::string* error);
+                        const std::string& saveFolder, std::string* error);
 
 // True when the path key `inner` is `outer` or lies inside it.
 bool SameOrInside(const std::string& inner, const std::string& outer, char separator);

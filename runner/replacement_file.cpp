@@ -1,9 +1,11 @@
 // Saving replacements; see replacement_file.h.
 #include "runner/replacement_file.h"
 
+#include "runner/parent_folder.h"
 #include "runner/runner_platform.h"
 
 #include <cctype>
+#include <vector>
 
 namespace {
 
@@ -13,6 +15,25 @@ constexpr std::size_t kMaxExtensionLetters = 4;
 constexpr const char* kNamelessSource = "message";
 constexpr const char* kStandardInputName = "stdin";
 constexpr const char* kSavedExtension = ".eml";
+
+// A Maildir file name ends in its info: ":2," and the flags ("S" seen,
+// "R" replied; lower case for Dovecot's keywords). Maildirs on Windows,
+// where ':' cannot be in a name, use '!' or ';'. "1," is the old
+// experimental form.
+constexpr const char* kInfoSeparators = ":!;";
+constexpr const char* kInfoVersions = "12";
+constexpr char kFieldSeparator = ',';
+constexpr std::size_t kInfoHeadLength = 3; // ":2,"
+constexpr std::size_t kInfoVersionAt = 1;
+constexpr std::size_t kInfoCommaAt = 2;
+// Size fields before it: ",S=" the size in bytes, ",W=" with CR LF line
+// ends (Courier, Dovecot). Neither holds for a saved replacement.
+constexpr const char* kSizeFieldNames = "SW";
+constexpr char kFieldValueMark = '=';
+constexpr std::size_t kSizeFieldHeadLength = 3; // ",S="
+constexpr std::size_t kSizeFieldNameAt = 1;
+constexpr std::size_t kSizeFieldMarkAt = 2;
+constexpr const char* kDigits = "0123456789";
 
 // Where an extension such as ".eml" starts, or npos: a dot followed by one
 // to four letters or digits, not at the start of the name. Maildir names
@@ -34,10 +55,85 @@ std::size_t ExtensionStart(const std::string& name) {
     return dot;
 }
 
+bool OneOf(char c, const char* set) {
+    return c != '\0' && std::string(set).find(c) != std::string::npos;
+}
+
+// Where the Maildir info at the end of `name` starts, or npos.
+std::size_t InfoStart(const std::string& name) {
+    for (std::size_t at = name.find_first_of(kInfoSeparators); at != std::string::npos;
+         at = name.find_first_of(kInfoSeparators, at + 1)) {
+        const std::size_t flags = at + kInfoHeadLength;
+        if (flags <= name.size() && OneOf(name[at + kInfoVersionAt], kInfoVersions) &&
+            name[at + kInfoCommaAt] == kFieldSeparator) {
+            bool letters = true;
+            for (std::size_t i = flags; i < name.size() && letters; ++i) {
+                letters = std::isalpha(static_cast<unsigned char>(name[i])) != 0;
+            }
+            if (letters) {
+                return at;
+            }
+        }
+    }
+    return std::string::npos;
+}
+
+// Where the size field starting with the ',' at `at` ends, or npos when
+// none starts there: ",S=" or ",W=", digits, then ',' or the end.
+std::size_t SizeFieldEnd(const std::string& name, std::size_t at) {
+    const std::size_t digits = at + kSizeFieldHeadLength;
+    if (digits >= name.size() || !OneOf(name[at + kSizeFieldNameAt], kSizeFieldNames) ||
+        name[at + kSizeFieldMarkAt] != kFieldValueMark) {
+        return std::string::npos;
+    }
+    std::size_t end = name.find_first_not_of(kDigits, digits);
+    if (end == std::string::npos) {
+        end = name.size();
+    }
+    const bool whole = end > digits && (end == name.size() || name[end] == kFieldSeparator);
+    return whole ? end : std::string::npos;
+}
+
+// `name` without the Maildir info and size fields, which would lie
+// about the saved file (it is unread, and of another size).
+std::string WithoutMaildirFields(std::string name) {
+    const std::size_t info = InfoStart(name);
+    if (info != std::string::npos) {
+        name.erase(info);
+    }
+    for (std::size_t at = name.find(kFieldSeparator); at != std::string::npos;
+         at = name.find(kFieldSeparator, at)) {
+        const std::size_t end = SizeFieldEnd(name, at);
+        if (end == std::string::npos) {
+            ++at;
+        } else {
+            name.erase(at, end - at);
+        }
+    }
+    return name;
+}
+
+// Makes the one folder at `path`, or finds it there already.
+bool MakeOneFolder(const std::string& path, std::string* reason) {
+    switch (CreateFolder(path, reason)) {
+    case CreateOutcome::kCreated:
+        return true;
+    case CreateOutcome::kFailed:
+        return false;
+    case CreateOutcome::kExists:
+        break;
+    }
+    if (InspectPath(path, reason) == PathKind::kFolder) {
+        return true;
+    }
+    *reason = "something that is not a folder is in the way";
+    return false;
+}
+
 } // namespace
 
 std::string ReplacementFileName(const std::string& sourcePath, unsigned attempt) {
-    std::string name = BaseName(sourcePath);
+    std::string name = WithoutMaildirFields(BaseName(sourcePath));
     if (name.empty()) {
         name = kNamelessSource;
     }
@@ -89,17 +185,22 @@ bool SaveReplacement(const std::string& folder, const std::string& sourcePath,
 }
 
 bool MakeFolder(const std::string& path, std::string* reason) {
-    switch (CreateFolder(path, reason)) {
-    case CreateOutcome::kCreated:
-        return true;
-    case CreateOutcome::kFailed:
-        return false;
-    case CreateOutcome::kExists:
-        break;
+    std::vector<std::string> folders{path};
+    std::string ignored;
+    for (std::string parent = ParentFolder(path);
+         !parent.empty() && InspectPath(parent, &ignored) == PathKind::kMissing;
+         parent = ParentFolder(parent)) {
+        folders.push_back(parent);
     }
-    if (InspectPath(path, reason) == PathKind::kFolder) {
-        return true;
+    // Top down: each through CreateFolder, so that each is as private as
+    // the last.
+    for (auto folder = folders.rbegin(); folder != folders.rend(); ++folder) {
+        if (!MakeOneFolder(*folder, reason)) {
+            if (*folder != path) {
+                *reason = *folder + ": " + *reason;
+            }
+            return false;
+        }
     }
-    *reason = "something that is not a folder is in the way";
-    return false;
+    return true;
 }

@@ -6,7 +6,10 @@
 
 // The name to try for the `attempt`-th time (from 0) for a copy of the
 // message in `sourcePath`: its own name first, then with -1, -2, ...
-// before a short extension such as ".eml", or at the end.
+// before a short extension such as ".eml", or at the end. A Maildir
+// name's info (":2,S"; "!2,S" and ";2,S" from Windows) and size fields
+// (",S=1234", ",W=1260") are left out: the copy is neither read nor of
+// that size.
 std::string ReplacementFileName(const std::string& sourcePath, unsigned attempt);
 
 // The name a replacement of the `number`-th message (from 1) of the mailbox
@@ -27,8 +30,10 @@ std::string SaveNameFor(const std::string& path, std::size_t number);
 bool SaveReplacement(const std::string& folder, const std::string& sourcePath,
                      const std::string& content, std::string* written, std::string* reason);
 
-// Makes the folder for replacements unless it is there already; false
-// with `reason` set if it cannot be made or something else is in the way.
+// Makes the folder for replacements, and the folders above it that are
+// missing, unless it is there already; each new one through CreateFolder
+// (private to the user). False with `reason` set if one cannot be made
+// (naming it, when it is a parent) or something else is in the way.
 bool MakeFolder(const std::string& path, std::string* reason);
 
 #endif

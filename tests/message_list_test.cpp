@@ -1,15 +1,18 @@
 // Walking the paths of a run: name order, what is skipped, what is
 // unreadable, and a missing path stopping everything before it starts; and
 // telling whether an output lies inside an input.
-#include "standin/temp_files.h"
+#include "runner/mail_store_files.h"
 #include "runner/message_list.h"
 #include "runner/output_guard.h"
+#include "runner/parent_folder.h"
 #include "runner/runner_platform.h"
+#include "standin/temp_files.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 
 namespace {
 
@@ -22,6 +25,32 @@ class MessageListTest : public ::testing::Test {
         fs::create_directories(root_);
     }
     void TearDown() override { fs::remove_all(root_); }
+
+    // Makes each of `relative`: a folder when it ends in '/', else a file.
+    void Make(std::initializer_list<const char*> relative) {
+        for (const std::string name : relative) {
+            if (name.back() == '/') {
+                Folder(name);
+            } else {
+                Touch(name);
+            }
+        }
+    }
+
+    // The root's path joined with `relative`, written with '/'.
+    std::string At(const std::string& relative) const {
+        return (fs::path(root_) / fs::path(relative).make_preferred()).string();
+    }
+
+    // The paths of `notes_` relative to the root, written with '/'.
+    std::vector<std::string> Noted() const {
+        std::vector<std::string> noted;
+        for (const std::string& note : notes_) {
+            const std::string path = note.substr(0, note.find(": "));
+            noted.push_back(fs::path(path).lexically_relative(root_).generic_string());
+        }
+        return noted;
+    }
 
     // Makes a file (and its folders) at a path relative to the root,
     // written with '/'.
@@ -38,7 +67,10 @@ class MessageListTest : public ::testing::Test {
     std::vector<std::string> Listed(const std::vector<MessageSource>& messages) const {
         std::vector<std::string> relative;
         for (const MessageSource& message : messages) {
-            std::string path = fs::path(message.path).lexically_relative(root_).generic_string();
+            std::string path =
+                message.path == kStandardInputPath
+                    ? message.path
+                    : fs::path(message.path).lexically_relative(root_).generic_string();
             relative.push_back(message.unreadable.empty() ? path : path + " (unreadable)");
         }
         return relative;
@@ -49,6 +81,13 @@ class MessageListTest : public ::testing::Test {
         std::string error;
         EXPECT_TRUE(ListMessages(paths, &messages, &notes_, &error)) << error;
         return messages;
+    }
+
+    // Empties the root for the next row of a table.
+    void Clear() {
+        fs::remove_all(root_);
+        fs::create_directories(root_);
+        notes_.clear();
     }
 
     static unsigned serial_;
@@ -108,6 +147,142 @@ TEST_F(MessageListTest, SkipsHiddenEntriesAndOnlyAMaildirsTmp) {
                                                "box/.Trash", "box/tmp"}));
 }
 
+struct WalkCase {
+    const char* what;
+    std::initializer_list<const char*> made; // a trailing '/' makes a folder
+    std::vector<std::string> listed;
+    std::vector<std::string> noted;
+};
+
+const WalkCase kWalkCases[] = {
+    {"a Maildir that lost its empty new/ is still one",
+     {"box/cur/1", "box/tmp/", "box/README.txt"},
+     {"box/cur/1"},
+     {"box/README.txt", "box/tmp"}},
+    {"a folder with only a new/ is an ordinary folder",
+     {"export/new/a.eml", "export/b.eml"},
+     {"export/b.eml", "export/new/a.eml"},
+     {}},
+    {"cur/ and tmp/ without new/, and so a Maildir++ folder",
+     {"box/cur/", "box/new/1", "box/.Sent/cur/2", "box/.Sent/tmp/", "box/.Sent/maildirfolder",
+      "box/.Sent/stray"},
+     {"box/.Sent/cur/2", "box/new/1"},
+     {"box/.Sent/maildirfolder", "box/.Sent/stray", "box/.Sent/tmp"}},
+    {"a Maildir's own files and folders beside cur/ and new/",
+     {"box/cur/1", "box/new/", "box/dovecot-uidlist", "box/dovecot.index.log",
+      "box/courierimapkeywords/1", "box/subscriptions", "box/maildirsize", "box/archive/2"},
+     {"box/cur/1"},
+     {"box/archive", "box/courierimapkeywords", "box/dovecot-uidlist", "box/dovecot.index.log",
+      "box/maildirsize", "box/subscriptions"}},
+    {"a Maildir folder without a dot inside a Maildir (Dovecot's LAYOUT=fs)",
+     {"box/cur/1", "box/new/", "box/Sent/cur/2", "box/Sent/tmp/"},
+     {"box/Sent/cur/2", "box/cur/1"},
+     {"box/Sent/tmp"}},
+    {"mail programs' files outside a Maildir, any letter case",
+     {"tb/Inbox", "tb/Inbox.msf", "tb/msgFilterRules.dat", "tb/POPSTATE.DAT", "tb/filterlog.html",
+      "tb/panacea.dat", "tb/virtualFolders.dat", "tb/Thumbs.db", "tb/DESKTOP.INI", "tb/item.msg",
+      "tb/old.pst", "tb/mail.zip", "tb/mail.tar.gz", "tb/unpacked.zip/1.eml"},
+     {"tb/Inbox", "tb/unpacked.zip/1.eml"},
+     {"tb/DESKTOP.INI", "tb/Inbox.msf", "tb/POPSTATE.DAT", "tb/Thumbs.db", "tb/filterlog.html",
+      "tb/item.msg", "tb/mail.tar.gz", "tb/mail.zip", "tb/msgFilterRules.dat", "tb/old.pst",
+      "tb/panacea.dat", "tb/virtualFolders.dat"}},
+    {"an MH folder's deleted messages",
+     {"mh/1", "mh/,2", "mh/,x", "mh/.mh_sequences"},
+     {"mh/,x", "mh/1"},
+     {"mh/,2", "mh/.mh_sequences"}},
+};
+
+TEST_F(MessageListTest, OnlyMailIsListedAndEverythingElseNoted) {
+    for (const WalkCase& c : kWalkCases) {
+        Clear();
+        Make(c.made);
+        EXPECT_EQ(Listed(Walk({root_})), c.listed) << c.what;
+        EXPECT_EQ(Noted(), c.noted) << c.what;
+    }
+}
+
+struct StoreNameCase {
+    const char* name;
+    bool folder;
+    bool skipped;
+};
+
+const StoreNameCase kStoreNameCases[] = {
+    {"dovecot.index.cache", false, true},
+    {"dovecot-uidvalidity.5f3a1c2b", false, true},
+    {"Dovecot-Keywords", false, true},
+    {"courierimapkeywords", true, true},
+    {"courierimapuiddb", false, true},
+    {"maildirfolder", false, true},
+    {"Inbox.MSF", false, true},
+    {"Inbox.msf", true, false}, // a folder: only files go by extension
+    {"Inbox", false, false},
+    {"Inbox.sbd", true, false},
+    {"archive.tar.gz", false, true},
+    {"backup.7z", false, true},
+    {"gz", false, false}, // no dot: a name, not an extension
+    {",12", false, true},
+    {",12", true, false},
+    {",", false, false},
+    {",1a", false, false},
+    {"1733639411.M1P2.mail.example.org,S=1234:2,S", false, false},
+    {"subscriptions.eml", false, false},
+};
+
+TEST(MailStoreFileNote, KnowsMailProgramsFilesByName) {
+    for (const StoreNameCase& c : kStoreNameCases) {
+        EXPECT_EQ(MailStoreFileNote(c.name, c.folder) != nullptr, c.skipped)
+            << c.name << (c.folder ? " (folder)" : "");
+    }
+}
+
+struct RepeatCase {
+    const char* what;
+    std::vector<std::string> named; // relative to the root; "-" standard input
+    std::vector<std::string> listed;
+    std::vector<std::string> noted;
+};
+
+const RepeatCase kRepeatCases[] = {
+    {"the same file twice", {"d/x.eml", "d/x.eml"}, {"d/x.eml"}, {"d/x.eml"}},
+    {"a file inside a folder named before it",
+     {"d", "d/y.eml"},
+     {"d/x.eml", "d/y.eml"},
+     {"d/y.eml"}},
+    {"a folder holding a file named before it", {"d/y.eml", "d"}, {"d/y.eml", "d/x.eml"}, {"d"}},
+    {"one folder under two names", {"d", "d/../d/"}, {"d/x.eml", "d/y.eml"}, {"d/../d/"}},
+    {"standard input twice", {"-", "d/x.eml", "-"}, {"-", "d/x.eml"}, {"-"}},
+    {"different files", {"d/y.eml", "d/x.eml"}, {"d/y.eml", "d/x.eml"}, {}},
+};
+
+TEST_F(MessageListTest, AnInputGivenTwiceIsListedOnceWhereItComesFirst) {
+    Make({"d/x.eml", "d/y.eml"});
+    for (const RepeatCase& c : kRepeatCases) {
+        notes_.clear();
+        std::vector<std::string> named;
+        for (const std::string& path : c.named) {
+            named.push_back(path == kStandardInputPath ? path : At(path));
+        }
+        EXPECT_EQ(Listed(Walk(named)), c.listed) << c.what;
+        std::vector<std::string> noted;
+        for (const std::string& note : notes_) {
+            noted.push_back(note.substr(0, note.find(": ")));
+        }
+        std::vector<std::string> expected;
+        for (const std::string& path : c.noted) {
+            expected.push_back(path == kStandardInputPath ? path : At(path));
+        }
+        EXPECT_EQ(noted, expected) << c.what;
+    }
+}
+
+#ifdef _WIN32
+TEST_F(MessageListTest, AFileNamedTwiceInAnotherLetterCaseIsListedOnce) {
+    Make({"d/x.eml"});
+    EXPECT_EQ(Listed(Walk({At("d/x.eml"), At("D/X.EML")})), (std::vector<std::string>{"d/x.eml"}));
+}
+#endif
+
 TEST_F(MessageListTest, NamedPathsComeInTheGivenOrderWhateverTheirNames) {
     Touch("z.eml");
     Touch(".hidden.eml");
@@ -159,6 +334,77 @@ TEST(SameOrInside, ComparesWholePathComponents) {
     EXPECT_TRUE(SameOrInside("/x.eml", "/", '/'));
     EXPECT_FALSE(SameOrInside("/srv/mailbox", "/srv/mail", '/'));
     EXPECT_FALSE(SameOrInside("/srv", "/srv/mail", '/'));
+}
+
+struct SaveFolderCase {
+    const char* saveFolder; // relative to the root
+    std::vector<std::string> inputs;
+    const char* refusal; // a part of the error, or null when allowed
+};
+
+const SaveFolderCase kSaveFolderCases[] = {
+    {"box/new", {"box/cur"}, "lies inside the Maildir "},
+    {"box", {"msgs/a.eml"}, " is a Maildir;"},
+    {"box/.Sent/saved/deeper", {"msgs"}, "lies inside the Maildir "},
+    {"half/new/saved", {"msgs/a.eml"}, "lies inside the Maildir "}, // cur/ and tmp/ only
+    {"msgs", {"msgs/a.eml"}, "is the folder that holds "},
+    {"msgs", {"box", "msgs/a.eml"}, "is the folder that holds "},
+    {".", {"box"}, "is the folder that holds "},
+    {"msgs/saved/deeper", {"msgs"}, "lies inside the folder "},
+    {"msgs/a.eml", {"box"}, "is an existing file"},
+    {"msgs/saved", {"msgs/a.eml"}, nullptr}, // beside the message's folder, not it
+    {"saved/deeper", {"msgs/a.eml", "box", "-"}, nullptr},
+    {"half", {"msgs"}, " is a Maildir;"},
+    {"export/new", {"msgs"}, nullptr}, // one Maildir name alone makes no Maildir
+};
+
+TEST_F(MessageListTest, SavedReplacementsStayOutOfMaildirsAndInputFolders) {
+    Make({"box/cur/1", "box/new/", "box/tmp/", "box/.Sent/cur/", "box/.Sent/new/", "half/cur/",
+          "half/tmp/", "msgs/a.eml", "export/new/"});
+    for (const SaveFolderCase& c : kSaveFolderCases) {
+        std::vector<std::string> inputs;
+        for (const std::string& input : c.inputs) {
+            inputs.push_back(input == kStandardInputPath ? input : At(input));
+        }
+        std::string error;
+        const bool allowed = OutputsSpareInputs(inputs, std::string(), At(c.saveFolder), &error);
+        EXPECT_EQ(allowed, c.refusal == nullptr) << c.saveFolder << ": " << error;
+        if (c.refusal != nullptr) {
+            EXPECT_EQ(error.rfind("--save-to " + At(c.saveFolder), 0), 0u) << error;
+            EXPECT_NE(error.find(c.refusal), std::string::npos) << error;
+        }
+    }
+}
+
+#ifndef _WIN32
+// A save folder whose parents are missing behind a link: PathKey alone
+// cannot follow the link through names that do not exist yet.
+TEST_F(MessageListTest, ASaveFolderToBeMadeInsideAnInputBehindALinkIsRefused) {
+    Make({"in/a.eml"});
+    fs::create_directory_symlink(fs::path(root_) / "in", fs::path(root_) / "link");
+    std::string error;
+    EXPECT_FALSE(OutputsSpareInputs({At("in")}, std::string(), At("link/new/deeper"), &error));
+    EXPECT_NE(error.find("lies inside the folder "), std::string::npos) << error;
+}
+#endif
+
+struct ParentCase {
+    const char* path;
+    const char* parent;
+};
+
+const ParentCase kParentCases[] = {
+    {"a/b/c", "a/b"},  {"a//b/", "a"}, {"a", ""},     {"a/", ""},         {"/x", "/"},
+    {"/", ""},         {"", ""},       {"a/..", "a"},
+#ifdef _WIN32
+    {"C:\\x", "C:\\"}, {"C:\\", ""},   {"C:x", "C:"}, {"a\\b/c", "a\\b"}, {"\\x", "\\"},
+#endif
+};
+
+TEST(ParentFolder, ThePathLessItsLastComponent) {
+    for (const ParentCase& c : kParentCases) {
+        EXPECT_EQ(ParentFolder(c.path), c.parent) << c.path;
+    }
 }
 
 } // namespace

@@ -1,14 +1,18 @@
 // Saving replacements: names after the source, and never over a file that
 // is already there.
-#include "standin/temp_files.h"
 #include "runner/replacement_file.h"
 #include "runner/runner_platform.h"
+#include "standin/temp_files.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 namespace {
 
@@ -23,7 +27,23 @@ const NameCase kNameCases[] = {
     {"ooo.eml", 1, "ooo-1.eml"},
     {"ooo.eml", 12, "ooo-12.eml"},
     {"archive.2026.eml", 2, "archive.2026-2.eml"},
-    {"1733639411.M1P2.mail.example.org:2,S", 1, "1733639411.M1P2.mail.example.org:2,S-1"},
+    // A Maildir name's info and size fields are left out.
+    {"1733639411.M1P2.mail.example.org:2,S", 0, "1733639411.M1P2.mail.example.org"},
+    {"1733639411.M1P2.mail.example.org:2,S", 1, "1733639411.M1P2.mail.example-1.org"},
+    {"1733639411.M1P2.host,S=1234,W=1260:2,RSa", 0, "1733639411.M1P2.host"},
+    {"1733639411.M1P2.host,S=1234", 0, "1733639411.M1P2.host"},
+    {"1733639411.M1P2.host!2,S", 0, "1733639411.M1P2.host"},
+    {"1733639411.M1P2.host;2,", 0, "1733639411.M1P2.host"},
+    {"1733639411.M1P2.host:1,S", 0, "1733639411.M1P2.host"},
+    {"a,W=9,S=8,x=1", 0, "a,x=1"},
+    {"ooo.eml,S=99", 1, "ooo-1.eml"},
+    {":2,S", 0, "message"},
+    // Not info or size fields: kept.
+    {"notes:2,S1", 0, "notes:2,S1"},
+    {"notes:3,S", 0, "notes:3,S"},
+    {"a,S=12b", 0, "a,S=12b"},
+    {"a,S=,W=", 0, "a,S=,W="},
+    {"a,T=5", 0, "a,T=5"},
     {"1733644960.M7P3.mail", 1, "1733644960.M7P3-1.mail"},
     {"README", 1, "README-1"},
     {"message.", 1, "message.-1"},
@@ -98,9 +118,50 @@ TEST(MakeFolder, MakesOrKeepsAFolderAndRefusesAFileInTheWay) {
     std::ofstream(file, std::ios::binary) << "somebody's mail";
     EXPECT_FALSE(MakeFolder(file, &reason));
     EXPECT_EQ(reason, "something that is not a folder is in the way");
-    EXPECT_FALSE(MakeFolder(JoinPath(JoinPath(base, "missing"), "deeper"), &reason));
     EXPECT_EQ(Contents(file), "somebody's mail");
     std::filesystem::remove_all(base);
 }
+
+TEST(MakeFolder, MakesTheMissingFoldersAboveIt) {
+    const std::string base = UniqueTempPath(2003) + ".d";
+    const std::string deeper = JoinPath(JoinPath(JoinPath(base, "a"), "b"), "c");
+    const std::string file = JoinPath(base, "taken");
+    std::string reason;
+
+    ASSERT_TRUE(MakeFolder(deeper, &reason)) << reason;
+    EXPECT_TRUE(std::filesystem::is_directory(deeper));
+    EXPECT_TRUE(MakeFolder(JoinPath(deeper, "d") + "/", &reason)) << reason;
+    EXPECT_TRUE(std::filesystem::is_directory(JoinPath(deeper, "d")));
+    std::ofstream(file, std::ios::binary) << "somebody's mail";
+    // A file in the way of a parent: named in the reason.
+    EXPECT_FALSE(MakeFolder(JoinPath(JoinPath(file, "b"), "c"), &reason));
+    EXPECT_EQ(reason.rfind(JoinPath(file, "b") + ": ", 0), 0u) << reason;
+    EXPECT_EQ(Contents(file), "somebody's mail");
+    std::filesystem::remove_all(base);
+}
+
+#ifndef _WIN32
+// Every folder made is as private as the platform makes folders, not as
+// open as the umask allows.
+TEST(MakeFolder, MakesEachMissingParentThroughThePlatform) {
+    const std::string base = UniqueTempPath(2004) + ".d";
+    const std::string a = JoinPath(base, "a");
+    const std::string b = JoinPath(a, "b");
+    const std::string direct = JoinPath(base, "direct");
+    std::string reason;
+    const mode_t umaskBefore = umask(0);
+    ASSERT_EQ(CreateFolder(base, &reason), CreateOutcome::kCreated) << reason;
+    ASSERT_EQ(CreateFolder(direct, &reason), CreateOutcome::kCreated) << reason;
+    const bool made = MakeFolder(JoinPath(b, "c"), &reason);
+    umask(umaskBefore);
+
+    ASSERT_TRUE(made) << reason;
+    const auto platform = std::filesystem::status(direct).permissions();
+    for (const std::string& folder : {a, b, JoinPath(b, "c")}) {
+        EXPECT_EQ(std::filesystem::status(folder).permissions(), platform) << folder;
+    }
+    std::filesystem::remove_all(base);
+}
+#endif
 
 } // namespace

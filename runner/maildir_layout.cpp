@@ -1,0 +1,37 @@
+// Telling a Maildir; see maildir_layout.h.
+#include "runner/maildir_layout.h"
+
+namespace {
+
+constexpr const char* kMaildirFolders[] = {kMaildirCur, kMaildirNew, kMaildirTmp};
+constexpr int kMaildirFoldersNeeded = 2;
+
+bool IsFolderKind(PathKind kind) {
+    return kind == PathKind::kFolder || kind == PathKind::kLinkedFolder;
+}
+
+} // namespace
+
+bool IsMaildir(const std::vector<FolderEntry>& entries) {
+    int found = 0;
+    for (const char* name : kMaildirFolders) {
+        for (const FolderEntry& entry : entries) {
+            if (entry.name == name && IsFolderKind(entry.kind)) {
+                ++found;
+                break;
+            }
+        }
+    }
+    return found >= kMaildirFoldersNeeded;
+}
+
+bool IsMaildirAt(const std::string& path) {
+    int found = 0;
+    for (const char* name : kMaildirFolders) {
+        std::string reason;
+        if (IsFolderKind(InspectPath(JoinPath(path, name), &reason))) {
+            ++found;
+        }
+    }
+    return found >= kMaildirFoldersNeeded;
+}
