@@ -1,79 +1,47 @@
-// Judging a job; see job_outcome.h.
+// The outcomes; see job_outcome.h.
 #include "runner/job_outcome.h"
-
-#include "daemon/log_texts.h"
 
 namespace {
 
-constexpr const char* kOutcomeNames[kJobOutcomeCount] = {
-    "rewritten", "unable", "turned-away", "no-header", "ordinary", "unexamined", "unreadable",
+struct OutcomeText {
+    JobOutcome outcome; // its place in the table, checked below
+    const char* name;
+    const char* meaning;
 };
 
-constexpr const char* kNullSender = "<>";
-constexpr const char* kMessageIdPrefix = "Message-ID: ";
+constexpr OutcomeText kOutcomes[] = {
+    {JobOutcome::kRewritten, "rewritten", "re-sent under the configured sender"},
+    {JobOutcome::kUnable, "unable", "an automatic reply the module could not re-send"},
+    {JobOutcome::kTurnedAway, "turned-away", "X-Autoreply-From found, the address tests said no"},
+    {JobOutcome::kNoHeader, "no-header", "sender <>, but no usable X-Autoreply-From header"},
+    {JobOutcome::kOrdinary, "ordinary", "the job's envelope sender is not <>"},
+    {JobOutcome::kUnexamined, "unexamined",
+     "sender <>, but the stand-in server could not make the copy the module reads"},
+    {JobOutcome::kUnreadable, "unreadable", "the file could not be read"},
+    {JobOutcome::kNotMail, "not-mail",
+     "an empty file, or one that is not text mail: not handed to the module"},
+    {JobOutcome::kTooLarge, "too-large", "too large to hold in memory: not handed to the module"},
+};
 
-bool Logged(const ReferenceHost& host, const std::string& text) {
-    for (const LogEntry& entry : host.logs) {
-        if (entry.text == text) {
-            return true;
+static_assert(sizeof(kOutcomes) / sizeof(kOutcomes[0]) == kJobOutcomeCount,
+              "every outcome has its texts");
+
+constexpr bool InTableOrder() {
+    for (std::size_t i = 0; i < kJobOutcomeCount; ++i) {
+        if (static_cast<std::size_t>(kOutcomes[i].outcome) != i) {
+            return false;
         }
     }
-    return false;
+    return true;
 }
-
-bool LoggedFoundHeader(const ReferenceHost& host) {
-    const std::string prefix = kLogAutoreplyPrefix;
-    for (const LogEntry& entry : host.logs) {
-        if (entry.text.compare(0, prefix.size(), prefix) == 0) {
-            return true;
-        }
-    }
-    return false;
-}
+static_assert(InTableOrder(), "the table lists the outcomes in their order");
 
 } // namespace
 
 const char* OutcomeName(JobOutcome outcome) {
-    return kOutcomeNames[static_cast<std::size_t>(outcome)];
+    return kOutcomes[static_cast<std::size_t>(outcome)].name;
 }
 
-// The outcome follows what the job was and what the module logged: a job
-// whose sender is not "<>" is ordinary whatever happened, and a job with
-// the null sender that the server could not copy for the module was never
-// looked at, which is not the same as having no header.
-JobOutcome JudgeJob(const ReferenceHost& host, const std::string& envelopeSender) {
-    if (envelopeSender != kNullSender) {
-        return JobOutcome::kOrdinary;
-    }
-    if (Logged(host, kLogModified)) {
-        return JobOutcome::kRewritten;
-    }
-    if (Logged(host, kLogNotModified)) {
-        return JobOutcome::kUnable;
-    }
-    if (LoggedFoundHeader(host)) {
-        return JobOutcome::kTurnedAway;
-    }
-    return host.serverFailures.empty() ? JobOutcome::kNoHeader : JobOutcome::kUnexamined;
-}
-
-const HostJob* SubmittedReplacement(const ReferenceHost& host) {
-    for (const HostJob* job : host.CreatedJobs()) {
-        if (job->closed) {
-            return job;
-        }
-    }
-    return nullptr;
-}
-
-std::string NewMessageId(const HostJob& replacement) {
-    const std::string prefix = kMessageIdPrefix;
-    if (replacement.lines.empty() || replacement.lines[0].compare(0, prefix.size(), prefix) != 0) {
-        return std::string();
-    }
-    std::string value = replacement.lines[0].substr(prefix.size());
-    while (!value.empty() && (value.back() == '\n' || value.back() == '\r')) {
-        value.pop_back();
-    }
-    return value;
+const char* OutcomeMeaning(JobOutcome outcome) {
+    return kOutcomes[static_cast<std::size_t>(outcome)].meaning;
 }

@@ -1,12 +1,9 @@
-// What became of one job, judged from what the module did in the host: its
-// log lines, its calls and the job it created.
+// What became of one message in a run: the outcomes the runner tells,
+// each with the name it prints and the words --help gives it.
 #ifndef VELMORA_RUNNER_JOB_OUTCOME_H
 #define VELMORA_RUNNER_JOB_OUTCOME_H
 
-#include "standin/reference_host.h"
-
 #include <cstddef>
-#include <string>
 
 enum class JobOutcome {
     kRewritten,  // re-sent under the configured sender
@@ -15,23 +12,18 @@ enum class JobOutcome {
     kNoHeader,   // null sender, but no usable X-Autoreply-From header
     kOrdinary,   // not a null sender: left alone without a look inside
     kUnexamined, // null sender, but the server's copy for the module failed
-    kUnreadable, // the message file could not be read; no job ran
+    kUnreadable, // the input could not be read; no job ran
+    kNotMail,    // empty, or not text mail: never handed to the module
+    kTooLarge,   // too large to hold in memory; no job ran
+    kCount       // not an outcome: how many there are
 };
 
-constexpr std::size_t kJobOutcomeCount = 7;
+constexpr std::size_t kJobOutcomeCount = static_cast<std::size_t>(JobOutcome::kCount);
 
-// The outcome's name as the runner prints it.
+// The outcome's name as the runner prints it ("turned-away").
 const char* OutcomeName(JobOutcome outcome);
 
-// Judges the one job the host has seen since it last forgot its history,
-// which had the envelope sender `envelopeSender`.
-JobOutcome JudgeJob(const ReferenceHost& host, const std::string& envelopeSender);
-
-// The submitted replacement, or null when there is none.
-const HostJob* SubmittedReplacement(const ReferenceHost& host);
-
-// The value of the Message-ID line the replacement starts with, without
-// its line end; empty if it does not start with one.
-std::string NewMessageId(const HostJob& replacement);
+// What the outcome means, in a few words for --help.
+const char* OutcomeMeaning(JobOutcome outcome);
 
 #endif

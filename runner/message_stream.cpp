@@ -1,8 +1,13 @@
 // Messages from an input; see message_stream.h.
 #include "runner/message_stream.h"
 
+#include "runner/mailbox_headers.h"
+#include "runner/mbox_separator.h"
+
 #include <algorithm>
 #include <cctype>
+#include <cstring>
+#include <limits>
 
 namespace {
 
@@ -11,14 +16,16 @@ constexpr std::size_t kSeparatorStartLength = 5;
 constexpr const char* kNullSender = "<>";
 constexpr const char* kMailerDaemon = "MAILER-DAEMON";
 constexpr const char* kUnknownSender = "-"; // Thunderbird's "From - date"
-constexpr std::size_t kReadChunk = 256 * 1024;
+constexpr const char* kByteOrderMark = "\xEF\xBB\xBF";
+constexpr std::size_t kByteOrderMarkLength = 3;
+constexpr std::uint64_t kNoLimit = std::numeric_limits<std::uint64_t>::max();
+// How far past the point where a message would otherwise end its
+// Content-Length: may reach and still be checked: further, a made-up
+// number would have the rest of a mailbox read into memory.
+constexpr std::uint64_t kContentLengthReach = 64 * 1024 * 1024;
 
 bool StartsSeparator(const std::string& line) {
     return line.compare(0, kSeparatorStartLength, kSeparatorStart) == 0;
-}
-
-bool IsEmptyLine(const std::string& line) {
-    return line == "\n" || line == "\r\n";
 }
 
 bool EqualsIgnoringCase(const std::string& a, const std::string& b) {
@@ -28,7 +35,66 @@ bool EqualsIgnoringCase(const std::string& a, const std::string& b) {
            });
 }
 
+// True when the line is mboxrd's quoting of a "From " line: '>'s, then
+// "From ".
+bool IsQuotedFromLine(const char* line, std::size_t length) {
+    std::size_t quotes = 0;
+    while (quotes < length && line[quotes] == '>') {
+        ++quotes;
+    }
+    return quotes > 0 && length - quotes >= kSeparatorStartLength &&
+           std::memcmp(line + quotes, kSeparatorStart, kSeparatorStartLength) == 0;
+}
+
+// Appends the `size` bytes at `data` to `text`, one '>' off each quoted
+// "From " line.
+void AppendUnquoted(const char* data, std::size_t size, std::string* text) {
+    text->reserve(text->size() + size);
+    std::size_t at = 0;
+    while (at < size) {
+        const char* lf = static_cast<const char*>(std::memchr(data + at, '\n', size - at));
+        const std::size_t end = lf == nullptr ? size : static_cast<std::size_t>(lf - data) + 1;
+        const std::size_t skip = IsQuotedFromLine(data + at, end - at) ? 1 : 0;
+        text->append(data + at + skip, end - at - skip);
+        at = end;
+    }
+}
+
+// Makes every CR that no LF follows an LF, in place: the stand-in server
+// splits lines at LF only. Returns how many there were.
+std::size_t MendLoneCarriageReturns(std::string* text) {
+    std::size_t mended = 0;
+    char* data = &(*text)[0];
+    const std::size_t size = text->size();
+    for (std::size_t at = 0; at < size;) {
+        const char* cr = static_cast<const char*>(std::memchr(data + at, '\r', size - at));
+        if (cr == nullptr) {
+            break;
+        }
+        const std::size_t index = static_cast<std::size_t>(cr - data);
+        if (index + 1 == size || data[index + 1] != '\n') {
+            data[index] = '\n';
+            ++mended;
+        }
+        at = index + 1;
+    }
+    return mended;
+}
+
 } // namespace
+
+// A message of a mailbox while it is being read, as offsets in the input.
+struct MessageStream::Found {
+    std::uint64_t start = 0;
+    std::uint64_t textStart = 0;
+    std::uint64_t textEnd = 0;
+    std::uint64_t end = 0;
+    bool hasBody = false;        // a blank line ends its header section
+    std::uint64_t bodyStart = 0; // past that blank line
+    std::string sender;
+    bool unquoted = false;
+    bool deleted = false;
+};
 
 std::string SeparatorSender(const std::string& separatorLine) {
     if (!StartsSeparator(separatorLine)) {
@@ -50,13 +116,11 @@ std::string SeparatorSender(const std::string& separatorLine) {
 }
 
 std::string UnquoteFromLine(const std::string& line) {
-    const std::size_t quotes = line.find_first_not_of('>');
-    if (quotes == 0 || quotes == std::string::npos ||
-        line.compare(quotes, kSeparatorStartLength, kSeparatorStart) != 0) {
-        return line;
-    }
-    return line.substr(1);
+    return IsQuotedFromLine(line.data(), line.size()) ? line.substr(1) : line;
 }
+
+MessageStream::MessageStream(std::size_t readChunk)
+    : readChunk_(std::max<std::size_t>(readChunk, 1)) {}
 
 MessageStream::~MessageStream() {
     CloseInputFile(&file_);
@@ -67,100 +131,373 @@ bool MessageStream::Open(const std::string& path, std::string* reason) {
         return false;
     }
     size_ = InputFileSize(file_);
-    // Enough of the input to see whether its first line starts a mailbox.
-    while (buffer_.size() < kSeparatorStartLength && !atEnd_) {
-        if (!FillBuffer(reason)) {
-            return false;
-        }
+    return DetectFormat(reason);
+}
+
+void MessageStream::OpenBytes(const char* data, std::size_t size) {
+    memory_ = data;
+    memorySize_ = size;
+    fromMemory_ = true;
+    size_ = size;
+    std::string neverSet; // memory cannot fail to read
+    DetectFormat(&neverSet);
+}
+
+bool MessageStream::ReadSome(char* into, std::size_t size, std::size_t* got, std::string* reason) {
+    if (!fromMemory_) {
+        return ReadInputFile(&file_, into, size, got, reason);
     }
-    mailbox_ = StartsSeparator(buffer_);
+    *got = std::min(size, memorySize_ - static_cast<std::size_t>(bytesRead_));
+    if (*got > 0) {
+        std::memcpy(into, memory_ + bytesRead_, *got);
+    }
     return true;
 }
 
-bool MessageStream::FillBuffer(std::string* reason) {
-    if (taken_ > 0) {
-        buffer_.erase(0, taken_);
-        taken_ = 0;
+// Appends one read to the buffer. Bytes before pos_ are no longer needed:
+// they go once they are half the buffer, so that each byte moves a
+// bounded number of times however small the reads.
+bool MessageStream::ReadMore(std::string* reason) {
+    const std::size_t done = static_cast<std::size_t>(pos_ - bufferStart_);
+    if (done > 0 && done >= buffer_.size() / 2) {
+        buffer_.erase(0, done);
+        bufferStart_ = pos_;
     }
     const std::size_t had = buffer_.size();
-    buffer_.resize(had + kReadChunk);
+    buffer_.resize(had + readChunk_);
     std::size_t got = 0;
-    const bool ok = ReadInputFile(&file_, &buffer_[had], kReadChunk, &got, reason);
+    const bool ok = ReadSome(&buffer_[had], readChunk_, &got, reason);
     buffer_.resize(had + got);
     bytesRead_ += got;
     atEnd_ = !ok || got == 0;
     return ok;
 }
 
-bool MessageStream::ReadLine(std::string* line, std::string* reason) {
-    line->clear();
-    std::size_t searched = 0; // bytes after taken_ known to hold no line feed
-    for (;;) {
-        const std::size_t end = buffer_.find('\n', taken_ + searched);
-        if (end != std::string::npos) {
-            line->assign(buffer_, taken_, end + 1 - taken_);
-            taken_ = end + 1;
-            return true;
-        }
-        if (atEnd_) {
-            line->assign(buffer_, taken_, std::string::npos);
-            taken_ = buffer_.size();
-            return !line->empty();
-        }
-        // A long line is searched once, not again from its start after
-        // every further piece.
-        searched = buffer_.size() - taken_;
-        if (!FillBuffer(reason)) {
+// Reads until the byte before `offset` is in the buffer, or to the end.
+bool MessageStream::ReadUpTo(std::uint64_t offset, std::string* reason) {
+    while (bufferStart_ + buffer_.size() < offset && !atEnd_) {
+        if (!ReadMore(reason)) {
             return false;
         }
     }
+    return true;
+}
+
+// Sets `end` past the LF of the line at `at` (`at` itself at the input's
+// end), reading as needed, but looks at no more than `limit` bytes: a
+// longer line gets end = at + limit. A long line is searched once, not
+// again from its start after every read. False on a read error.
+bool MessageStream::LineEnd(std::uint64_t at, std::uint64_t limit, std::uint64_t* end,
+                            std::string* reason) {
+    const std::uint64_t last = limit > kNoLimit - at ? kNoLimit : at + limit;
+    std::uint64_t searched = at;
+    for (;;) {
+        const std::uint64_t stop = std::min(bufferStart_ + buffer_.size(), last);
+        if (stop > searched) {
+            const char* from = At(searched);
+            const void* lf = std::memchr(from, '\n', static_cast<std::size_t>(stop - searched));
+            if (lf != nullptr) {
+                *end =
+                    searched + static_cast<std::uint64_t>(static_cast<const char*>(lf) - from) + 1;
+                return true;
+            }
+            searched = stop;
+        }
+        if (stop == last || atEnd_) {
+            *end = stop;
+            return true;
+        }
+        if (!ReadMore(reason)) {
+            return false;
+        }
+    }
+}
+
+// Looks past a byte-order mark and blank lines at the first line: a
+// separator or an MMDF delimiter makes the input a mailbox.
+bool MessageStream::DetectFormat(std::string* reason) {
+    if (!ReadUpTo(kByteOrderMarkLength, reason)) {
+        return false;
+    }
+    if (buffer_.compare(0, kByteOrderMarkLength, kByteOrderMark) == 0) {
+        bomEnd_ = kByteOrderMarkLength;
+    }
+    std::uint64_t at = bomEnd_;
+    std::uint64_t end = 0;
+    for (;;) {
+        if (!LineEnd(at, kLongestSeparatorLine + 1, &end, reason)) {
+            return false;
+        }
+        if (!IsBlankLine(At(at), static_cast<std::size_t>(end - at))) {
+            break;
+        }
+        at = end;
+    }
+    const std::size_t length = static_cast<std::size_t>(end - at);
+    if (IsMmdfDelimiter(At(at), length)) {
+        format_ = Format::kMmdf;
+    } else if (IsSeparatorLine(At(at), length)) {
+        format_ = Format::kMbox;
+    }
+    leadEnd_ = IsMailbox() ? at : bomEnd_;
+    return true;
+}
+
+void MessageStream::SkipLead() {
+    leadSkipped_ = true;
+    if (bomEnd_ > 0) {
+        Note(StreamNote::Kind::kByteOrderMark, 0, bomEnd_, "byte-order mark skipped");
+    }
+    if (leadEnd_ > bomEnd_) {
+        Note(StreamNote::Kind::kLeadingBlankLines, bomEnd_, leadEnd_,
+             "blank lines before the first message skipped");
+    }
+    pos_ = leadEnd_;
+}
+
+void MessageStream::Note(StreamNote::Kind kind, std::uint64_t begin, std::uint64_t end,
+                         const std::string& text) {
+    notes_.push_back(StreamNote{kind, begin, end, text});
 }
 
 bool MessageStream::Next(StreamedMessage* message, std::string* reason) {
     reason->clear();
     message->text.clear();
     message->separatorSender.clear();
-    if (mailbox_) {
-        return NextMailboxMessage(message, reason);
+    notes_.clear();
+    span_ = MessageSpan();
+    if (!leadSkipped_) {
+        SkipLead();
     }
-    if (wholeTaken_) {
-        return false;
+    if (format_ == Format::kMessageFile) {
+        return NextWholeMessage(message, reason);
     }
-    while (!atEnd_) {
-        if (!FillBuffer(reason)) {
+    Found found;
+    for (;;) {
+        const bool got = format_ == Format::kMbox ? FindMboxMessage(&found, reason)
+                                                  : FindMmdfMessage(&found, reason);
+        if (!got) {
             return false;
         }
+        ++number_;
+        if (!found.deleted) {
+            break;
+        }
+        Note(StreamNote::Kind::kDeletedMessage, found.start, found.end,
+             "message " + std::to_string(number_) +
+                 " is marked deleted (X-Mozilla-Status:): skipped");
+        pos_ = found.end;
     }
-    message->text.assign(buffer_, taken_, std::string::npos);
-    buffer_.clear();
-    taken_ = 0;
-    wholeTaken_ = true;
+    TakeFound(found, message);
+    pos_ = found.end;
     return true;
 }
 
-// A message runs from its separator to the next separator line that follows
-// an empty line, or to the end of the input. Writers put that empty line
-// after every message, the last one included: it is not the message's own.
-bool MessageStream::NextMailboxMessage(StreamedMessage* message, std::string* reason) {
-    if (separator_.empty() && !ReadLine(&separator_, reason)) {
+// A message file is its one message, read whole into a buffer sized for
+// it and handed over, so that the text is the only copy.
+bool MessageStream::NextWholeMessage(StreamedMessage* message, std::string* reason) {
+    if (wholeTaken_) {
         return false;
     }
-    message->separatorSender = SeparatorSender(separator_);
-    separator_.clear();
-    std::string line;
-    std::string heldEmptyLine;
-    while (ReadLine(&line, reason)) {
-        if (!heldEmptyLine.empty() && StartsSeparator(line)) {
-            separator_ = line;
-            return true;
-        }
-        message->text += heldEmptyLine;
-        heldEmptyLine.clear();
-        if (IsEmptyLine(line)) {
-            heldEmptyLine = line;
-        } else {
-            message->text += UnquoteFromLine(line);
+    wholeTaken_ = true;
+    if (size_ > 0 && size_ < buffer_.max_size() - readChunk_) {
+        buffer_.reserve(static_cast<std::size_t>(size_) + readChunk_);
+    }
+    while (!atEnd_) {
+        if (!ReadMore(reason)) {
+            return false;
         }
     }
-    return reason->empty();
+    buffer_.erase(0, static_cast<std::size_t>(pos_ - bufferStart_));
+    bufferStart_ = pos_;
+    const std::size_t mended = MendLoneCarriageReturns(&buffer_);
+    number_ = 1;
+    span_ = MessageSpan{number_, pos_, pos_, pos_ + buffer_.size(), pos_ + buffer_.size(), false};
+    if (mended > 0) {
+        Note(StreamNote::Kind::kLoneCarriageReturns, pos_, pos_,
+             std::to_string(mended) + " line ends of a lone CR read as LF");
+    }
+    message->text.swap(buffer_);
+    std::string().swap(buffer_);
+    bufferStart_ = pos_ = span_.end;
+    return true;
+}
+
+// The mbox message at pos_, a separator line: it runs to the next
+// separator line or the input's end; a blank line just before either is
+// the writer's, not the message's. False at the end or on a read error.
+bool MessageStream::FindMboxMessage(Found* found, std::string* reason) {
+    std::uint64_t separatorEnd = 0;
+    if (!LineEnd(pos_, kNoLimit, &separatorEnd, reason) || separatorEnd == pos_) {
+        return false;
+    }
+    *found = Found();
+    found->start = pos_;
+    found->textStart = separatorEnd;
+    found->sender =
+        SeparatorSender(std::string(At(pos_), static_cast<std::size_t>(separatorEnd - pos_)));
+    found->unquoted = true;
+    std::uint64_t at = separatorEnd;
+    std::uint64_t lastStart = at;
+    bool lastBlank = false;
+    for (;;) {
+        std::uint64_t end = 0;
+        if (!LineEnd(at, kNoLimit, &end, reason)) {
+            return false;
+        }
+        const std::size_t length = static_cast<std::size_t>(end - at);
+        if (end == at || IsSeparatorLine(At(at), length)) {
+            break;
+        }
+        const bool blank = IsBlankLine(At(at), length);
+        if (blank && !found->hasBody) {
+            found->hasBody = true;
+            found->bodyStart = end;
+        }
+        lastBlank = blank;
+        lastStart = at;
+        at = end;
+    }
+    found->textEnd = lastBlank ? lastStart : at;
+    found->end = at;
+    const std::uint64_t headersEnd = found->hasBody ? found->bodyStart : found->textEnd;
+    const MailboxHeaders headers = ReadMailboxHeaders(
+        At(found->textStart), static_cast<std::size_t>(headersEnd - found->textStart));
+    found->deleted = headers.deleted;
+    if (!headers.hasContentLength || !found->hasBody) {
+        return true;
+    }
+    return ApplyContentLength(headers.contentLength, found, reason);
+}
+
+// Honours a Content-Length: (mboxcl2) when the body it gives ends exactly
+// on a separator line, a blank line and one, or the input's end: the
+// message is then its bytes as stored, "From " lines and all, which is
+// what the field is for. Otherwise it is ignored, with a note.
+bool MessageStream::ApplyContentLength(std::uint64_t length, Found* found, std::string* reason) {
+    bool lands = false;
+    std::uint64_t closeEnd = 0;
+    const std::uint64_t bodyEnd =
+        length > kNoLimit - found->bodyStart ? kNoLimit : found->bodyStart + length;
+    if (bodyEnd <= found->end || bodyEnd - found->end <= kContentLengthReach) {
+        if (!LandsOnSeparator(*found, bodyEnd, &lands, &closeEnd, reason)) {
+            return false;
+        }
+    }
+    if (!lands) {
+        Note(StreamNote::Kind::kIgnoredContentLength, found->start, found->start,
+             "message " + std::to_string(number_ + 1) +
+                 ": its Content-Length: does not end on a separator: ignored");
+        return true;
+    }
+    found->textEnd = bodyEnd;
+    found->end = closeEnd;
+    found->unquoted = false;
+    return true;
+}
+
+// Whether `at` starts a separator line, a blank line before one or before
+// the input's end, or is that end; `closeEnd` is then where the message's
+// closing ends.
+bool MessageStream::LandsOnSeparator(const Found& found, std::uint64_t at, bool* lands,
+                                     std::uint64_t* closeEnd, std::string* reason) {
+    *lands = false;
+    if (!ReadUpTo(at + 1, reason)) {
+        return false;
+    }
+    if (at > bufferStart_ + buffer_.size() || (at != found.bodyStart && *At(at - 1) != '\n')) {
+        return true; // past the end, or inside a line
+    }
+    std::uint64_t end = 0;
+    if (!LineEnd(at, kNoLimit, &end, reason)) {
+        return false;
+    }
+    *closeEnd = at;
+    *lands = end == at || IsSeparatorLine(At(at), static_cast<std::size_t>(end - at));
+    if (*lands || !IsBlankLine(At(at), static_cast<std::size_t>(end - at))) {
+        return true;
+    }
+    std::uint64_t nextEnd = 0;
+    if (!LineEnd(end, kNoLimit, &nextEnd, reason)) {
+        return false;
+    }
+    *closeEnd = end;
+    *lands = nextEnd == end || IsSeparatorLine(At(end), static_cast<std::size_t>(nextEnd - end));
+    return true;
+}
+
+// The MMDF message at pos_: from a delimiter line (and the "From " line
+// some writers put after it) to the next delimiter line. Lines before the
+// opening delimiter belong to no message. False at the end or on a read
+// error.
+bool MessageStream::FindMmdfMessage(Found* found, std::string* reason) {
+    *found = Found();
+    std::uint64_t at = pos_;
+    std::uint64_t end = 0;
+    for (;;) {
+        if (!LineEnd(at, kNoLimit, &end, reason)) {
+            return false;
+        }
+        if (end == at || IsMmdfDelimiter(At(at), static_cast<std::size_t>(end - at))) {
+            break;
+        }
+        at = end;
+    }
+    if (at > pos_) {
+        Note(StreamNote::Kind::kStrayText, pos_, at, "text outside the MMDF delimiters skipped");
+        pos_ = at;
+    }
+    if (end == at) {
+        return false;
+    }
+    found->start = at;
+    found->textStart = end;
+    std::uint64_t fromEnd = 0;
+    if (!LineEnd(end, kNoLimit, &fromEnd, reason)) {
+        return false;
+    }
+    if (IsSeparatorLine(At(end), static_cast<std::size_t>(fromEnd - end))) {
+        found->sender =
+            SeparatorSender(std::string(At(end), static_cast<std::size_t>(fromEnd - end)));
+        found->textStart = fromEnd;
+    }
+    at = found->textStart;
+    for (;;) {
+        if (!LineEnd(at, kNoLimit, &end, reason)) {
+            return false;
+        }
+        const std::size_t length = static_cast<std::size_t>(end - at);
+        if (end == at || IsMmdfDelimiter(At(at), length)) {
+            break;
+        }
+        if (IsBlankLine(At(at), length) && !found->hasBody) {
+            found->hasBody = true;
+            found->bodyStart = end;
+        }
+        at = end;
+    }
+    found->textEnd = at;
+    found->end = end;
+    if (end == at) {
+        Note(StreamNote::Kind::kUnclosedMessage, at, at,
+             "message " + std::to_string(number_ + 1) + " has no closing MMDF delimiter");
+    }
+    const std::uint64_t headersEnd = found->hasBody ? found->bodyStart : found->textEnd;
+    found->deleted = ReadMailboxHeaders(At(found->textStart),
+                                        static_cast<std::size_t>(headersEnd - found->textStart))
+                         .deleted;
+    return true;
+}
+
+void MessageStream::TakeFound(const Found& found, StreamedMessage* message) {
+    const char* text = At(found.textStart);
+    const std::size_t size = static_cast<std::size_t>(found.textEnd - found.textStart);
+    if (found.unquoted) {
+        AppendUnquoted(text, size, &message->text);
+    } else {
+        message->text.assign(text, size);
+    }
+    message->separatorSender = found.sender;
+    span_ = MessageSpan{number_,       found.start, found.textStart,
+                        found.textEnd, found.end,   found.unquoted};
 }

@@ -1,15 +1,18 @@
 // The messages of one input: a message file, a mailbox file, or standard
-// input holding either. An input whose first line starts with "From " is a
-// mailbox (mbox: mboxo, mboxrd, Thunderbird's local folders): each message
-// follows a "From " separator line. Inputs are streamed: one message is in
-// memory at a time, however large the mailbox.
+// input holding either. An input is a mailbox when, after a byte-order
+// mark and blank lines, its first line is a well-formed mbox separator
+// ("From SENDER DATE": mboxo, mboxrd, mboxcl2, Thunderbird's local folders)
+// or MMDF's delimiter. Inputs are streamed: one message is in memory at a
+// time, however large the mailbox.
 #ifndef VELMORA_RUNNER_MESSAGE_STREAM_H
 #define VELMORA_RUNNER_MESSAGE_STREAM_H
 
 #include "runner/runner_platform.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // One message taken from an input.
 struct StreamedMessage {
@@ -20,9 +23,47 @@ struct StreamedMessage {
     std::string separatorSender;
 };
 
+// Where the message Next last gave came from, as byte offsets in the
+// input. [start, textStart) is what introduced it (its separator line;
+// MMDF's delimiter and the "From " line after it; nothing for a message
+// file), [textStart, textEnd) its text as stored, [textEnd, end) what
+// closed it (the blank line writers put before a separator, MMDF's
+// delimiter). The next message or note starts at `end`.
+struct MessageSpan {
+    std::size_t number = 0; // its place in the input from 1, skipped ones counted
+    std::uint64_t start = 0;
+    std::uint64_t textStart = 0;
+    std::uint64_t textEnd = 0;
+    std::uint64_t end = 0;
+    bool unquoted = false; // ">From " quoting was taken off its lines
+};
+
+// Something the reader left out of the input or changed, for the user to
+// hear of. Bytes [begin, end) are in no message; a note about a change
+// rather than a gap has begin == end.
+struct StreamNote {
+    enum class Kind {
+        kByteOrderMark,        // skipped at the start
+        kLeadingBlankLines,    // skipped before a mailbox's first separator
+        kDeletedMessage,       // marked deleted by its mailbox: skipped
+        kStrayText,            // between MMDF messages: skipped
+        kUnclosedMessage,      // the last MMDF message lacks its delimiter
+        kIgnoredContentLength, // did not end on a separator: ignored
+        kLoneCarriageReturns,  // CR-only line ends made LF
+    };
+    Kind kind;
+    std::uint64_t begin;
+    std::uint64_t end;
+    std::string text; // says what happened, for showing after the input's name
+};
+
 class MessageStream {
   public:
-    MessageStream() = default;
+    static constexpr std::size_t kDefaultReadChunk = 256 * 1024;
+
+    // `readChunk`: how many bytes each read asks for (tests and fuzzing
+    // use a few, so that lines straddle reads).
+    explicit MessageStream(std::size_t readChunk = kDefaultReadChunk);
     ~MessageStream();
     MessageStream(const MessageStream&) = delete;
     MessageStream& operator=(const MessageStream&) = delete;
@@ -31,28 +72,62 @@ class MessageStream {
     // False with `reason` set when it cannot be opened or read.
     bool Open(const std::string& path, std::string* reason);
 
-    bool IsMailbox() const { return mailbox_; }
+    // Reads the `size` bytes at `data` instead of a file, in the same
+    // chunks; they must outlive the stream.
+    void OpenBytes(const char* data, std::size_t size);
+
+    bool IsMailbox() const { return format_ != Format::kMessageFile; }
 
     // Takes the next message. False at the end of the input, and on a read
-    // error, with `reason` set (empty at a plain end).
+    // error, with `reason` set (empty at a plain end). Either way Notes()
+    // then tells what this call skipped or changed on the way.
     bool Next(StreamedMessage* message, std::string* reason);
+
+    const MessageSpan& Span() const { return span_; }
+    const std::vector<StreamNote>& Notes() const { return notes_; }
 
     // Bytes taken from the input so far, and its size (0 when unknown).
     std::uint64_t BytesRead() const { return bytesRead_; }
     std::uint64_t Size() const { return size_; }
 
   private:
-    bool FillBuffer(std::string* reason);
-    bool ReadLine(std::string* line, std::string* reason);
-    bool NextMailboxMessage(StreamedMessage* message, std::string* reason);
+    enum class Format { kMessageFile, kMbox, kMmdf };
+    struct Found; // a message's offsets while it is being read
 
-    InputFile file_; // handle -1 until opened
-    bool mailbox_ = false;
-    bool atEnd_ = false;      // the input has given its last byte
-    bool wholeTaken_ = false; // a message file's one message was taken
-    std::string buffer_;      // bytes read but not yet taken
-    std::size_t taken_ = 0;   // how much of buffer_ is taken
-    std::string separator_;   // the separator line of the next message
+    bool ReadSome(char* into, std::size_t size, std::size_t* got, std::string* reason);
+    bool ReadMore(std::string* reason);
+    bool ReadUpTo(std::uint64_t offset, std::string* reason);
+    bool LineEnd(std::uint64_t at, std::uint64_t limit, std::uint64_t* end, std::string* reason);
+    const char* At(std::uint64_t offset) const { return buffer_.data() + (offset - bufferStart_); }
+    bool DetectFormat(std::string* reason);
+    void SkipLead();
+    bool NextWholeMessage(StreamedMessage* message, std::string* reason);
+    bool FindMboxMessage(Found* found, std::string* reason);
+    bool ApplyContentLength(std::uint64_t length, Found* found, std::string* reason);
+    bool LandsOnSeparator(const Found& found, std::uint64_t at, bool* lands,
+                          std::uint64_t* closeEnd, std::string* reason);
+    bool FindMmdfMessage(Found* found, std::string* reason);
+    void TakeFound(const Found& found, StreamedMessage* message);
+    void Note(StreamNote::Kind kind, std::uint64_t begin, std::uint64_t end,
+              const std::string& text);
+
+    std::size_t readChunk_;
+    InputFile file_; // handle -1 unless a file is open
+    const char* memory_ = nullptr;
+    std::size_t memorySize_ = 0;
+    bool fromMemory_ = false;
+    Format format_ = Format::kMessageFile;
+    bool atEnd_ = false;       // the input has given its last byte
+    bool leadSkipped_ = false; // the first Next has passed the lead
+    bool wholeTaken_ = false;  // a message file's one message was taken
+    std::string buffer_;       // input bytes from bufferStart_ on
+    std::uint64_t bufferStart_ = 0;
+    std::uint64_t pos_ = 0;     // where the next message starts: bytes before it may go
+    std::uint64_t bomEnd_ = 0;  // past a leading byte-order mark
+    std::uint64_t leadEnd_ = 0; // past the blank lines before a mailbox's first separator
+    std::size_t number_ = 0;    // messages passed, skipped ones counted
+    MessageSpan span_;
+    std::vector<StreamNote> notes_;
     std::uint64_t bytesRead_ = 0;
     std::uint64_t size_ = 0;
 };

@@ -1,6 +1,8 @@
 // Command line of the runner; see run_options.h.
 #include "runner/run_options.h"
 
+#include "runner/job_outcome.h"
+
 #include <cerrno>
 #include <cstdlib>
 
@@ -8,6 +10,16 @@ namespace {
 
 constexpr unsigned kMaxVersionByte = 255;
 constexpr int kDecimalBase = 10;
+constexpr std::size_t kHelpColumn = 26; // where an option's help starts
+constexpr std::size_t kOutcomeColumn = 15;
+constexpr std::size_t kHelpWidth = 76; // columns of --help text
+constexpr const char* kHelpIndent = "  ";
+#ifdef _WIN32
+// Windows programs take "/?" for their help.
+constexpr const char* kWindowsHelp = "/?";
+#else
+constexpr const char* kWindowsHelp = nullptr;
+#endif
 
 // Parses a version byte; false unless the text is a number from 0 to 255.
 bool ParseVersionByte(const std::string& text, unsigned* value) {
@@ -24,113 +36,180 @@ bool ParseVersionByte(const std::string& text, unsigned* value) {
 }
 
 // Parses "MAJOR.MINOR".
-bool ParseVersion(const std::string& text, RunOptions* options) {
+bool TakeHostVersion(const std::string& text, RunOptions* options) {
     const std::size_t dot = text.find('.');
     return dot != std::string::npos &&
            ParseVersionByte(text.substr(0, dot), &options->majorVersion) &&
            ParseVersionByte(text.substr(dot + 1), &options->minorVersion);
 }
 
-// Options without a value; false for any other name.
-bool TakeFlag(const std::string& arg, RunOptions* options) {
-    if (arg == "--use-return-path") { // the default now; kept for old scripts
-        options->job.senderFromMessage = true;
-        return true;
-    }
-    if (arg == "--no-return-path") {
-        options->job.senderFromMessage = false;
-        return true;
-    }
-    if (arg == "--lines") {
-        options->lines = true;
-        return true;
-    }
-    return false;
+// The setters the table is made of: a text, a text more in a list, a flag.
+template <std::string RunOptions::*field> bool SetText(const std::string& value, RunOptions* o) {
+    o->*field = value;
+    return true;
 }
 
-// Options with a value: the name, what to do with the value (false if it
-// is not good) and what a good value looks like.
-struct ValueOption {
-    const char* name;
-    bool (*take)(const std::string& value, RunOptions* options);
-    const char* wants;
+template <std::string JobSettings::*field>
+bool SetJobText(const std::string& value, RunOptions* o) {
+    o->job.*field = value;
+    return true;
+}
+
+template <std::vector<std::string> JobSettings::*field>
+bool AddJobText(const std::string& value, RunOptions* o) {
+    (o->job.*field).push_back(value);
+    return true;
+}
+
+template <bool RunOptions::*field> bool SetFlag(const std::string& /*value*/, RunOptions* o) {
+    o->*field = true;
+    return true;
+}
+
+template <bool JobSettings::*field> bool ClearJobFlag(const std::string& /*value*/, RunOptions* o) {
+    o->job.*field = false;
+    return true;
+}
+
+const std::vector<RunOption> kOptions = {
+    {"--module", "PATH", "module file to load (default: the module next to this program)",
+     &SetText<&RunOptions::modulePath>, ""},
+    {"--envelope-sender", "ADDR",
+     "the envelope sender of jobs whose message names none (default: <>)",
+     &SetJobText<&JobSettings::envelopeSender>, ""},
+    {"--no-return-path", nullptr,
+     "every job gets --envelope-sender; by default a message's Return-Path: gives its sender, else "
+     "its mailbox separator (MAILER-DAEMON is <>)",
+     &ClearJobFlag<&JobSettings::senderFromMessage>, ""},
+    {"--rcpt", "ADDR", "a recipient of each job; repeat for more (default: alice@example.net)",
+     &AddJobText<&JobSettings::recipients>, ""},
+    {"--sender", "ADDR",
+     "the configured sender, the daemon's parameter (default: autoreply@example.org)",
+     &SetJobText<&JobSettings::configuredSender>, ""},
+    {"--domain", "NAME", "the server's domain, used in Message-IDs (default: mail.example.org)",
+     &SetText<&RunOptions::domain>, ""},
+    {"--host-version", "M.N", "version the server reports (default: 2.20)", &TakeHostVersion,
+     "MAJOR.MINOR with numbers from 0 to 255"},
+    {"--save-to", "FOLDER",
+     "save each submitted replacement as a message file in FOLDER (made with its parents, for you "
+     "alone), named after its source (NAME-N.eml for a mailbox's); an existing file is never "
+     "replaced; refused when FOLDER is in a Maildir or a folder that holds an input",
+     &SetText<&RunOptions::saveFolder>, ""},
+    {"--report", "FILE",
+     "write the report or the lines to FILE, not to standard output; refused when FILE is an input "
+     "or lies in a folder that is read",
+     &SetText<&RunOptions::reportFile>, ""},
+    {"--lines", nullptr, "one line per message also for one file", &SetFlag<&RunOptions::lines>,
+     ""},
+    {"--version", nullptr,
+     "show this program's version and the module file's version and SHA-256, read from the file "
+     "without loading it",
+     &SetFlag<&RunOptions::version>, ""},
+    {"--help", nullptr, "show this text", &SetFlag<&RunOptions::help>, ""},
 };
 
-const ValueOption kValueOptions[] = {
-    {"--module",
-     [](const std::string& value, RunOptions* options) {
-         options->modulePath = value;
-         return true;
-     },
-     ""},
-    {"--envelope-sender",
-     [](const std::string& value, RunOptions* options) {
-         options->job.envelopeSender = value;
-         return true;
-     },
-     ""},
-    {"--rcpt",
-     [](const std::string& value, RunOptions* options) {
-         options->job.recipients.push_back(value);
-         return true;
-     },
-     ""},
-    {"--sender",
-     [](const std::string& value, RunOptions* options) {
-         options->job.configuredSender = value;
-         return true;
-     },
-     ""},
-    {"--domain",
-     [](const std::string& value, RunOptions* options) {
-         options->domain = value;
-         return true;
-     },
-     ""},
-    {"--host-version", &ParseVersion, "MAJOR.MINOR with numbers from 0 to 255"},
-    {"--output",
-     [](const std::string& value, RunOptions* options) {
-         options->outputFile = value;
-         return true;
-     },
-     ""},
-    {"--out",
-     [](const std::string& value, RunOptions* options) {
-         options->outFolder = value;
-         return true;
-     },
-     ""},
-};
-
-const ValueOption* FindValueOption(const std::string& arg) {
-    for (const ValueOption& option : kValueOptions) {
-        if (arg == option.name) {
+const RunOption* FindOption(const std::string& name) {
+    for (const RunOption& option : kOptions) {
+        if (name == option.name) {
             return &option;
         }
     }
     return nullptr;
 }
 
-// An error in the line, unless --help was asked for: then the help is
-// what the user gets.
-ParseOutcome Refused(ParseOutcome sofar, std::string* error) {
-    if (sofar == ParseOutcome::kHelp) {
+// What a finished line asks for: help above all, then the version.
+ParseOutcome Asked(const RunOptions& options) {
+    if (options.help) {
+        return ParseOutcome::kHelp;
+    }
+    return options.version ? ParseOutcome::kVersion : ParseOutcome::kRun;
+}
+
+// An error in the line, unless help was asked for: then the help is what
+// the user gets.
+ParseOutcome Refused(const RunOptions& options, std::string* error) {
+    if (options.help) {
         error->clear();
-        return sofar;
+        return ParseOutcome::kHelp;
     }
     return ParseOutcome::kError;
 }
 
+// Appends `text` from `column` on, words wrapped before kHelpWidth, its
+// further lines indented as far. `used` columns of the line are taken; a
+// lead as wide as the column gets the text on the next line.
+void AppendWrapped(std::string* out, std::size_t used, std::size_t column,
+                   const std::string& text) {
+    std::size_t at = used;
+    if (at >= column) {
+        *out += '\n';
+        at = 0;
+    }
+    *out += std::string(column - at, ' ');
+    at = column;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find(' ', start);
+        end = end == std::string::npos ? text.size() : end;
+        const std::size_t length = end - start;
+        if (at > column && at + 1 + length > kHelpWidth) {
+            *out += '\n' + std::string(column, ' ');
+            at = column;
+        } else if (at > column) {
+            *out += ' ';
+            ++at;
+        }
+        *out += text.substr(start, length);
+        at += length;
+        start = end + 1;
+    }
+    *out += '\n';
+}
+
+std::string OptionLines() {
+    std::string lines;
+    const std::string pathLead = std::string(kHelpIndent) + "PATH";
+    lines += pathLead;
+    AppendWrapped(&lines, pathLead.size(), kHelpColumn,
+                  "a message file, a mailbox file (mbox or MMDF; each message is named "
+                  "PATH#N), a folder of them, such as a Maildir, or - for standard input");
+    for (const RunOption& option : kOptions) {
+        std::string lead = std::string(kHelpIndent) + option.name;
+        if (option.valueName != nullptr) {
+            lead += std::string(" ") + option.valueName;
+        }
+        lines += lead;
+        AppendWrapped(&lines, lead.size(), kHelpColumn, option.help);
+    }
+    return lines;
+}
+
+std::string OutcomeLines() {
+    std::string lines;
+    for (std::size_t i = 0; i < kJobOutcomeCount; ++i) {
+        const auto outcome = static_cast<JobOutcome>(i);
+        const std::string lead = std::string(kHelpIndent) + OutcomeName(outcome);
+        lines += lead;
+        AppendWrapped(&lines, lead.size(), kOutcomeColumn, OutcomeMeaning(outcome));
+    }
+    return lines;
+}
+
 } // namespace
+
+const std::vector<RunOption>& RunOptionTable() {
+    return kOptions;
+}
 
 ParseOutcome ParseRunOptions(const std::vector<std::string>& args, RunOptions* options,
                              std::string* error) {
     bool pathsOnly = false;
-    // --help and --version take effect after the whole line is read, so
-    // that "--version --module PATH" checks that module.
-    ParseOutcome outcome = ParseOutcome::kRun;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
+        if (!pathsOnly && kWindowsHelp != nullptr && arg == kWindowsHelp) {
+            options->help = true;
+            continue;
+        }
         if (pathsOnly || arg.empty() || arg[0] != '-' || arg == "-") {
             options->paths.push_back(arg);
             continue;
@@ -139,35 +218,31 @@ ParseOutcome ParseRunOptions(const std::vector<std::string>& args, RunOptions* o
             pathsOnly = true;
             continue;
         }
-        if (arg == "--help" || arg == "-h") {
-            outcome = ParseOutcome::kHelp;
-            continue;
-        }
-        if (arg == "--version") {
-            outcome = outcome == ParseOutcome::kHelp ? outcome : ParseOutcome::kVersion;
-            continue;
-        }
-        if (TakeFlag(arg, options)) {
+        if (arg == "-h") {
+            options->help = true;
             continue;
         }
         const std::size_t equals = arg.find('=');
         const std::string name = arg.substr(0, equals);
-        const ValueOption* option = FindValueOption(name);
-        if (option == nullptr) {
+        const RunOption* option = FindOption(name);
+        if (option == nullptr || (option->valueName == nullptr && equals != std::string::npos)) {
             *error = "unknown option " + arg + " (see --help)";
-            return Refused(outcome, error);
+            return Refused(*options, error);
         }
-        if (equals == std::string::npos && i + 1 >= args.size()) {
-            *error = "option " + arg + " needs a value";
-            return Refused(outcome, error);
+        std::string value;
+        if (option->valueName != nullptr) {
+            if (equals == std::string::npos && i + 1 >= args.size()) {
+                *error = "option " + arg + " needs a value";
+                return Refused(*options, error);
+            }
+            value = equals != std::string::npos ? arg.substr(equals + 1) : args[++i];
         }
-        const std::string value = equals != std::string::npos ? arg.substr(equals + 1) : args[++i];
         if (!option->take(value, options)) {
             *error = name + " wants " + option->wants + ", got " + value;
-            return Refused(outcome, error);
+            return Refused(*options, error);
         }
     }
-    return outcome;
+    return Asked(*options);
 }
 
 std::string RunUsage(const std::string& program) {
@@ -180,65 +255,30 @@ std::string RunUsage(const std::string& program) {
            "reads.\n"
            "\n"
            "With no PATH, or one message file, it prints what the module logged,\n"
-           "what it returned and the replacement job it submitted. Without a PATH\n"
-           "a bundled sample out-of-office reply is used.\n"
+           "what it returned, the outcome and the replacement job it submitted.\n"
+           "Without a PATH a bundled sample out-of-office reply is used.\n"
            "\n"
            "With a folder, a mailbox, more than one PATH or --lines, it prints one\n"
            "line per message: the name, a tab, the outcome and, for a rewritten\n"
-           "message, a tab and the new Message-ID. Outcomes:\n"
-           "  rewritten    re-sent under the configured sender\n"
-           "  unable       an automatic reply the module could not re-send\n"
-           "  turned-away  X-Autoreply-From found, the address tests said no\n"
-           "  no-header    sender <>, but no usable X-Autoreply-From header\n"
-           "  ordinary     the job's envelope sender is not <>\n"
-           "  unexamined   sender <>, but the stand-in server could not make the\n"
-           "               copy the module reads (the reason is on standard error)\n"
-           "  unreadable   the file could not be read\n"
+           "message, a tab and the new Message-ID. Outcomes:\n" +
+           OutcomeLines() +
            "A last line starting with # counts each outcome. Folders are walked\n"
-           "recursively in name order; names starting with a dot, hidden files, a\n"
-           "Maildir's tmp/ and links to folders are skipped, and said so on\n"
-           "standard error; a Maildir's own dot-folders that are Maildirs\n"
-           "(Maildir++: .Sent, .Archive) are walked. On a terminal, standard error\n"
+           "recursively in name order. Only mail is read: of a Maildir only cur/\n"
+           "and new/ (and its Maildir++ folders such as .Sent); names starting\n"
+           "with a dot, hidden files, links to folders and the files mail\n"
+           "programs keep beside mail (indexes, .msf files, Thumbs.db) are\n"
+           "skipped, and said so on standard error. On a terminal, standard error\n"
            "shows the progress.\n"
-           "\n"
-           "  PATH                    a message file (LF or CR LF line ends), a\n"
-           "                          mailbox file (mbox: its first line starts\n"
-           "                          with \"From \"; each message is named\n"
-           "                          PATH#N), a folder of them, such as a Maildir,\n"
-           "                          or - for standard input\n"
-           "  --module PATH           module file to load (default: the module\n"
-           "                          next to this program)\n"
-           "  --envelope-sender ADDR  the envelope sender of jobs whose message\n"
-           "                          names none (default: <>)\n"
-           "  --no-return-path        every job gets --envelope-sender; by default\n"
-           "                          a message's Return-Path: gives its sender,\n"
-           "                          else its mailbox separator (MAILER-DAEMON is\n"
-           "                          <>); --use-return-path, the default, is kept\n"
-           "  --rcpt ADDR             a recipient of each job; repeat for more\n"
-           "                          (default: alice@example.net)\n"
-           "  --sender ADDR           the configured sender, the daemon's\n"
-           "                          parameter (default: autoreply@example.org)\n"
-           "  --domain NAME           the server's domain, used in Message-IDs\n"
-           "                          (default: mail.example.org)\n"
-           "  --host-version M.N      version the server reports (default: 2.20)\n"
-           "  --out FOLDER            save each submitted replacement as a message\n"
-           "                          file in FOLDER, named after its source\n"
-           "                          (NAME-N.eml for a mailbox's); an existing\n"
-           "                          file is never replaced\n"
-           "  --output FILE           write the report or the lines to FILE, not\n"
-           "                          to standard output; refused when FILE is an\n"
-           "                          input or lies in a folder that is read\n"
-           "  --lines                 one line per message also for one file\n"
-           "  --version               show this program's version and the\n"
-           "                          module's version and SHA-256\n"
+           "\n" +
+           OptionLines() +
            "  --                      every argument after this is a PATH\n"
-           "  --help                  show this text\n"
-           "An option's value may also follow it after '=': --out=FOLDER.\n"
+           "An option's value may also follow it after '=': --save-to=FOLDER.\n"
            "\n"
            "Exit status: 0 every job ran; 1 the module refused to start; 2 bad\n"
-           "option, or an output that would write over an input (nothing ran);\n"
-           "3 a PATH does not exist (nothing ran) or a message could not be read\n"
-           "(the others ran); 4 module cannot be loaded or lacks an entry point;\n"
-           "5 the report, the lines or a replacement cannot be written; 6 a\n"
-           "message could not be examined (the others ran).\n";
+           "option, or an output that would write over an input or into a\n"
+           "Maildir (nothing ran); 3 a PATH does not exist (nothing ran) or a\n"
+           "message could not be read (the others ran); 4 module cannot be\n"
+           "loaded or lacks an entry point; 5 the report, the lines or a\n"
+           "replacement cannot be written; 6 a message could not be examined or\n"
+           "was too large (the others ran).\n";
 }

@@ -1,9 +1,11 @@
-// Command line of the runner.
+// Command line of the runner: one table of options, from which both the
+// parsing and --help are made.
 #ifndef VELMORA_RUNNER_RUN_OPTIONS_H
 #define VELMORA_RUNNER_RUN_OPTIONS_H
 
-#include "runner/job_run.h"
+#include "runner/mail_job.h"
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -14,17 +16,34 @@ struct RunOptions {
     std::string domain = "mail.example.org";
     unsigned majorVersion = 2;
     unsigned minorVersion = 20;
-    std::string outputFile; // empty: standard output
-    std::string outFolder;  // empty: replacements are not saved
+    std::string reportFile; // empty: standard output
+    std::string saveFolder; // empty: replacements are not saved
     bool lines = false;     // one line per message, also for a single file
+    bool help = false;
+    bool version = false;
 };
+
+// One option: its name, the name of its value (null for an option without
+// one), its lines in --help, and what it does with the value. `take` is
+// false when the value is not good; `wants` then says what a good one is.
+struct RunOption {
+    const char* name;
+    const char* valueName;
+    const char* help;
+    bool (*take)(const std::string& value, RunOptions* options);
+    const char* wants;
+};
+
+// The options, in the order --help lists them.
+const std::vector<RunOption>& RunOptionTable();
 
 enum class ParseOutcome { kRun, kHelp, kVersion, kError };
 
 // Reads the arguments (without the program's name) into `options`. An
 // argument starting with "-" is an option wherever it stands; "-" alone is
 // standard input; after "--" every argument is a path. A value follows its
-// option as the next argument or after "=" ("--out=DIR"). On kError,
+// option as the next argument or after "=" ("--save-to=DIR"). --help (and
+// "/?" on Windows) wins over everything, --version over running. On kError,
 // `error` holds a one-line message for standard error.
 ParseOutcome ParseRunOptions(const std::vector<std::string>& args, RunOptions* options,
                              std::string* error);

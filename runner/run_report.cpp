@@ -12,12 +12,18 @@ constexpr const char* kQuoteIndent = "    ";
 } // namespace
 
 void WriteRunReport(std::ostream& out, const ReferenceHost& host, unsigned startupResult,
-                    bool ranDaemon, std::int32_t daemonResult) {
+                    const MessageRun* run) {
     out << "STARTUP returned " << startupResult << "\n";
-    if (ranDaemon) {
-        out << "DAEMON returned " << daemonResult << "\n";
-    } else {
+    if (run == nullptr) {
         out << "DAEMON not called: the module refused to start\n";
+    } else if (run->daemonCalled) {
+        out << "DAEMON returned " << run->daemonResult << "\n";
+    } else {
+        out << "DAEMON not called\n";
+    }
+    if (run != nullptr) {
+        out << "Outcome: " << OutcomeName(run->outcome) << " (" << OutcomeMeaning(run->outcome)
+            << ")\n";
     }
 
     out << "\nHost log:\n";

@@ -1,15 +1,17 @@
-// What the runner prints after a job: the log, the results, the new job.
+// The full report on one message: what the module logged and returned,
+// what became of the message, and the replacement job it made.
 #ifndef VELMORA_RUNNER_RUN_REPORT_H
 #define VELMORA_RUNNER_RUN_REPORT_H
 
+#include "runner/message_run.h"
 #include "standin/reference_host.h"
 
-#include <cstdint>
 #include <ostream>
 
-// Writes the report. `ranDaemon` is false when start-up refused and the job
-// was not passed on.
+// Writes the report. `run` is null when start-up refused and the message
+// was not passed on. Everything quoted from the job is shown, never obeyed
+// by the terminal (see printable_text.h).
 void WriteRunReport(std::ostream& out, const ReferenceHost& host, unsigned startupResult,
-                    bool ranDaemon, std::int32_t daemonResult);
+                    const MessageRun* run);
 
 #endif

@@ -105,7 +105,8 @@ bool WriteOutputFile(const OutputFile& file, const std::string& text, std::strin
 bool CloseOutputFile(OutputFile* file, std::string* reason);
 
 // True where text files end their lines with CR LF (Windows): there the
-// runner writes its report, its lines and its saved replacements so.
+// runner writes its report and its lines so. Saved replacements are CR LF
+// everywhere: they are the server's job, which holds mail so.
 bool TextFilesUseCrlf();
 
 enum class CreateOutcome { kCreated, kExists, kFailed };

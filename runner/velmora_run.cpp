@@ -1,11 +1,10 @@
-// velmora-run: runs mail jobs through the module inside our reference host
-// and prints what happened: a full report for one message, one line per
-// message for many.
-#include "runner/job_outcome.h"
-#include "runner/job_run.h"
+// velmora-run: runs mail jobs through the module inside our stand-in mail
+// server and prints what happened: a full report for one message, one line
+// per message for many.
+#include "runner/input_reader.h"
 #include "runner/list_run.h"
 #include "runner/message_list.h"
-#include "runner/message_stream.h"
+#include "runner/message_run.h"
 #include "runner/output_guard.h"
 #include "runner/printable_text.h"
 #include "runner/progress_meter.h"
@@ -49,52 +48,33 @@ int Fail(int status, const std::string& message) {
     return status;
 }
 
-// The inputs of a run, listed and checked before anything is written.
-struct Inputs {
-    std::vector<MessageSource> sources;
-    std::unique_ptr<MessageStream> first; // sources[0], when opened to look
-    bool wantsReport = false;             // one message file: the full report
-};
-
-// Lists the inputs and decides between the report and the lines: one
-// message file (not a mailbox, not a folder) gets the full report, unless
-// --lines asks for lines. A status other than kExitOk means nothing runs.
-int ListInputs(const RunOptions& options, Inputs* inputs) {
-    if (options.paths.empty()) {
-        inputs->wantsReport = true;
-        return kExitOk;
+// Lines already printable (notes, a message's problems) for standard error.
+void Say(const std::vector<std::string>& lines) {
+    for (const std::string& line : lines) {
+        *g_errors << kProgramName << ": " << line << "\n";
     }
+    *g_errors << std::flush;
+}
+
+// Lists the inputs; a status other than kExitOk means nothing runs.
+int ListInputs(const RunOptions& options, std::vector<MessageSource>* sources) {
     std::vector<std::string> notes;
     std::string error;
-    if (!ListMessages(options.paths, &inputs->sources, &notes, &error)) {
+    if (!ListMessages(options.paths, sources, &notes, &error)) {
         return Fail(kExitBadMessage, error);
     }
     for (const std::string& note : notes) {
         *g_errors << kProgramName << ": " << PrintableName(note) << "\n";
     }
-    const bool oneFile = options.paths.size() == 1 && inputs->sources.size() == 1 &&
-                         inputs->sources[0].path == options.paths[0] &&
-                         inputs->sources[0].unreadable.empty();
-    if (!oneFile || options.lines) {
-        return kExitOk;
-    }
-    std::string reason;
-    auto stream = std::make_unique<MessageStream>();
-    if (!stream->Open(options.paths[0], &reason)) {
-        return Fail(kExitBadMessage,
-                    "cannot read message file " + options.paths[0] + ": " + reason);
-    }
-    inputs->wantsReport = !stream->IsMailbox();
-    inputs->first = std::move(stream);
     return kExitOk;
 }
 
 // Makes the folder for saved replacements, before any job runs: better no
 // run than a run whose replacements cannot be kept.
-int PrepareOutFolder(const RunOptions& options) {
+int PrepareSaveFolder(const RunOptions& options) {
     std::string reason;
-    if (!options.outFolder.empty() && !MakeFolder(options.outFolder, &reason)) {
-        return Fail(kExitBadOutput, "cannot make the folder " + options.outFolder + ": " + reason);
+    if (!options.saveFolder.empty() && !MakeFolder(options.saveFolder, &reason)) {
+        return Fail(kExitBadOutput, "cannot make the folder " + options.saveFolder + ": " + reason);
     }
     return kExitOk;
 }
@@ -111,9 +91,13 @@ struct StartedRun {
 
 // Loads the module and calls STARTUP, as the server does once. A status
 // other than kExitOk means nothing may run.
-int LoadAndStart(const RunOptions& options, StartedRun* run) {
+int LoadAndStart(const RunOptions& options, bool defaultModule, StartedRun* run) {
     std::string error;
     if (run->module.Load(options.modulePath, &error) != LoadOutcome::kLoaded) {
+        if (defaultModule) {
+            error += "; the module is looked for beside this program: name another with "
+                     "--module PATH";
+        }
         return Fail(kExitBadModule, error);
     }
     run->host.faults.domain = options.domain;
@@ -123,85 +107,92 @@ int LoadAndStart(const RunOptions& options, StartedRun* run) {
     return kExitOk;
 }
 
-// Saves the replacement of a single run, if there is one, and says where.
-int SaveSingleReplacement(const RunOptions& options, const ReferenceHost& host,
-                          const std::string& saveName, std::ostream& out) {
-    const HostJob* replacement = SubmittedReplacement(host);
-    if (options.outFolder.empty() || replacement == nullptr) {
-        return kExitOk;
+// The one message of a single run: the file's, or the bundled sample.
+bool TakeSingleMessage(InputReader* inputs, InputMessage* item) {
+    if (inputs == nullptr) {
+        item->name = kSampleName;
+        item->saveName = kSampleName;
+        item->message.text = kSampleAutoreply;
+        return true;
     }
-    std::string written;
-    std::string reason;
-    if (!SaveReplacement(options.outFolder, saveName, JobMessageText(*replacement), &written,
-                         &reason)) {
-        return Fail(kExitBadOutput, "cannot save the replacement: " + reason);
+    while (inputs->Next(item)) {
+        Say(item->notes);
+        if (item->kind != InputItemKind::kNotesOnly) {
+            return true;
+        }
     }
-    out << "\nReplacement saved to " << written << "\n";
-    return kExitOk;
+    return false;
+}
+
+// The status a single run ends with, after the report.
+int SingleRunStatus(const MessageRun& run, std::ostream& out) {
+    Say(run.problems);
+    if (run.saveFailed) {
+        return kExitBadOutput;
+    }
+    if (!run.savedTo.empty()) {
+        out << "\nReplacement saved to " << PrintableName(run.savedTo) << "\n";
+    }
+    const bool examined =
+        run.outcome != JobOutcome::kUnexamined && run.outcome != JobOutcome::kTooLarge;
+    return examined ? kExitOk : kExitUnexamined;
 }
 
 // The full report on one message (or the sample).
-int RunSingle(const RunOptions& options, Inputs* inputs, std::ostream& out) {
-    StreamedMessage message{kSampleAutoreply, std::string()};
-    std::string saveName = kSampleName;
-    if (inputs->first != nullptr) {
-        const std::string& path = options.paths[0];
-        std::string reason;
-        if (!inputs->first->Next(&message, &reason) && !reason.empty()) {
-            return Fail(kExitBadMessage, "cannot read message file " + path + ": " + reason);
-        }
-        saveName = SaveNameFor(path, 0);
+int RunSingle(const RunOptions& options, bool defaultModule, InputReader* inputs,
+              std::ostream& out) {
+    InputMessage item;
+    if (!TakeSingleMessage(inputs, &item)) {
+        return Fail(kExitBadMessage, "no message in " + options.paths[0]);
     }
-    StartedRun run(options);
-    const int started = LoadAndStart(options, &run);
-    if (started != kExitOk) {
-        return started;
+    if (item.kind == InputItemKind::kUnreadable) {
+        return Fail(kExitBadMessage,
+                    "cannot read message file " + options.paths[0] + ": " + item.reason);
     }
-    const bool ready = run.startupResult != 0;
-    std::int32_t result = 0;
-    const std::string sender = EnvelopeSenderFor(options.job, message.text, std::string());
-    if (ready) {
-        result = RunJob(run.module, &run.host, options.job, sender, message.text);
+    StartedRun started(options);
+    const int loaded = LoadAndStart(options, defaultModule, &started);
+    if (loaded != kExitOk) {
+        return loaded;
     }
-    WriteRunReport(out, run.host, run.startupResult, ready, result);
-    if (!ready) {
+    if (started.startupResult == 0) {
+        WriteRunReport(out, started.host, started.startupResult, nullptr);
         return kExitStartupRefused;
     }
-    if (JudgeJob(run.host, sender) == JobOutcome::kUnexamined) {
-        return Fail(kExitUnexamined,
-                    "not examined: the stand-in server " + run.host.serverFailures.front());
-    }
-    return SaveSingleReplacement(options, run.host, saveName, out);
+    const MessageRun run =
+        RunMessage(started.module, &started.host, options.job, &item, options.saveFolder);
+    WriteRunReport(out, started.host, started.startupResult, &run);
+    const int status = SingleRunStatus(run, out);
+    started.host.ForgetHistory(); // what the job left goes before the module
+    return status;
 }
 
 // One line per message, then the summary.
-int RunList(const RunOptions& options, Inputs* inputs, std::ostream& out) {
-    StartedRun run(options);
-    const int started = LoadAndStart(options, &run);
-    if (started != kExitOk) {
-        return started;
+int RunList(const RunOptions& options, bool defaultModule, InputReader* inputs, std::ostream& out) {
+    StartedRun started(options);
+    const int loaded = LoadAndStart(options, defaultModule, &started);
+    if (loaded != kExitOk) {
+        return loaded;
     }
-    if (run.startupResult == 0) {
-        for (const LogEntry& entry : run.host.logs) {
-            *g_errors << kProgramName << ": the module logged: " << entry.text << "\n";
+    if (started.startupResult == 0) {
+        for (const LogEntry& entry : started.host.logs) {
+            Fail(kExitStartupRefused, "the module logged: " + entry.text);
         }
         return Fail(kExitStartupRefused, "the module refused to start; no message was run");
     }
 
-    ProgressMeter progress(StandardErrorIsTerminal() ? stderr : nullptr, inputs->sources.size());
+    ProgressMeter progress(StandardErrorIsTerminal() ? stderr : nullptr, inputs->InputCount());
     const ListRunOutput output{&out, g_errors, &progress, StandardOutputIsTerminal()};
-    const ListRunTotals totals =
-        RunMessageList(run.module, &run.host, inputs->sources, options.job, options.outFolder,
-                       output, std::move(inputs->first));
+    const ListRunTotals totals = RunMessageList(started.module, &started.host, inputs, options.job,
+                                                options.saveFolder, output);
     WriteListSummary(out, totals);
     if (totals.saveFailed) {
         return kExitBadOutput;
     }
-    if (totals.outcomes[static_cast<std::size_t>(JobOutcome::kUnreadable)] != 0) {
+    if (totals.Count(JobOutcome::kUnreadable) != 0) {
         return kExitBadMessage;
     }
     const bool allExamined =
-        totals.outcomes[static_cast<std::size_t>(JobOutcome::kUnexamined)] == 0;
+        totals.Count(JobOutcome::kUnexamined) == 0 && totals.Count(JobOutcome::kTooLarge) == 0;
     return allExamined ? kExitOk : kExitUnexamined;
 }
 
@@ -226,31 +217,37 @@ int PrintVersion(const RunOptions& options, std::ostream& out) {
 
 // Checks the outputs against the inputs, lists the inputs, and only then
 // opens the report file, so that it is never listed itself; then runs.
-int RunWithOutput(const RunOptions& options) {
+int RunWithOutput(const RunOptions& options, bool defaultModule) {
     std::string error;
-    if (!OutputsSpareInputs(options.paths, options.outputFile, options.outFolder, &error)) {
+    if (!OutputsSpareInputs(options.paths, options.reportFile, options.saveFolder, &error)) {
         return Fail(kExitBadOption, error);
     }
-    Inputs inputs;
-    const int listed = ListInputs(options, &inputs);
+    std::vector<MessageSource> sources;
+    const int listed = ListInputs(options, &sources);
     if (listed != kExitOk) {
         return listed;
     }
-    const int prepared = PrepareOutFolder(options);
+    std::unique_ptr<InputReader> inputs;
+    if (!options.paths.empty()) {
+        inputs = std::make_unique<InputReader>(std::move(sources));
+    }
+    const bool single = inputs == nullptr || (!options.lines && options.paths.size() == 1 &&
+                                              inputs->IsSingleMessageFile(options.paths[0]));
+    const int prepared = PrepareSaveFolder(options);
     if (prepared != kExitOk) {
         return prepared;
     }
     OutputFile file = StandardOutput();
-    if (!options.outputFile.empty() && !CreateReportFile(options.outputFile, &file, &error)) {
-        return Fail(kExitBadOutput, "cannot write " + options.outputFile + ": " + error);
+    if (!options.reportFile.empty() && !CreateReportFile(options.reportFile, &file, &error)) {
+        return Fail(kExitBadOutput, "cannot write " + options.reportFile + ": " + error);
     }
     TextOutput output(file, TextFilesUseCrlf());
-    const int status = inputs.wantsReport ? RunSingle(options, &inputs, output.Stream())
-                                          : RunList(options, &inputs, output.Stream());
+    const int status = single ? RunSingle(options, defaultModule, inputs.get(), output.Stream())
+                              : RunList(options, defaultModule, inputs.get(), output.Stream());
     output.Stream().flush();
     if (!output.Buffer().Close(&error)) {
         const std::string name =
-            options.outputFile.empty() ? std::string("standard output") : options.outputFile;
+            options.reportFile.empty() ? std::string("standard output") : options.reportFile;
         return Fail(kExitBadOutput, "cannot write " + name + ": " + error);
     }
     return status;
@@ -275,7 +272,8 @@ int main(int argc, char** argv) {
     if (options.job.recipients.empty()) {
         options.job.recipients.push_back(kSampleRecipient);
     }
-    if (options.modulePath.empty()) {
+    const bool defaultModule = options.modulePath.empty();
+    if (defaultModule && parsed != ParseOutcome::kHelp) {
         const std::string folder = ExecutableDirectory();
         if (folder.empty()) {
             return Fail(kExitBadModule, "cannot tell which folder this program is in; name the "
@@ -284,7 +282,7 @@ int main(int argc, char** argv) {
         options.modulePath = folder + ModuleFileName();
     }
     if (parsed == ParseOutcome::kRun) {
-        return RunWithOutput(options);
+        return RunWithOutput(options, defaultModule);
     }
     TextOutput out(StandardOutput(), TextFilesUseCrlf());
     const int status = parsed == ParseOutcome::kHelp

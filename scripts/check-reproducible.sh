@@ -7,6 +7,9 @@
 #   check-reproducible.sh   (after the mingw preset has been built)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# As many build and test jobs as this machine has cores, unless told.
+export CMAKE_BUILD_PARALLEL_LEVEL="${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}"
+export CTEST_PARALLEL_LEVEL="${CTEST_PARALLEL_LEVEL:-$(nproc)}"
 
 shipped=(bin/velmora.dll bin/velmora-run.exe)
 for file in "${shipped[@]}"; do

@@ -5,6 +5,9 @@
 # runner/samples/. With arguments, they go to the runner (see --help).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# As many build and test jobs as this machine has cores, unless told.
+export CMAKE_BUILD_PARALLEL_LEVEL="${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}"
+export CTEST_PARALLEL_LEVEL="${CTEST_PARALLEL_LEVEL:-$(nproc)}"
 
 bash scripts/install-deps.sh native
 cmake --preset native >/dev/null

@@ -5,6 +5,9 @@
 # from clang's source-based coverage.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# As many build and test jobs as this machine has cores, unless told.
+export CMAKE_BUILD_PARALLEL_LEVEL="${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}"
+export CTEST_PARALLEL_LEVEL="${CTEST_PARALLEL_LEVEL:-$(nproc)}"
 
 bash scripts/install-deps.sh fuzz
 cmake --preset fuzz-coverage >/dev/null

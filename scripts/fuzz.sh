@@ -8,6 +8,9 @@
 #   scripts/fuzz.sh [SECONDS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# As many build and test jobs as this machine has cores, unless told.
+export CMAKE_BUILD_PARALLEL_LEVEL="${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}"
+export CTEST_PARALLEL_LEVEL="${CTEST_PARALLEL_LEVEL:-$(nproc)}"
 seconds="${1:-60}"
 
 bash scripts/install-deps.sh fuzz

@@ -7,6 +7,9 @@
 # the first failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# As many build and test jobs as this machine has cores, unless told.
+export CMAKE_BUILD_PARALLEL_LEVEL="${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}"
+export CTEST_PARALLEL_LEVEL="${CTEST_PARALLEL_LEVEL:-$(nproc)}"
 
 bash scripts/install-deps.sh all
 
@@ -35,8 +38,8 @@ valgrind_suite() {
 debug_build_imports() {
     echo "=== mingw Debug: the DLL's imports ==="
     cmake -S . -B build/mingw-debug -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-i686.cmake \
-        -DCMAKE_BUILD_TYPE=Debug -DVELMORA_BUILD_TESTS=OFF >/dev/null
-    cmake --build build/mingw-debug --target velmora -j2 >/dev/null
+        -DCMAKE_BUILD_TYPE=Debug -DVELMORA_BUILD_TESTS=OFF -DCMAKE_COMPILE_WARNING_AS_ERROR=ON >/dev/null
+    cmake --build build/mingw-debug --target velmora >/dev/null
     cmake -DOBJDUMP=i686-w64-mingw32-objdump -DDLL=build/mingw-debug/bin/velmora.dll \
         -DIMPORTS=tests/dll_abi/module_imports.txt -DMAP=build/mingw-debug/daemon/velmora.map \
         -DMAX_BYTES=262144 -P tests/dll_abi/dll_abi_test.cmake

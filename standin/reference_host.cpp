@@ -50,6 +50,7 @@ void ReferenceHost::ForgetHistory() {
     extractedTexts.clear();
     headerNames.clear();
     serverFailures.clear();
+    outOfMemory = false;
     messagesOpened = 0;
     messagesClosed = 0;
     fedBackResults.clear();

@@ -82,6 +82,8 @@ class ReferenceHost {
     // What failed in the host itself (not a fault it was told to show):
     // a temporary copy it could not write or read back, with the reason.
     std::vector<std::string> serverFailures;
+    // A service could not get the memory it needed and answered as failed.
+    bool outOfMemory = false;
     int messagesOpened = 0;
     int messagesClosed = 0;
     std::vector<std::int32_t> fedBackResults; // DAEMON's results on fed-back jobs

@@ -1,43 +1,170 @@
 // The messages of one input: a message file whole, a mailbox split at its
-// separators, each message with the sender its separator names.
-#include "standin/temp_files.h"
+// separators, each message with the sender its separator names, and what
+// the reader skipped noted; read in chunks of every size.
+#include "runner/mailbox_headers.h"
+#include "runner/mbox_separator.h"
 #include "runner/message_stream.h"
+#include "standin/temp_files.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <fstream>
+#include <memory>
 #include <ostream>
+#include <tuple>
 
 namespace {
+
+using Kind = StreamNote::Kind;
 
 struct StreamCase {
     const char* name;
     std::string input;
     std::vector<std::string> texts;   // the messages, in order
     std::vector<std::string> senders; // their separator senders
+    std::vector<Kind> notes;          // every note of the input, in order
 };
+
+// An mboxcl2 message: `headers`, a Content-Length: of `bodyLength` and
+// the body.
+std::string WithLength(const std::string& headers, std::size_t bodyLength,
+                       const std::string& body) {
+    return headers + "Content-Length: " + std::to_string(bodyLength) + "\n\n" + body;
+}
+
+const std::string kMmdf = "\x01\x01\x01\x01\n";
+const std::string kMmdfCrlf = "\x01\x01\x01\x01\r\n";
+const std::string kQuotedBody = "From b@c Tue Dec  8 10:00:00 2026\nx\n"; // a separator in a body
 
 const StreamCase kStreamCases[] = {
     {"message_file_whole",
      "From: a@x\n\nFrom the start\n",
      {"From: a@x\n\nFrom the start\n"},
-     {""}},
-    {"empty_file", "", {""}, {""}},
+     {""},
+     {}},
+    {"empty_file", "", {""}, {""}, {}},
     {"mboxrd_quoting_and_senders",
      "From MAILER-DAEMON Tue Dec  8 10:00:00 2026\nSubject: 1\n\n>From here\n>>From there\n\n"
      "From bob@example.org Tue Dec  8 10:01:00 2026\nSubject: 2\n\nFrom-less\n\n"
      "From - Tue Dec  8 10:02:00 2026\nSubject: 3\n\nlast\n\n",
      {"Subject: 1\n\nFrom here\n>From there\n", "Subject: 2\n\nFrom-less\n",
       "Subject: 3\n\nlast\n"},
-     {"<>", "bob@example.org", ""}},
-    // A "From " line not after an empty line is body text, not a separator.
+     {"<>", "bob@example.org", ""},
+     {}},
+    // A "From " line without a date is body text, after an empty line too.
     {"from_line_inside_a_paragraph",
      "From <> Tue Dec  8 10:00:00 2026\r\nSubject: a\r\n\r\nline\r\nFrom me\r\n\r\nFrom x@y "
-     "Tue\r\nb\r\n",
+     "Tue Dec  8 10:00:00 2026\r\nb\r\n",
      {"Subject: a\r\n\r\nline\r\nFrom me\r\n", "b\r\n"},
-     {"<>", "x@y"}},
-    {"empty_lines_kept_but_the_last", "From a@b\n\n\nbody\n\n\n", {"\n\nbody\n\n"}, {"a@b"}},
+     {"<>", "x@y"},
+     {}},
+    {"empty_lines_kept_but_the_last",
+     "From a@b Tue Dec  8 10:00:00 2026\n\n\nbody\n\n\n",
+     {"\n\nbody\n\n"},
+     {"a@b"},
+     {}},
+    {"from_monday_after_a_blank_line_is_body",
+     "From a@b Tue Dec  8 10:00:00 2026\nS: 1\n\nFrom Monday: on leave\n\nFrom a@b in Dec\n",
+     {"S: 1\n\nFrom Monday: on leave\n\nFrom a@b in Dec\n"},
+     {"a@b"},
+     {}},
+    // Thunderbird writes the next separator right after the last line.
+    {"thunderbird_without_blank_lines",
+     "From - Tue Dec  8 16:29:35 2026\r\nS: a\r\n\r\nbody\r\nFrom - Tue Dec  8 16:30:00 "
+     "2026\r\nS: b\r\n\r\nx\r\n",
+     {"S: a\r\n\r\nbody\r\n", "S: b\r\n\r\nx\r\n"},
+     {"", ""},
+     {}},
+    {"date_forms",
+     "From a@b Tue Dec 8 10:00:00 2026\n1\n"
+     "From <> Tue Dec  8 10:00 2026\n2\n"
+     "From c@d Tue Dec 08 10:00:00 +0000 2026\n3\n"
+     "From e@f Tue Dec  8 10:00:00 2026 -0500\n4\n"
+     "From g@h Tue Dec  8 10:00:00 UTC 2026\n5\n"
+     "From \"i j\"@k Tue Dec  8 10:00:00 MET DST 2026  \n6\n",
+     {"1\n", "2\n", "3\n", "4\n", "5\n", "6\n"},
+     {"a@b", "<>", "c@d", "e@f", "g@h", "\"i"},
+     {}},
+    {"separator_at_the_end_without_line_end",
+     "From a@b Tue Dec  8 10:00:00 2026\nx\n\nFrom c@d Tue Dec  8 10:00:00 2026",
+     {"x\n", ""},
+     {"a@b", "c@d"},
+     {}},
+    {"bom_and_blank_lines_before_the_first_separator",
+     "\xEF\xBB\xBF\n\r\nFrom a@b Tue Dec  8 10:00:00 2026\nx\n",
+     {"x\n"},
+     {"a@b"},
+     {Kind::kByteOrderMark, Kind::kLeadingBlankLines}},
+    {"content_length_over_a_separator",
+     "From a@b Tue Dec  8 10:00:00 2026\n" + WithLength("S: 1\n", kQuotedBody.size(), kQuotedBody) +
+         "\nFrom c@d Tue Dec  8 10:00:00 2026\nS: 2\n",
+     {WithLength("S: 1\n", kQuotedBody.size(), kQuotedBody), "S: 2\n"},
+     {"a@b", "c@d"},
+     {}},
+    // Verbatim: no unquoting, every blank line its own.
+    {"content_length_to_the_end",
+     "From a@b Tue Dec  8 10:00:00 2026\n" + WithLength("", 10, ">From x\n\n\n"),
+     {WithLength("", 10, ">From x\n\n\n")},
+     {"a@b"},
+     {}},
+    {"content_length_to_the_end_and_a_blank_line",
+     "From a@b Tue Dec  8 10:00:00 2026\n" + WithLength("", 8, ">From x\n\n"),
+     {WithLength("", 8, ">From x\n")},
+     {"a@b"},
+     {}},
+    {"content_length_mid_line_ignored",
+     "From a@b Tue Dec  8 10:00:00 2026\n" + WithLength("", 4, kQuotedBody) + "\n",
+     {"Content-Length: 4\n", "x\n"},
+     {"a@b", "b@c"},
+     {Kind::kIgnoredContentLength}},
+    {"content_length_past_the_end_ignored",
+     "From a@b Tue Dec  8 10:00:00 2026\n" + WithLength("", 90, ">From x\n"),
+     {WithLength("", 90, "From x\n")},
+     {"a@b"},
+     {Kind::kIgnoredContentLength}},
+    {"content_length_on_a_plain_line_ignored",
+     "From a@b Tue Dec  8 10:00:00 2026\n" + WithLength("", 2, "x\ny\n"),
+     {WithLength("", 2, "x\ny\n")},
+     {"a@b"},
+     {Kind::kIgnoredContentLength}},
+    {"deleted_messages_skipped",
+     "From a@b Tue Dec  8 10:00:00 2026\nX-Mozilla-Status: 0009\n\n1\n\n"
+     "From a@b Tue Dec  8 10:00:00 2026\nx-mozilla-status:0001\n\nX-Mozilla-Status: 0008\n\n"
+     "From a@b Tue Dec  8 10:00:00 2026\nX-Mozilla-Status: 000F\n",
+     {"x-mozilla-status:0001\n\nX-Mozilla-Status: 0008\n"},
+     {"a@b"},
+     {Kind::kDeletedMessage, Kind::kDeletedMessage}},
+    {"mmdf",
+     kMmdf + "From a@b Tue Dec  8 10:00:00 2026\nS: 1\n\n>From x\n" + kMmdf + kMmdf + "S: 2\n" +
+         kMmdf,
+     {"S: 1\n\n>From x\n", "S: 2\n"},
+     {"a@b", ""},
+     {}},
+    {"mmdf_crlf_stray_unclosed_and_deleted",
+     "\n" + kMmdfCrlf + "S: 1\r\n" + kMmdfCrlf + "junk\r\n" + kMmdfCrlf +
+         "X-Mozilla-Status: 0008\r\n" + kMmdfCrlf + kMmdfCrlf + "S: 3\r\n",
+     {"S: 1\r\n", "S: 3\r\n"},
+     {"", ""},
+     {Kind::kLeadingBlankLines, Kind::kStrayText, Kind::kDeletedMessage, Kind::kUnclosedMessage}},
+    {"message_file_bom", "\xEF\xBB\xBFS: a\n\nx\n", {"S: a\n\nx\n"}, {""}, {Kind::kByteOrderMark}},
+    {"message_file_cr_only",
+     "S: a\rT: b\r\rbody\r",
+     {"S: a\nT: b\n\nbody\n"},
+     {""},
+     {Kind::kLoneCarriageReturns}},
+    {"message_file_mixed_line_ends",
+     "a\r\nb\rc\n",
+     {"a\r\nb\nc\n"},
+     {""},
+     {Kind::kLoneCarriageReturns}},
+    {"message_file_from_line_without_date",
+     "From a@b\nS: x\n\nFrom a@b Tue Dec  8 10:00:00 2026\n",
+     {"From a@b\nS: x\n\nFrom a@b Tue Dec  8 10:00:00 2026\n"},
+     {""},
+     {}},
+    {"message_file_blank_lines_kept", "\n\nS: x\n", {"\n\nS: x\n"}, {""}, {}},
 };
 
 // Names the case in test output instead of dumping its bytes.
@@ -45,32 +172,165 @@ void PrintTo(const StreamCase& c, std::ostream* out) {
     *out << c.name;
 }
 
-class MessageStreamTest : public ::testing::TestWithParam<StreamCase> {};
+// The read chunk sizes: a few bytes, so that separators, byte-order marks
+// and CR LF pairs straddle reads, and the default through a real file.
+constexpr std::size_t kThroughFile = 0;
+const std::size_t kChunkSizes[] = {kThroughFile, 1, 2, 3, 5, 64};
 
-TEST_P(MessageStreamTest, SplitsAndUnquotes) {
-    const StreamCase& c = GetParam();
+class MessageStreamTest : public ::testing::TestWithParam<std::tuple<StreamCase, std::size_t>> {};
+
+TEST_P(MessageStreamTest, SplitsUnquotesAndNotes) {
+    const StreamCase& c = std::get<0>(GetParam());
+    const std::size_t chunk = std::get<1>(GetParam());
     const std::string path = UniqueTempPath(2000) + ".mbox";
-    std::ofstream(path, std::ios::binary) << c.input;
-    MessageStream stream;
+    std::unique_ptr<MessageStream> stream;
     std::string reason;
-    ASSERT_TRUE(stream.Open(path, &reason)) << reason;
+    if (chunk == kThroughFile) {
+        std::ofstream(path, std::ios::binary) << c.input;
+        stream = std::make_unique<MessageStream>();
+        ASSERT_TRUE(stream->Open(path, &reason)) << reason;
+    } else {
+        stream = std::make_unique<MessageStream>(chunk);
+        stream->OpenBytes(c.input.data(), c.input.size());
+    }
     std::vector<std::string> texts;
     std::vector<std::string> senders;
+    std::vector<Kind> notes;
+    std::uint64_t covered = 0; // spans and skipped bytes follow each other
     StreamedMessage message;
-    while (stream.Next(&message, &reason)) {
-        texts.push_back(message.text);
-        senders.push_back(message.separatorSender);
+    bool more = true;
+    while (more) {
+        more = stream->Next(&message, &reason);
+        for (const StreamNote& note : stream->Notes()) {
+            notes.push_back(note.kind);
+            EXPECT_FALSE(note.text.empty());
+            if (note.begin != note.end) {
+                EXPECT_EQ(note.begin, covered);
+                covered = note.end;
+            }
+        }
+        if (more) {
+            texts.push_back(message.text);
+            senders.push_back(message.separatorSender);
+            const MessageSpan& span = stream->Span();
+            EXPECT_EQ(span.start, covered);
+            EXPECT_LE(span.start, span.textStart);
+            EXPECT_LE(span.textStart, span.textEnd);
+            EXPECT_LE(span.textEnd, span.end);
+            covered = span.end;
+        }
     }
     EXPECT_EQ(reason, "");
     EXPECT_EQ(texts, c.texts);
     EXPECT_EQ(senders, c.senders);
-    EXPECT_EQ(stream.BytesRead(), c.input.size());
+    EXPECT_EQ(notes, c.notes);
+    EXPECT_EQ(covered, c.input.size());
+    EXPECT_EQ(stream->BytesRead(), c.input.size());
+    stream.reset();
     std::remove(path.c_str());
 }
 
-INSTANTIATE_TEST_SUITE_P(Inputs, MessageStreamTest, ::testing::ValuesIn(kStreamCases),
-                         [](const ::testing::TestParamInfo<StreamCase>& param) {
-                             return std::string(param.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, MessageStreamTest,
+    ::testing::Combine(::testing::ValuesIn(kStreamCases), ::testing::ValuesIn(kChunkSizes)),
+    [](const ::testing::TestParamInfo<std::tuple<StreamCase, std::size_t>>& param) {
+        return std::string(std::get<0>(param.param).name) + "_" +
+               std::to_string(std::get<1>(param.param));
+    });
+
+// Messages keep their place in the mailbox when deleted ones are skipped.
+TEST(MessageStreamNumbers, CountSkippedMessages) {
+    const std::string input = "From a@b Tue Dec  8 10:00:00 2026\nX-Mozilla-Status: 0008\n\n"
+                              "From a@b Tue Dec  8 10:00:00 2026\nS: 2\n";
+    MessageStream stream(1);
+    stream.OpenBytes(input.data(), input.size());
+    StreamedMessage message;
+    std::string reason;
+    ASSERT_TRUE(stream.Next(&message, &reason));
+    EXPECT_EQ(stream.Span().number, 2u);
+}
+
+// A message file is read into a buffer sized for it: no second copy
+// grown by doubling.
+TEST(MessageStreamMemory, MessageFileHeldOnce) {
+    const std::string path = UniqueTempPath(2001) + ".eml";
+    const std::size_t size = 3 * MessageStream::kDefaultReadChunk + 17;
+    std::ofstream(path, std::ios::binary) << std::string(size, 'x');
+    MessageStream stream;
+    std::string reason;
+    ASSERT_TRUE(stream.Open(path, &reason)) << reason;
+    StreamedMessage message;
+    ASSERT_TRUE(stream.Next(&message, &reason)) << reason;
+    EXPECT_EQ(message.text.size(), size);
+    EXPECT_LE(message.text.capacity(), size + MessageStream::kDefaultReadChunk);
+    std::remove(path.c_str());
+}
+
+struct LineCase {
+    const char* line;
+    bool separator;
+};
+
+const LineCase kLineCases[] = {
+    {"From a@b Tue Dec  8 16:29:35 2026\n", true},
+    {"From - Tue Dec  8 16:29:35 2026\r\n", true},
+    {"From a@b Sun Jan 1 0:00 1999", true},
+    {"From a@b Sat Feb 29 23:59:60 2028 +1400\n", true},
+    {"From a@b Mon Mar 30 01:02:03 -0000 2026\n", true},
+    {"From a@b Mon Mar 30 01:02:03 MET DST 2026\n", true},
+    {"From Monday: on leave\n", false},
+    {"From a@b\n", false},
+    {"From Tue Dec  8 16:29:35 2026\n", false}, // no sender
+    {"From a@b Tue Dec  8 16:29:35\n", false},  // no year
+    {"From a@b Tue, 8 Dec 2026 16:29:35 +0000\n", false},
+    {"From a@b Tue Dec 32 16:29:35 2026\n", false},
+    {"From a@b Tue Dec  8 24:29:35 2026\n", false},
+    {"From a@b Tue Dec  8 16:60 2026\n", false},
+    {"From a@b Tue Dec  8 16:29:35 2026 2027\n", false},
+    {"From a@b Tue Dec  8 16:29:35 26\n", false},
+    {"From a@b Tue Dec  8 16:29:35 UTC +0000 CET 2026\n", false},
+    {"from a@b Tue Dec  8 16:29:35 2026\n", false},
+    {">From a@b Tue Dec  8 16:29:35 2026\n", false},
+    {"From a@b tue dec  8 16:29:35 2026\n", false},
+};
+
+TEST(SeparatorLine, NeedsSenderAndDate) {
+    for (const LineCase& c : kLineCases) {
+        EXPECT_EQ(IsSeparatorLine(c.line, std::strlen(c.line)), c.separator) << c.line;
+    }
+    const std::string tooLong =
+        "From " + std::string(kLongestSeparatorLine, 'a') + " Tue Dec  8 16:29:35 2026\n";
+    EXPECT_FALSE(IsSeparatorLine(tooLong.data(), tooLong.size()));
+}
+
+struct HeaderCase {
+    const char* headers;
+    bool hasLength;
+    std::uint64_t length;
+    bool deleted;
+};
+
+const HeaderCase kHeaderCases[] = {
+    {"Content-Length: 12\r\n", true, 12, false},
+    {"content-length :7 \n", true, 7, false},
+    {"Content-Length: 12x\n", false, 0, false},
+    {"Content-Length: \nContent-Length: 5\n", false, 0, false}, // the first one counts
+    {"Content-Length: 999999999999999999\n", true, 999999999999999999u, false},
+    {"Content-Length: 9999999999999999999\n", false, 0, false},
+    {"X-Mozilla-Status: 0008\n", false, 0, true},
+    {"X-Mozilla-Status: 0001\nX-Mozilla-Status: 0008\n", false, 0, false},
+    {"X-Mozilla-Status: 00g8\n", false, 0, false},
+    {"X-Mozilla-Status2: 0008\n", false, 0, false},
+    {"Subject: X-Mozilla-Status: 0008\n", false, 0, false},
+};
+
+TEST(MailboxHeaderFields, LengthAndDeletedFlag) {
+    for (const HeaderCase& c : kHeaderCases) {
+        const MailboxHeaders found = ReadMailboxHeaders(c.headers, std::strlen(c.headers));
+        EXPECT_EQ(found.hasContentLength, c.hasLength) << c.headers;
+        EXPECT_EQ(found.contentLength, c.length) << c.headers;
+        EXPECT_EQ(found.deleted, c.deleted) << c.headers;
+    }
+}
 
 } // namespace

@@ -35,9 +35,9 @@ const ParseCase kParseCases[] = {
      "unknown option -x (see --help)",
      {}},
     {"value_missing_at_the_end",
-     {"mail", "--out"},
+     {"mail", "--save-to"},
      ParseOutcome::kError,
-     "option --out needs a value",
+     "option --save-to needs a value",
      {}},
     {"bad_version",
      {"--host-version", "2.x"},
@@ -51,7 +51,7 @@ const ParseCase kParseCases[] = {
      {}},
     {"help_wins_over_later_errors", {"--help", "--bogus"}, ParseOutcome::kHelp, "", {}},
     {"paths_around_options",
-     {"a", "--rcpt", "x@example.net", "b", "--use-return-path", "c"},
+     {"a", "--rcpt", "x@example.net", "b", "--lines", "c"},
      ParseOutcome::kRun,
      "",
      {"a", "b", "c"}},
@@ -66,7 +66,7 @@ const ParseCase kParseCases[] = {
      "",
      {"a", "--bogus", "-"}},
     {"single_dash_is_a_path", {"-"}, ParseOutcome::kRun, "", {"-"}},
-    {"value_after_equals", {"--out=saved", "a", "--rcpt=x@y.z"}, ParseOutcome::kRun, "", {"a"}},
+    {"value_after_equals", {"--save-to=saved", "a", "--rcpt=x@y.z"}, ParseOutcome::kRun, "", {"a"}},
     {"empty_value_after_equals", {"--envelope-sender=", "a"}, ParseOutcome::kRun, "", {"a"}},
     {"bad_value_after_equals",
      {"--host-version=2"},
@@ -79,6 +79,21 @@ const ParseCase kParseCases[] = {
      "unknown option --lines=yes (see --help)",
      {}},
     {"version", {"a", "--version"}, ParseOutcome::kVersion, "", {}},
+    // The module to check may follow --version.
+    {"version_then_module", {"--version", "--module", "m.dll"}, ParseOutcome::kVersion, "", {}},
+    {"help_wins_over_version", {"--version", "--help"}, ParseOutcome::kHelp, "", {}},
+    // The names of old, dropped options are unknown, not taken as paths.
+    {"old_out", {"--out", "saved"}, ParseOutcome::kError, "unknown option --out (see --help)", {}},
+    {"old_use_return_path",
+     {"--use-return-path"},
+     ParseOutcome::kError,
+     "unknown option --use-return-path (see --help)",
+     {}},
+#ifdef _WIN32
+    {"slash_question_is_help", {"/?"}, ParseOutcome::kHelp, "", {}},
+#else
+    {"slash_question_is_a_path", {"/?"}, ParseOutcome::kRun, "", {"/?"}},
+#endif
 };
 
 // Names the case in test listings, instead of its bytes.
@@ -122,9 +137,9 @@ TEST(ParseRunOptions, EveryOptionReachesItsSetting) {
                                            "--domain=mx.example.org",
                                            "--host-version",
                                            "3.7",
-                                           "--output",
+                                           "--report",
                                            "report.txt",
-                                           "--out",
+                                           "--save-to",
                                            "saved",
                                            "--lines"};
     RunOptions options;
@@ -140,22 +155,52 @@ TEST(ParseRunOptions, EveryOptionReachesItsSetting) {
     EXPECT_EQ(options.domain, "mx.example.org");
     EXPECT_EQ(options.majorVersion, 3u);
     EXPECT_EQ(options.minorVersion, 7u);
-    EXPECT_EQ(options.outputFile, "report.txt");
-    EXPECT_EQ(options.outFolder, "saved");
+    EXPECT_EQ(options.reportFile, "report.txt");
+    EXPECT_EQ(options.saveFolder, "saved");
     EXPECT_TRUE(options.lines);
     EXPECT_TRUE(options.paths.empty());
 }
 
-// Senders come from the messages unless told otherwise; the old option
-// that asked for it still works.
+// Senders come from the messages unless told otherwise.
 TEST(ParseRunOptions, SendersFromTheMessagesByDefault) {
     RunOptions options;
     std::string error;
     ASSERT_EQ(ParseRunOptions({}, &options, &error), ParseOutcome::kRun);
     EXPECT_TRUE(options.job.senderFromMessage);
-    ASSERT_EQ(ParseRunOptions({"--no-return-path", "--use-return-path"}, &options, &error),
-              ParseOutcome::kRun);
-    EXPECT_TRUE(options.job.senderFromMessage);
+}
+
+// An abbreviation must never be taken for another option: no name is the
+// start of another. And --help shows every option of the table.
+TEST(RunOptionTable, NoNameStartsAnotherAndHelpShowsEach) {
+    const std::string usage = RunUsage("velmora-run");
+    for (const RunOption& option : RunOptionTable()) {
+        SCOPED_TRACE(option.name);
+        for (const RunOption& other : RunOptionTable()) {
+            if (&option != &other) {
+                EXPECT_NE(std::string(other.name).rfind(option.name, 0), 0u) << other.name;
+            }
+        }
+        std::string lead = std::string("\n  ") + option.name;
+        if (option.valueName != nullptr) {
+            lead += std::string(" ") + option.valueName;
+        }
+        EXPECT_NE(usage.find(lead + " "), std::string::npos);
+    }
+}
+
+// The help fits an 80-column console and names every outcome.
+TEST(RunOptionTable, UsageFitsEightyColumnsAndNamesEveryOutcome) {
+    const std::string usage = RunUsage("velmora-run");
+    std::size_t start = 0;
+    while (start < usage.size()) {
+        const std::size_t end = usage.find('\n', start);
+        EXPECT_LE(end - start, 79u) << usage.substr(start, end - start);
+        start = end + 1;
+    }
+    for (std::size_t i = 0; i < kJobOutcomeCount; ++i) {
+        EXPECT_NE(usage.find(std::string("\n  ") + OutcomeName(static_cast<JobOutcome>(i)) + " "),
+                  std::string::npos);
+    }
 }
 
 } // namespace

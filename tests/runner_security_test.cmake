@@ -117,7 +117,7 @@ endif()
 
 # Saved mail is for this user alone, whatever the umask: the folder the run
 # makes is 0700, every saved replacement 0600.
-execute_process(COMMAND sh -c "umask 000; exec ${EMULATOR} ${RUNNER} --out ${work}/saved ${sample}"
+execute_process(COMMAND sh -c "umask 000; exec ${EMULATOR} ${RUNNER} --save-to ${work}/saved ${sample}"
                 RESULT_VARIABLE run_status OUTPUT_VARIABLE run_out ERROR_VARIABLE run_err)
 expect_status(0 "saved replacements under umask 000")
 execute_process(COMMAND stat -c "%a %n" "${work}/saved" "${work}/saved/vacation-8bit.eml"

@@ -1,6 +1,5 @@
-# Runs velmora-run as a process, the way an admin would, and checks what it
-# prints and the exit status it gives. Invoked by CTest with RUNNER,
-# EMULATOR (empty unless cross-built), SOURCE_DIR and WORK_DIR.
+# The runner as a process, the way an admin would use it on one message:
+# the full report, its options, its errors and their exit statuses.
 
 include("${CMAKE_CURRENT_LIST_DIR}/runner_process.cmake")
 
@@ -26,7 +25,7 @@ expect_contains("${run_out}" "Message-ID: <q4-figures.1207@example.net>" "body l
 file(WRITE "${WORK_DIR}/ordinary.eml" "From: bob@example.org\nSubject: hi\n\nhello\n")
 file(REMOVE "${WORK_DIR}/report.txt")
 run_runner(--envelope-sender bob@example.org --rcpt x@example.net
-           --output "${WORK_DIR}/report.txt" "${WORK_DIR}/ordinary.eml")
+           --report "${WORK_DIR}/report.txt" "${WORK_DIR}/ordinary.eml")
 expect_status(0 "ordinary job")
 file(READ "${WORK_DIR}/report.txt" report)
 expect_contains("${report}" "DAEMON returned 0" "ordinary job")
@@ -70,7 +69,7 @@ foreach(case "${WORK_DIR}/ordinary.eml|${WORK_DIR}/ordinary.eml"
   string(REPLACE "|" ";" case "${case}")
   list(GET case 0 output)
   list(GET case 1 input)
-  run_runner(--output "${output}" "${input}")
+  run_runner(--report "${output}" "${input}")
   expect_status(2 "report over an input")
   expect_contains("${run_err}" "nothing was written" "report over an input")
 endforeach()
@@ -79,54 +78,11 @@ if(NOT after STREQUAL before OR EXISTS "${WORK_DIR}/walked/results.txt")
   message(FATAL_ERROR "report over an input: an input was written over or into")
 endif()
 
-# A mailbox: one job per message, each named PATH#N, the sender from the
-# separator where there is no Return-Path:, ">From " unquoted, replacements
-# saved as NAME-N.eml.
-set(mbox "${WORK_DIR}/Autoreplies.mbox")
-file(WRITE "${mbox}"
-     "From MAILER-DAEMON Tue Dec  8 10:00:00 2026
-X-Autoreply-From: a@example.org
-"
-     "Message-ID: <1@x>
-
->From the desk
-
-"
-     "From bob@example.org Tue Dec  8 10:01:00 2026
-Subject: hi
-
-body
-
-"
-     "From - Tue Dec  8 10:02:00 2026
-Return-Path: <>
-X-Autoreply-From: c@example.org
-
-bye
-")
-file(REMOVE_RECURSE "${WORK_DIR}/mbox-saved")
-run_runner(--out "${WORK_DIR}/mbox-saved" "${mbox}")
-expect_status(0 "mailbox")
-foreach(line "Autoreplies.mbox#1	rewritten" "Autoreplies.mbox#2	ordinary"
-             "Autoreplies.mbox#3	rewritten" "# 3 messages: 2 rewritten")
-  expect_contains("${run_out}" "${line}" "mailbox")
-endforeach()
-file(READ "${WORK_DIR}/mbox-saved/Autoreplies-1.eml" saved_first)
-expect_contains("${saved_first}" "
-From the desk" "mailbox")
-if(NOT EXISTS "${WORK_DIR}/mbox-saved/Autoreplies-3.eml")
-  message(FATAL_ERROR "mailbox: the third message's replacement was not saved")
-endif()
-
 # Standard input: a message gets the full report, a mailbox the lines.
 set(run_input "${SOURCE_DIR}/runner/samples/vacation-8bit.eml")
 run_runner(-)
 expect_status(0 "message on standard input")
 expect_contains("${run_out}" "DAEMON returned 1" "message on standard input")
-set(run_input "${mbox}")
-run_runner(-)
-expect_status(0 "mailbox on standard input")
-expect_contains("${run_out}" "-#3	rewritten" "mailbox on standard input")
 unset(run_input)
 
 # A message the module could not examine, because the stand-in server
@@ -141,52 +97,3 @@ if(NOT windows_runner)
   expect_contains("${run_err}" "cannot make a folder of its own" "no temporary folder")
 endif()
 
-# On Windows: names in any script are listed, read and printed as UTF-8,
-# whatever the system's code page; the report and the lines end in CR LF,
-# never CR CR LF; a module that cannot be loaded is named with the
-# system's own words for why.
-if(windows_runner)
-  set(unicode "${WORK_DIR}/unicode")
-  file(REMOVE_RECURSE "${unicode}")
-  file(MAKE_DIRECTORY "${unicode}")
-  foreach(name "Привет.eml" "日本.eml")
-    file(COPY_FILE "${SOURCE_DIR}/runner/samples/vacation-8bit.eml" "${unicode}/${name}")
-  endforeach()
-  execute_process(COMMAND winepath -w "${unicode}" OUTPUT_VARIABLE unicode_windows
-                  OUTPUT_STRIP_TRAILING_WHITESPACE)
-  run_runner("${unicode_windows}")
-  expect_status(0 "names in any script")
-  expect_contains("${run_out}" "\\Привет.eml\trewritten\t<ar" "names in any script")
-  expect_contains("${run_out}" "\\日本.eml\trewritten\t<ar" "names in any script")
-  # Read as hex, byte by byte: CMake drops carriage returns from text.
-  foreach(args "" "${unicode_windows}" "--output;${WORK_DIR}/report-crlf.txt")
-    execute_process(COMMAND ${EMULATOR} "${RUNNER}" ${args}
-                    OUTPUT_FILE "${WORK_DIR}/stdout-crlf.txt" RESULT_VARIABLE status)
-    set(written "${WORK_DIR}/stdout-crlf.txt")
-    if(args MATCHES "--output")
-      set(written "${WORK_DIR}/report-crlf.txt")
-    endif()
-    file(READ "${written}" bytes HEX)
-    string(REGEX REPLACE "(..)" "\\1 " bytes "${bytes}")
-    if(NOT status EQUAL 0 OR NOT bytes MATCHES "0d 0a " OR bytes MATCHES "(^|0d 0d |[^d] |[^0]d )0a ")
-      message(FATAL_ERROR "line ends of '${args}': not CR LF throughout: ${bytes}")
-    endif()
-  endforeach()
-  # A message deeper than Windows' old limit of 260 characters.
-  set(deep "${unicode}")
-  foreach(level RANGE 5)
-    string(APPEND deep "/folder-${level}-with-a-long-name-to-pass-the-old-limit-of-windows")
-  endforeach()
-  file(MAKE_DIRECTORY "${deep}")
-  file(COPY_FILE "${SOURCE_DIR}/runner/samples/vacation-8bit.eml" "${deep}/deep.eml")
-  run_runner("${unicode_windows}")
-  expect_status(0 "path over 260 characters")
-  expect_contains("${run_out}" "windows\\deep.eml\trewritten" "path over 260 characters")
-  run_runner(--module "${WORK_DIR}/no-such-module.dll")
-  expect_status(4 "module not found")
-  if(NOT run_err MATCHES "no-such-module.dll: [A-Za-z][^\n]* \\(error 126\\)")
-    message(FATAL_ERROR "module not found: no reason in words:\n${run_err}")
-  endif()
-endif()
-
-include("${CMAKE_CURRENT_LIST_DIR}/runner_folder_test.cmake")

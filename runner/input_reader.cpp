@@ -1,0 +1,114 @@
+// The messages of a run; see input_reader.h.
+#include "runner/input_reader.h"
+
+#include "runner/printable_text.h"
+#include "runner/replacement_file.h"
+
+#include <new>
+#include <utility>
+
+namespace {
+
+constexpr char kMessageNumberMark = '#';
+
+} // namespace
+
+InputReader::InputReader(std::vector<MessageSource> sources) : sources_(std::move(sources)) {}
+
+bool InputReader::OpenCurrent(std::string* reason) {
+    const MessageSource& source = sources_[current_];
+    if (!source.unreadable.empty()) {
+        *reason = source.unreadable;
+        return false;
+    }
+    stream_ = std::make_unique<MessageStream>();
+    if (!stream_->Open(source.path, reason)) {
+        stream_.reset();
+        return false;
+    }
+    return true;
+}
+
+bool InputReader::IsSingleMessageFile(const std::string& namedPath) {
+    if (sources_.size() != 1 || sources_[0].path != namedPath) {
+        return false;
+    }
+    std::string reason;
+    if (stream_ == nullptr && !OpenCurrent(&reason)) {
+        return false; // Next tells why
+    }
+    return !stream_->IsMailbox();
+}
+
+// The stream's notes on what it skipped or changed, after the input's name.
+void InputReader::TakeNotes(InputMessage* item) const {
+    const std::string path = PrintableName(sources_[current_].path);
+    for (const StreamNote& note : stream_->Notes()) {
+        item->notes.push_back(path + ": " + PrintableName(note.text));
+    }
+}
+
+// Closes the current input and says what became of it.
+bool InputReader::EndInput(InputItemKind kind, const std::string& reason, InputMessage* item) {
+    item->kind = kind;
+    item->name = PrintableName(sources_[current_].path);
+    item->reason = reason;
+    stream_.reset();
+    ++current_;
+    return true;
+}
+
+bool InputReader::Next(InputMessage* item) {
+    while (current_ < sources_.size()) {
+        *item = InputMessage();
+        std::string reason;
+        if (stream_ == nullptr && !OpenCurrent(&reason)) {
+            return EndInput(InputItemKind::kUnreadable, reason, item);
+        }
+        bool got = false;
+        try {
+            got = stream_->Next(&item->message, &reason);
+        } catch (const std::bad_alloc&) {
+            // The rest of this input cannot be read in step: it ends here,
+            // and the run goes on with the next one.
+            item->message = StreamedMessage();
+            TakeNotes(item);
+            return EndInput(InputItemKind::kTooLarge,
+                            "too large to hold in memory; the rest of the input is not read", item);
+        }
+        TakeNotes(item);
+        if (got) {
+            const std::string& path = sources_[current_].path;
+            item->inMailbox = stream_->IsMailbox();
+            // A message file is its one message, numbered 0.
+            const std::size_t number = item->inMailbox ? stream_->Span().number : 0;
+            item->name = PrintableName(path);
+            if (item->inMailbox) {
+                item->name += kMessageNumberMark + std::to_string(number);
+            }
+            item->saveName = SaveNameFor(path, number);
+            return true;
+        }
+        if (!reason.empty()) {
+            return EndInput(InputItemKind::kUnreadable, reason, item);
+        }
+        if (!item->notes.empty()) {
+            return EndInput(InputItemKind::kNotesOnly, reason, item);
+        }
+        stream_.reset();
+        ++current_;
+    }
+    return false;
+}
+
+bool InputReader::InMailbox() const {
+    return stream_ != nullptr && stream_->IsMailbox();
+}
+
+std::uint64_t InputReader::BytesRead() const {
+    return stream_ != nullptr ? stream_->BytesRead() : 0;
+}
+
+std::uint64_t InputReader::Size() const {
+    return stream_ != nullptr ? stream_->Size() : 0;
+}

@@ -1,0 +1,70 @@
+// The messages of a run, input by input. The one place that knows what
+// each input is (a message file, a mailbox, or standard input holding
+// either; folders are walked into their files beforehand, by
+// ListMessages) and that owns the stream it is read from.
+#ifndef VELMORA_RUNNER_INPUT_READER_H
+#define VELMORA_RUNNER_INPUT_READER_H
+
+#include "runner/message_list.h"
+#include "runner/message_stream.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+// What the reader gives each time.
+enum class InputItemKind {
+    kMessage,    // a message to run
+    kUnreadable, // the input (or its rest) could not be read: `reason`
+    kTooLarge,   // a message too large to hold in memory; the input ends there
+    kNotesOnly,  // the end of an input, with notes still to show
+};
+
+// One message of an input, or what became of an input.
+struct InputMessage {
+    InputItemKind kind = InputItemKind::kMessage;
+    std::string name;     // as printed: PATH, or PATH#N for a mailbox's message N
+    std::string saveName; // the name its replacement is saved after
+    StreamedMessage message;
+    bool inMailbox = false;         // one of a mailbox's messages
+    std::string reason;             // for kUnreadable and kTooLarge
+    std::vector<std::string> notes; // what the reader skipped or changed, printable
+};
+
+class InputReader {
+  public:
+    explicit InputReader(std::vector<MessageSource> sources);
+    InputReader(const InputReader&) = delete;
+    InputReader& operator=(const InputReader&) = delete;
+
+    // True when the run is about one message file: a single input, named
+    // as `namedPath` itself (not found in a folder), that is no mailbox.
+    // Opens that input to look (standard input can be read once only: it
+    // stays open for Next).
+    bool IsSingleMessageFile(const std::string& namedPath);
+
+    // The next message, or what became of an input that gives none. False
+    // when every input is done.
+    bool Next(InputMessage* item);
+
+    std::size_t InputCount() const { return sources_.size(); }
+
+    // The input being read: a mailbox, how many of its bytes are read, and
+    // its size (0 when unknown), for the progress line.
+    bool InMailbox() const;
+    std::uint64_t BytesRead() const;
+    std::uint64_t Size() const;
+
+  private:
+    bool OpenCurrent(std::string* reason);
+    void TakeNotes(InputMessage* item) const;
+    bool EndInput(InputItemKind kind, const std::string& reason, InputMessage* item);
+
+    std::vector<MessageSource> sources_;
+    std::size_t current_ = 0;               // the input being read, or to read next
+    std::unique_ptr<MessageStream> stream_; // null until it is opened
+};
+
+#endif

@@ -1,0 +1,93 @@
+// One message as a mail job; see mail_job.h.
+#include "runner/mail_job.h"
+
+#include "daemon/log_texts.h"
+#include "runner/return_path.h"
+
+#include <utility>
+
+namespace {
+
+constexpr const char* kMessageIdPrefix = "Message-ID: ";
+
+bool Logged(const ReferenceHost& host, const std::string& text) {
+    for (const LogEntry& entry : host.logs) {
+        if (entry.text == text) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool LoggedFoundHeader(const ReferenceHost& host) {
+    const std::string prefix = kLogAutoreplyPrefix;
+    for (const LogEntry& entry : host.logs) {
+        if (entry.text.compare(0, prefix.size(), prefix) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+std::string EnvelopeSenderFor(const JobSettings& settings, const std::string& message,
+                              const std::string& separatorSender) {
+    if (!settings.senderFromMessage) {
+        return settings.envelopeSender;
+    }
+    return SenderFromReturnPath(message, separatorSender.empty() ? settings.envelopeSender
+                                                                 : separatorSender);
+}
+
+std::int32_t RunJob(const LoadedModule& module, ReferenceHost* host, const JobSettings& settings,
+                    const std::string& envelopeSender, std::string message) {
+    const JobHandle job =
+        host->AddIncomingJob(envelopeSender, settings.recipients, std::move(message));
+    return module.Daemon()(job, host->Block(), nullptr, settings.configuredSender.c_str());
+}
+
+JobOutcome JudgeJob(const ReferenceHost& host, const std::string& envelopeSender) {
+    if (envelopeSender != host_contract::kNullReversePath) {
+        return JobOutcome::kOrdinary;
+    }
+    if (Logged(host, kLogModified)) {
+        return JobOutcome::kRewritten;
+    }
+    if (Logged(host, kLogNotModified)) {
+        return JobOutcome::kUnable;
+    }
+    if (LoggedFoundHeader(host)) {
+        return JobOutcome::kTurnedAway;
+    }
+    return host.serverFailures.empty() ? JobOutcome::kNoHeader : JobOutcome::kUnexamined;
+}
+
+const HostJob* SubmittedReplacement(const ReferenceHost& host) {
+    for (const HostJob* job : host.CreatedJobs()) {
+        if (job->closed) {
+            return job;
+        }
+    }
+    return nullptr;
+}
+
+std::string NewMessageId(const HostJob& replacement) {
+    const std::string prefix = kMessageIdPrefix;
+    if (replacement.lines.empty() || replacement.lines[0].compare(0, prefix.size(), prefix) != 0) {
+        return std::string();
+    }
+    std::string value = replacement.lines[0].substr(prefix.size());
+    while (!value.empty() && (value.back() == '\n' || value.back() == '\r')) {
+        value.pop_back();
+    }
+    return value;
+}
+
+std::string JobMessageText(const HostJob& job) {
+    std::string text;
+    for (const std::string& line : job.lines) {
+        text += line;
+    }
+    return text;
+}

@@ -1,0 +1,26 @@
+// The lines that divide a mailbox into messages. mbox puts a
+// "From SENDER DATE" line before each message, DATE as mail programs write
+// it (asctime's "Www Mmm dd hh:mm:ss yyyy", a time zone before or after the
+// year in some of them); MMDF puts a line of four ^A bytes before and after
+// each. A "From " line without such a date is a body line, however it
+// starts.
+#ifndef VELMORA_RUNNER_MBOX_SEPARATOR_H
+#define VELMORA_RUNNER_MBOX_SEPARATOR_H
+
+#include <cstddef>
+
+// The longest separator line looked at, line end included: longer lines
+// are message text.
+constexpr std::size_t kLongestSeparatorLine = 1000;
+
+// True when the `length` bytes at `line` (with its LF or CR LF, or none at
+// the end of the input) are a well-formed mbox separator line.
+bool IsSeparatorLine(const char* line, std::size_t length);
+
+// True when the line is MMDF's delimiter, "\x01\x01\x01\x01" alone.
+bool IsMmdfDelimiter(const char* line, std::size_t length);
+
+// True when the line is empty but for its LF or CR LF.
+bool IsBlankLine(const char* line, std::size_t length);
+
+#endif

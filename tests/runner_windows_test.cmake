@@ -1,0 +1,49 @@
+# The Windows runner as a process, under Wine: names in any script are
+# listed, read and printed as UTF-8, whatever the system's code page; the
+# report and the lines end in CR LF, never CR CR LF; paths past 260
+# characters; a module that cannot be loaded is named with the system's own
+# words for why.
+
+include("${CMAKE_CURRENT_LIST_DIR}/runner_process.cmake")
+
+set(unicode "${WORK_DIR}/unicode")
+file(REMOVE_RECURSE "${unicode}")
+file(MAKE_DIRECTORY "${unicode}")
+foreach(name "Привет.eml" "日本.eml")
+  file(COPY_FILE "${SOURCE_DIR}/runner/samples/vacation-8bit.eml" "${unicode}/${name}")
+endforeach()
+execute_process(COMMAND winepath -w "${unicode}" OUTPUT_VARIABLE unicode_windows
+                OUTPUT_STRIP_TRAILING_WHITESPACE)
+run_runner("${unicode_windows}")
+expect_status(0 "names in any script")
+expect_contains("${run_out}" "\\Привет.eml\trewritten\t<ar" "names in any script")
+expect_contains("${run_out}" "\\日本.eml\trewritten\t<ar" "names in any script")
+# Read as hex, byte by byte: CMake drops carriage returns from text.
+foreach(args "" "${unicode_windows}" "--report;${WORK_DIR}/report-crlf.txt")
+  execute_process(COMMAND ${EMULATOR} "${RUNNER}" ${args}
+                  OUTPUT_FILE "${WORK_DIR}/stdout-crlf.txt" RESULT_VARIABLE status)
+  set(written "${WORK_DIR}/stdout-crlf.txt")
+  if(args MATCHES "--report")
+    set(written "${WORK_DIR}/report-crlf.txt")
+  endif()
+  file(READ "${written}" bytes HEX)
+  string(REGEX REPLACE "(..)" "\\1 " bytes "${bytes}")
+  if(NOT status EQUAL 0 OR NOT bytes MATCHES "0d 0a " OR bytes MATCHES "(^|0d 0d |[^d] |[^0]d )0a ")
+    message(FATAL_ERROR "line ends of '${args}': not CR LF throughout: ${bytes}")
+  endif()
+endforeach()
+# A message deeper than Windows' old limit of 260 characters.
+set(deep "${unicode}")
+foreach(level RANGE 5)
+  string(APPEND deep "/folder-${level}-with-a-long-name-to-pass-the-old-limit-of-windows")
+endforeach()
+file(MAKE_DIRECTORY "${deep}")
+file(COPY_FILE "${SOURCE_DIR}/runner/samples/vacation-8bit.eml" "${deep}/deep.eml")
+run_runner("${unicode_windows}")
+expect_status(0 "path over 260 characters")
+expect_contains("${run_out}" "windows\\deep.eml\trewritten" "path over 260 characters")
+run_runner(--module "${WORK_DIR}/no-such-module.dll")
+expect_status(4 "module not found")
+if(NOT run_err MATCHES "no-such-module.dll: [A-Za-z][^\n]* \\(error 126\\)")
+  message(FATAL_ERROR "module not found: no reason in words:\n${run_err}")
+endif()
