@@ -405,8 +405,15 @@ bool MessageStream::LandsOnSeparator(const Found& found, std::uint64_t at, bool*
     if (!ReadUpTo(at + 1, reason)) {
         return false;
     }
-    if (at > bufferStart_ + buffer_.size() || (at != found.bodyStart && *At(at - 1) != '\n')) {
-        return true; // past the end, or inside a line
+    // One byte past `at` is there now, or the input has ended.
+    const std::uint64_t inputEnd = bufferStart_ + buffer_.size();
+    if (atEnd_ && at >= inputEnd) {
+        *lands = at == inputEnd;
+        *closeEnd = at;
+        return true;
+    }
+    if (at != found.bodyStart && *At(at - 1) != '\n') {
+        return true; // inside a line
     }
     std::uint64_t end = 0;
     if (!LineEnd(at, kNoLimit, &end, reason)) {
