@@ -97,3 +97,35 @@ if(NOT windows_runner)
   expect_contains("${run_err}" "cannot make a folder of its own" "no temporary folder")
 endif()
 
+
+# --version names the module next to the runner and gives the SHA-256 of
+# its file.
+get_filename_component(runner_dir "${RUNNER}" DIRECTORY)
+if(windows_runner)
+  set(module "${runner_dir}/velmora.dll")
+else()
+  set(module "${runner_dir}/libvelmora.so")
+endif()
+run_runner(--version)
+expect_status(0 "--version")
+file(SHA256 "${module}" module_hash)
+expect_contains("${run_out}" "  SHA-256 ${module_hash}" "--version")
+
+# What cannot be written makes the run fail with status 5, also for a
+# single message: the report, and the saved replacement. (Linux: /dev/full
+# refuses every write, and no one may create a file in /proc/self.)
+if(NOT windows_runner AND EXISTS /dev/full AND EXISTS /proc/self)
+  set(sample "${SOURCE_DIR}/runner/samples/vacation-8bit.eml")
+  foreach(args "--report;/dev/full;${sample}" "--report;/dev/full;--lines;${sample}"
+          "--save-to;/proc/self;${sample}")
+    run_runner(${args})
+    expect_status(5 "an output that cannot be written: ${args}")
+  endforeach()
+  expect_contains("${run_err}" "cannot save the replacement of ${sample}" "no room to save")
+  # A file that opens but cannot be read is named in the error.
+  if(NOT EMULATOR)
+    run_runner(/proc/self/mem)
+    expect_status(3 "a file that cannot be read")
+    expect_contains("${run_err}" "cannot read /proc/self/mem: " "a file that cannot be read")
+  endif()
+endif()
