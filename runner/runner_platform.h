@@ -30,6 +30,13 @@ struct FolderEntry {
     bool hidden = false; // marked hidden by the system (Windows' attributes)
 };
 
+// Loads, from the system folder, the system DLLs that are not KnownDLLs
+// and that the system's own DLLs may pull in by name while the runner
+// works (on Windows, version.dll: CryptoAPI brings it along). Loaded first
+// from where they belong, a copy planted beside the runner is never taken
+// for them. Nothing to do elsewhere. Call it first thing.
+void PinSystemLibraries();
+
 // The program's arguments without the program's name, as UTF-8 (on
 // Windows read from the wide command line, so that no name is lost to the
 // system's code page).

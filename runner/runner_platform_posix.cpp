@@ -74,6 +74,10 @@ bool WriteAll(int fd, const std::string& content) {
 
 } // namespace
 
+void PinSystemLibraries() {
+    // The dynamic loader looks for libraries in the system's folders only.
+}
+
 PathKind InspectPath(const std::string& path, std::string* reason) {
     struct stat info;
     if (stat(path.c_str(), &info) != 0) {

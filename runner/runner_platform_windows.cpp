@@ -5,6 +5,7 @@
 // 260 characters.
 #include "runner/runner_platform.h"
 
+#include "runner/command_line.h"
 #include "standin/system_library.h"
 #include "standin/windows_text.h"
 
@@ -13,8 +14,7 @@
 #include <io.h>
 #include <windows.h>
 
-// After windows.h, which they need.
-#include <shellapi.h>
+// After windows.h, which it needs.
 #include <wincrypt.h>
 
 namespace {
@@ -32,6 +32,9 @@ constexpr const char* kHexDigits = "0123456789abcdef";
 constexpr unsigned kNibbleBits = 4;
 constexpr unsigned kNibbleMask = 0xF;
 constexpr const char* kNotRegularFile = "not a regular file";
+// Not KnownDLLs, and imported by name by DLLs of the system's that the
+// runner's calls load (CryptoAPI's providers, and --version itself).
+constexpr const wchar_t* kPinnedSystemLibraries[] = {L"version.dll"};
 
 bool IsSeparator(char c) {
     return c == kSeparator || c == kOtherSeparator;
@@ -183,18 +186,18 @@ bool HashFile(HANDLE file, std::string* hex, std::string* reason) {
 
 } // namespace
 
+void PinSystemLibraries() {
+    // Kept loaded for the whole run: a later import by name binds to it.
+    for (const wchar_t* name : kPinnedSystemLibraries) {
+        LoadSystemLibrary(name);
+    }
+}
+
 std::vector<std::string> ProgramArguments(int /*argc*/, char** /*argv*/) {
     // The C runtime's argv is in the ANSI code page, which cannot hold every
     // name: the wide command line can.
-    int count = 0;
-    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
-    std::vector<std::string> args;
-    for (int i = 1; wide != nullptr && i < count; ++i) {
-        args.push_back(Utf8FromWide(std::wstring(wide[i])));
-    }
-    if (wide != nullptr) {
-        LocalFree(wide);
-    }
+    std::vector<std::string> args = SplitCommandLine(Utf8FromWide(GetCommandLineW()));
+    args.erase(args.begin()); // the program's name
     return args;
 }
 

@@ -256,6 +256,7 @@ int RunWithOutput(const RunOptions& options, bool defaultModule) {
 } // namespace
 
 int main(int argc, char** argv) {
+    PinSystemLibraries();
     // The stand-in's copies of users' mail go with the run, also when the
     // admin stops it.
     RemovePrivateTempFolderOnInterrupt();

@@ -1,5 +1,6 @@
 // The runner's command line: options wherever they stand, paths after
 // "--", and a one-line error that names what is wrong.
+#include "runner/command_line.h"
 #include "runner/run_options.h"
 
 #include <gtest/gtest.h>
@@ -200,6 +201,27 @@ TEST(RunOptionTable, UsageFitsEightyColumnsAndNamesEveryOutcome) {
     for (std::size_t i = 0; i < kJobOutcomeCount; ++i) {
         EXPECT_NE(usage.find(std::string("\n  ") + OutcomeName(static_cast<JobOutcome>(i)) + " "),
                   std::string::npos);
+    }
+}
+
+// A Windows command line split as the C runtime splits it: the examples
+// Microsoft gives, names with spaces, and the program's own name.
+TEST(SplitCommandLine, FollowsTheRuntimesRules) {
+    const std::pair<const char*, std::vector<std::string>> cases[] = {
+        {"run \"abc\" d e", {"run", "abc", "d", "e"}},
+        {"run a\\\\b d\"e f\"g h", {"run", "a\\\\b", "de fg", "h"}},
+        {"run a\\\\\\\"b c d", {"run", "a\\\"b", "c", "d"}},
+        {"run a\\\\\\\\\"b c\" d e", {"run", "a\\\\b c", "d", "e"}},
+        {"run a\"b\"\" c d", {"run", "ab\" c d"}},
+        {"\"C:\\Program Files\\velmora-run.exe\" \"C:\\Mail Store\\\" --lines",
+         // A folder's closing backslash escapes the quote, as on Windows.
+         {"C:\\Program Files\\velmora-run.exe", "C:\\Mail Store\" --lines"}},
+        {"C:\\velmora\\velmora-run.exe  \t \"\"  x", {"C:\\velmora\\velmora-run.exe", "", "x"}},
+        {"run C:\\Mail\\Пример.eml", {"run", "C:\\Mail\\Пример.eml"}},
+        {"run", {"run"}},
+    };
+    for (const auto& [line, args] : cases) {
+        EXPECT_EQ(SplitCommandLine(line), args) << line;
     }
 }
 

@@ -81,8 +81,11 @@ if(windows_runner)
     endif()
   endforeach()
   expect_contains("${run_out}" "MAIL FROM in autoreply modified by daemon" "planted DLLs")
-  # The marker works here too: named as the module, the planted copy loads.
-  execute_process(COMMAND ${EMULATOR} "${planted}/velmora-run.exe" --module winmm.dll
+  # The marker works here too: named by its path as the module, the planted
+  # copy loads.
+  runner_path("${planted}/winmm.dll" planted_winmm)
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env "WINEDLLOVERRIDES=mscoree,mshtml=;winmm,version=n,b"
+                          ${EMULATOR} "${planted}/velmora-run.exe" --module "${planted_winmm}"
                   WORKING_DIRECTORY "${planted}" RESULT_VARIABLE run_status
                   OUTPUT_VARIABLE run_out ERROR_VARIABLE run_err)
   if(NOT EXISTS "${planted}/loaded-marker.txt")
