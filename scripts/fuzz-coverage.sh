@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Reports how much of the module's code (daemon/ and host/) the fuzz
-# corpora reach: the seed inputs in fuzz/corpus together with whatever
-# scripts/fuzz.sh has learnt in build/fuzz/corpus. Line and branch coverage
+# Reports how much of the module's code (daemon/ and host/), and of the
+# runner's reader of message files and mailboxes, the fuzz corpora reach:
+# the seed inputs in fuzz/corpus together with whatever scripts/fuzz.sh
+# has learnt in build/fuzz/corpus. Line and branch coverage
 # from clang's source-based coverage.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -12,6 +13,7 @@ export CTEST_PARALLEL_LEVEL="${CTEST_PARALLEL_LEVEL:-$(nproc)}"
 bash scripts/install-deps.sh fuzz
 cmake --preset fuzz-coverage >/dev/null
 cmake --build --preset fuzz-coverage
+cmake --build --preset fuzz-coverage --target velmora_mailbox_fuzz
 
 out=build/fuzz-coverage/profiles
 rm -rf "$out"
@@ -25,8 +27,12 @@ replay() { # replay TARGET SEED-DIRECTORY: runs every input once, no fuzzing
 }
 replay velmora_host_fuzz fuzz/corpus/host
 replay velmora_daemon_fuzz fuzz/corpus/message
+replay velmora_mailbox_fuzz fuzz/corpus/mailbox
 
 llvm-profdata merge -o "$out/all.profdata" "$out"/*.profraw
 llvm-cov report build/fuzz-coverage/bin/velmora_host_fuzz \
     -object build/fuzz-coverage/bin/velmora_daemon_fuzz \
     -instr-profile="$out/all.profdata" daemon host
+llvm-cov report build/fuzz-coverage/bin/velmora_mailbox_fuzz \
+    -instr-profile="$out/all.profdata" \
+    runner/message_stream.cpp runner/mbox_separator.cpp runner/mailbox_headers.cpp

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Fuzzes the module with both libFuzzer targets, each for the given number
-# of seconds (default 60), starting from the seed inputs in fuzz/corpus:
+# Fuzzes the module and the runner's reader with the libFuzzer targets,
+# each for the given number of seconds (default 60), starting from the seed
+# inputs in fuzz/corpus:
 #   velmora_host_fuzz     STARTUP and DAEMON, every host answer from the input
 #   velmora_daemon_fuzz   any message text through DAEMON in the reference host
+#   velmora_mailbox_fuzz  the runner's reader of message files and mailboxes
 # What the fuzzers learn is kept in build/fuzz/corpus; a failing input is
 # written to build/fuzz/ and the script exits non-zero.
 #   scripts/fuzz.sh [SECONDS]
@@ -16,6 +18,8 @@ seconds="${1:-60}"
 bash scripts/install-deps.sh fuzz
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
+# Named here as well: the preset lists the module's targets.
+cmake --build --preset fuzz --target velmora_mailbox_fuzz
 
 run_fuzzer() { # run_fuzzer TARGET SEED-DIRECTORY EXTRA-OPTIONS...
     local target="$1" seeds="$2"
@@ -37,3 +41,4 @@ run_fuzzer() { # run_fuzzer TARGET SEED-DIRECTORY EXTRA-OPTIONS...
 # this target; plain scheduling runs it about ten times as fast.
 run_fuzzer velmora_host_fuzz fuzz/corpus/host -entropic=0
 run_fuzzer velmora_daemon_fuzz fuzz/corpus/message -max_len=20000
+run_fuzzer velmora_mailbox_fuzz fuzz/corpus/mailbox
