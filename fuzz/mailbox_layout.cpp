@@ -239,7 +239,7 @@ MailboxLayout LayOutMailbox(FuzzedDataProvider* fuzz) {
             // past the input.
             const std::string storedBody = Quote(body, onlyWhatMust);
             std::vector<std::size_t> insideLines;
-            for (std::size_t p = 1; p + 1 < storedBody.size(); ++p) {
+            for (std::size_t p = 1; p < storedBody.size(); ++p) {
                 if (storedBody[p - 1] != '\n') {
                     insideLines.push_back(p);
                 }
