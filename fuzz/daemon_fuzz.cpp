@@ -38,13 +38,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Require(result == 0 || result == 1);
     if (result == 1) {
         const std::vector<const HostJob*> created = host.CreatedJobs();
-        Require(created.size() == 1 && !created[0]->lines.empty());
-        Require(created[0]->lines[0].rfind("Message-ID: <ar", 0) == 0);
+        const std::vector<std::string> lines =
+            created.size() == 1 ? created[0]->Lines() : std::vector<std::string>();
+        Require(created.size() == 1 && !lines.empty());
+        Require(lines[0].rfind("Message-ID: <ar", 0) == 0);
         // The host hands long lines over in pieces, so the copy is compared
         // as text: whole lines, however they were cut.
         std::string copied;
-        for (std::size_t i = 1; i < created[0]->lines.size(); ++i) {
-            copied += created[0]->lines[i];
+        for (std::size_t i = 1; i < lines.size(); ++i) {
+            copied += lines[i];
         }
         std::string expected;
         for (const std::string& line : ExpectedCopy(SplitIntoCrlfLines(message))) {

@@ -73,21 +73,16 @@ const HostJob* SubmittedReplacement(const ReferenceHost& host) {
 }
 
 std::string NewMessageId(const HostJob& replacement) {
+    const std::string& text = replacement.text;
     const std::string prefix = kMessageIdPrefix;
-    if (replacement.lines.empty() || replacement.lines[0].compare(0, prefix.size(), prefix) != 0) {
+    if (text.compare(0, prefix.size(), prefix) != 0) {
         return std::string();
     }
-    std::string value = replacement.lines[0].substr(prefix.size());
-    while (!value.empty() && (value.back() == '\n' || value.back() == '\r')) {
+    const std::size_t feed = text.find('\n');
+    std::string value = text.substr(
+        prefix.size(), (feed == std::string::npos ? text.size() : feed) - prefix.size());
+    while (!value.empty() && value.back() == '\r') {
         value.pop_back();
     }
     return value;
-}
-
-std::string JobMessageText(const HostJob& job) {
-    std::string text;
-    for (const std::string& line : job.lines) {
-        text += line;
-    }
-    return text;
 }

@@ -50,8 +50,4 @@ const HostJob* SubmittedReplacement(const ReferenceHost& host);
 // its line end; empty if it does not start with one.
 std::string NewMessageId(const HostJob& replacement);
 
-// A job's message as one text, line ends included: what a replacement
-// looks like on disk.
-std::string JobMessageText(const HostJob& job);
-
 #endif

@@ -40,8 +40,7 @@ void Save(const HostJob& replacement, const InputMessage& item, const std::strin
           MessageRun* run) {
     std::string written;
     std::string reason;
-    if (SaveReplacement(saveFolder, item.saveName, JobMessageText(replacement), &written,
-                        &reason)) {
+    if (SaveReplacement(saveFolder, item.saveName, replacement.text, &written, &reason)) {
         run->savedTo = written;
         return;
     }

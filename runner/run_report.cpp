@@ -43,13 +43,16 @@ void WriteRunReport(std::ostream& out, const ReferenceHost& host, unsigned start
             out << "  RCPT TO: " << PrintableName(recipient) << "\n";
         }
         out << "  Message:\n";
-        // A long line arrives in pieces: only a line's first is indented.
-        bool atLineStart = true;
-        for (const std::string& line : job->lines) {
-            out << (atLineStart ? kQuoteIndent : "") << PrintableLine(line);
-            atLineStart = !line.empty() && line.back() == '\n';
+        // Line by line from the job's text: however it was written, in
+        // pieces or not, each line is indented once.
+        const std::string& text = job->text;
+        for (std::size_t start = 0; start < text.size();) {
+            const std::size_t feed = text.find('\n', start);
+            const std::size_t end = feed == std::string::npos ? text.size() : feed + 1;
+            out << kQuoteIndent << PrintableLine(text.substr(start, end - start));
+            start = end;
         }
-        if (!atLineStart) {
+        if (!text.empty() && text.back() != '\n') {
             out << "\n";
         }
     }

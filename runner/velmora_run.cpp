@@ -83,7 +83,9 @@ int PrepareSaveFolder(const RunOptions& options) {
 struct StartedRun {
     explicit StartedRun(const RunOptions& options)
         : host(static_cast<unsigned char>(options.majorVersion),
-               static_cast<unsigned char>(options.minorVersion)) {}
+               static_cast<unsigned char>(options.minorVersion)) {
+        host.recordCalls = false; // the runner judges by the log, not the calls
+    }
     ReferenceHost host;
     LoadedModule module;
     unsigned startupResult = 0;
@@ -238,6 +240,12 @@ int RunWithOutput(const RunOptions& options, bool defaultModule) {
         return prepared;
     }
     OutputFile file = StandardOutput();
+    std::string ignored;
+    if (!options.reportFile.empty() &&
+        InspectPath(options.reportFile, &ignored) == PathKind::kFolder) {
+        return Fail(kExitBadOutput, "cannot write " + options.reportFile +
+                                        ": it is a folder; --report names a file");
+    }
     if (!options.reportFile.empty() && !CreateReportFile(options.reportFile, &file, &error)) {
         return Fail(kExitBadOutput, "cannot write " + options.reportFile + ": " + error);
     }

@@ -10,7 +10,9 @@
 #include "standin/service_table.h"
 #include "standin/temp_files.h"
 
+#include <algorithm>
 #include <cstring>
+#include <new>
 #include <string>
 
 namespace {
@@ -25,7 +27,9 @@ ReferenceHost& Host() {
 }
 
 void Called(const char* service) {
-    Host().calls.push_back(service);
+    if (Host().recordCalls) {
+        Host().calls.push_back(service);
+    }
 }
 
 // True when the active host's faults make the service at this 32-bit byte
@@ -39,6 +43,14 @@ void Violation(const std::string& what) {
 }
 
 void Expect(bool ok, const std::string& what) {
+    if (!ok) {
+        Violation(what);
+    }
+}
+
+// The same for a fixed text: the checks of every read and write make no
+// string unless they fail.
+void Expect(bool ok, const char* what) {
     if (!ok) {
         Violation(what);
     }
@@ -69,14 +81,13 @@ void CopyLikeStrncpy(char* buffer, const std::string& text, std::size_t size) {
     std::memcpy(buffer, text.c_str(), count);
 }
 
-// True when the `size` bytes at `buffer` are all zero.
+// True when the `size` bytes at `buffer` (at most a line buffer's) are all
+// zero. Compared with a block of zeros in one call, which costs about what
+// the module's own clearing does: a byte-by-byte look took most of the time
+// a message of many short lines spends in the host.
 bool AllZero(const char* buffer, std::size_t size) {
-    for (std::size_t i = 0; i < size; ++i) {
-        if (buffer[i] != '\0') {
-            return false;
-        }
-    }
-    return true;
+    static const char kZeros[kReadLineBytes] = {};
+    return size <= sizeof(kZeros) && std::memcmp(buffer, kZeros, size) == 0;
 }
 
 const char* VELMORA_CDECL QueryString(std::int32_t item) {
@@ -167,7 +178,9 @@ std::int32_t VELMORA_CDECL RewindJob(JobHandle handle, std::int32_t mode) {
         return 0;
     }
     job->nextLine = 0;
+    job->lineStart = 0;
     job->nextOffset = 0;
+    job->servedLine.clear();
     return 1;
 }
 
@@ -210,6 +223,7 @@ JobHandle VELMORA_CDECL CreateJob(std::int32_t kind, const char* sender, const c
     job->sender = trimmed.empty() ? kNullReversePath : trimmed;
     job->createdByModule = true;
     job->generation = Host().CurrentGeneration() + 1;
+    job->text.reserve(Host().ReplacementCapacity());
     return reinterpret_cast<JobHandle>(job);
 }
 
@@ -239,7 +253,10 @@ std::int32_t VELMORA_CDECL WriteLine(JobHandle handle, const char* text) {
     if (job == nullptr || Failing(kHostWriteLineOffset)) {
         return 0;
     }
-    job->lines.push_back(text);
+    job->text += text;
+    if (job->text.empty() || job->text.back() != '\n') {
+        job->pieceEnds.push_back(job->text.size());
+    }
     return 1;
 }
 
@@ -255,11 +272,14 @@ std::int32_t VELMORA_CDECL ReadLine(JobHandle handle, char* buffer, std::int32_t
     Expect(size != kReadLineBytes || AllZero(buffer, kReadLineBytes),
            "HostReadLine: buffer is not all zeros");
     HostJob* job = AsJob(handle, "HostReadLine");
-    if (job == nullptr || Failing(kHostReadLineOffset) || job->nextLine >= job->lines.size()) {
+    if (job == nullptr || Failing(kHostReadLineOffset) || job->lineStart >= job->text.size()) {
         return 0;
     }
     const std::size_t index = job->nextLine;
-    const std::string& line = job->lines[index];
+    if (job->nextOffset == 0) {
+        job->servedLine = job->ServedLine(job->lineStart, &job->servedLineNext);
+    }
+    const std::string& line = job->servedLine;
     const auto bytes = static_cast<std::size_t>(size);
     if (index == Host().faults.emptyReadBeforeLine && !job->gaveEmptyRead) {
         job->gaveEmptyRead = true;
@@ -274,16 +294,20 @@ std::int32_t VELMORA_CDECL ReadLine(JobHandle handle, char* buffer, std::int32_t
     } else if (Host().faults.cutLongLines) {
         CopyLikeStrncpy(buffer, line, bytes);
     } else {
-        const std::string piece = line.substr(job->nextOffset, bytes - 1);
-        const bool withTerminator = !Host().faults.lineBytesOnly;
-        std::memcpy(buffer, piece.c_str(), piece.size() + (withTerminator ? 1 : 0));
-        job->nextOffset += piece.size();
+        const std::size_t count = std::min(line.size() - job->nextOffset, bytes - 1);
+        std::memcpy(buffer, line.data() + job->nextOffset, count);
+        if (!Host().faults.lineBytesOnly) {
+            buffer[count] = '\0';
+        }
+        job->nextOffset += count;
         if (job->nextOffset < line.size()) {
             return 1; // more of this line to come
         }
     }
     job->nextLine++;
+    job->lineStart = job->servedLineNext;
     job->nextOffset = 0;
+    job->servedLine.clear();
     return 1;
 }
 
@@ -300,6 +324,31 @@ const char* VELMORA_CDECL NextRecipient(JobHandle handle, std::int32_t start, vo
         return job->recipients[job->nextRecipient++].c_str();
     }
     return Host().faults.recipientListEnd == RecipientListEnd::kNullPointer ? nullptr : "";
+}
+
+// Writes the job's message to a new file at `path` as the host serves it
+// (line ends CR LF), a piece at a time rather than as one more copy.
+bool WriteServedCopy(const HostJob& job, const std::string& path, std::string* reason) {
+    constexpr std::size_t kPieceBytes = 64 * 1024;
+    TempCopyWriter writer;
+    if (!writer.Create(path, reason)) {
+        return false;
+    }
+    std::string piece;
+    std::size_t start = 0;
+    while (start < job.text.size()) {
+        std::size_t next = 0;
+        piece += job.ServedLine(start, &next);
+        start = next;
+        if ((piece.size() >= kPieceBytes || start >= job.text.size()) &&
+            !writer.Write(piece, reason)) {
+            return false;
+        }
+        if (piece.size() >= kPieceBytes) {
+            piece.clear();
+        }
+    }
+    return writer.Finish(reason);
 }
 
 // Names the next copy, in the stand-in's private folder. When there is no
@@ -356,7 +405,7 @@ std::int32_t VELMORA_CDECL WriteJobToFile(JobHandle handle, const char* path, st
         return 0;
     }
     std::string reason;
-    if (!CreateTempCopy(path, job->lines, &reason)) {
+    if (!WriteServedCopy(*job, path, &reason)) {
         Host().serverFailures.push_back(std::string("cannot write the temporary copy ") + path +
                                         ": " + reason);
         return 0;
@@ -377,7 +426,9 @@ MessageHandle VELMORA_CDECL OpenMessageFile(const char* path, std::int32_t flags
                "HostOpenMessageFile: a path HostTempFileName did not give");
         return nullptr;
     }
-    if (!ReadWholeFile(path, &content, &reason)) {
+    // Only the header section: that is where the header asked for is, and
+    // a large message is not read into memory once more.
+    if (!ReadHeaderSection(path, &content, &reason)) {
         Host().serverFailures.push_back(std::string("cannot open the temporary copy ") + path +
                                         ": " + reason);
         return nullptr;
@@ -459,14 +510,46 @@ std::int32_t VELMORA_CDECL Log(std::int32_t facility, std::int32_t code, const c
     return 1;
 }
 
+// A service as the module calls it: nothing is thrown back into the
+// module, whose frames know nothing of exceptions. When the host runs out
+// of memory the service answers as failed (0, or null) and says so in
+// `outOfMemory`, and the module goes on with a failure it can handle.
+template <auto service> struct Guarded;
+template <typename Result, typename... Args, Result(VELMORA_CDECL* service)(Args...)>
+struct Guarded<service> {
+    static Result VELMORA_CDECL Call(Args... args) noexcept {
+        try {
+            return service(args...);
+        } catch (const std::bad_alloc&) {
+            Host().outOfMemory = true;
+            return Result{};
+        }
+    }
+};
+
 } // namespace
 
 void InstallReferenceServices(unsigned char* block, const std::set<std::size_t>& missing) {
     const HostServiceTable table = {
-        &QueryString,      &CheckAddress, &ExtractAddress, &VerifyAddress, &CloseJob,
-        &RewindJob,        &ReleaseJob,   &GetJobInfo,     &CreateJob,     &AddRecipient,
-        &WriteLine,        &ReadLine,     &NextRecipient,  &TempFileName,  &OpenMessageFile,
-        &CloseMessageFile, &FindHeader,   &WriteJobToFile, &Log,
+        &Guarded<&QueryString>::Call,
+        &Guarded<&CheckAddress>::Call,
+        &Guarded<&ExtractAddress>::Call,
+        &Guarded<&VerifyAddress>::Call,
+        &Guarded<&CloseJob>::Call,
+        &Guarded<&RewindJob>::Call,
+        &Guarded<&ReleaseJob>::Call,
+        &Guarded<&GetJobInfo>::Call,
+        &Guarded<&CreateJob>::Call,
+        &Guarded<&AddRecipient>::Call,
+        &Guarded<&WriteLine>::Call,
+        &Guarded<&ReadLine>::Call,
+        &Guarded<&NextRecipient>::Call,
+        &Guarded<&TempFileName>::Call,
+        &Guarded<&OpenMessageFile>::Call,
+        &Guarded<&CloseMessageFile>::Call,
+        &Guarded<&FindHeader>::Call,
+        &Guarded<&WriteJobToFile>::Call,
+        &Guarded<&Log>::Call,
     };
     InstallServiceTable(block, table, missing);
 }

@@ -49,10 +49,17 @@ void CloseLibrary(void* handle) {
     FreeLibrary(static_cast<HMODULE>(handle));
 }
 // The system's own words ("The specified module could not be found"),
-// with the code for a search.
-std::string LastLoaderError() {
+// with the code for a search. Some of them hold a place for the file's
+// name ("Bad EXE format for %1"), which the system leaves unfilled.
+std::string LastLoaderError(const std::string& path) {
     const DWORD code = GetLastError();
-    return WindowsErrorText(code) + " (error " + std::to_string(code) + ")";
+    std::string text = WindowsErrorText(code);
+    const std::string slot = "%1";
+    for (std::size_t at = text.find(slot); at != std::string::npos;
+         at = text.find(slot, at + path.size())) {
+        text.replace(at, slot.size(), path);
+    }
+    return text + " (error " + std::to_string(code) + ")";
 }
 #else
 constexpr const char* kModuleFileName = "libvelmora.so";
@@ -66,7 +73,7 @@ void* FindSymbol(void* handle, const char* name) {
 void CloseLibrary(void* handle) {
     dlclose(handle);
 }
-std::string LastLoaderError() {
+std::string LastLoaderError(const std::string& /*path*/) {
     const char* text = dlerror();
     return text != nullptr ? text : "unknown error";
 }
@@ -94,13 +101,13 @@ LoadedModule::~LoadedModule() {
 LoadOutcome LoadedModule::Load(const std::string& path, std::string* error) {
     Unload();
     if (!LoadSystemImports(&systemImports_)) {
-        *error = "cannot load a system library the module needs: " + LastLoaderError();
+        *error = "cannot load a system library the module needs: " + LastLoaderError(path);
         Unload();
         return LoadOutcome::kCannotLoad;
     }
     handle_ = OpenLibrary(path);
     if (handle_ == nullptr) {
-        *error = "cannot load module " + path + ": " + LastLoaderError();
+        *error = "cannot load module " + path + ": " + LastLoaderError(path);
         return LoadOutcome::kCannotLoad;
     }
     startup_ = AsFunction<StartupEntryFn>(FindSymbol(handle_, kStartupExportName));

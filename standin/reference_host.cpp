@@ -42,6 +42,7 @@ void ReferenceHost::ForgetHistory() {
         RemoveFile(path);
     }
     jobs_.clear();
+    lastIncoming_ = nullptr;
     messages_.clear();
     logs.clear();
     calls.clear();
@@ -84,12 +85,72 @@ void ReferenceHost::BuildBlock() {
 
 JobHandle ReferenceHost::AddIncomingJob(const std::string& sender,
                                         const std::vector<std::string>& recipients,
-                                        const std::string& message) {
+                                        std::string message) {
     HostJob* job = NewJob();
     job->sender = sender;
     job->recipients = recipients;
-    job->lines = faults.keepLineEnds ? SplitKeepingLineEnds(message) : SplitIntoCrlfLines(message);
+    job->text = std::move(message);
+    job->keepLineEnds = faults.keepLineEnds;
+    lastIncoming_ = job;
     return reinterpret_cast<JobHandle>(job);
+}
+
+std::size_t ReferenceHost::ReplacementCapacity() const {
+    constexpr std::size_t kMessageIdRoom = 128;
+    if (lastIncoming_ == nullptr) {
+        return kMessageIdRoom;
+    }
+    const std::string& text = lastIncoming_->text;
+    std::size_t bareLineFeeds = 0;
+    for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 1)) {
+        bareLineFeeds += at == 0 || text[at - 1] != '\r' ? 1 : 0;
+    }
+    return text.size() + bareLineFeeds + kMessageIdRoom;
+}
+
+std::string HostJob::ServedLine(std::size_t start, std::size_t* next) const {
+    if (start >= text.size()) {
+        *next = text.size();
+        return std::string();
+    }
+    const std::size_t feed = text.find('\n', start);
+    *next = feed == std::string::npos ? text.size() : feed + 1;
+    if (keepLineEnds) {
+        return text.substr(start, *next - start);
+    }
+    std::size_t bodyEnd = feed == std::string::npos ? text.size() : feed;
+    if (feed != std::string::npos && bodyEnd > start && text[bodyEnd - 1] == '\r') {
+        --bodyEnd;
+    }
+    return text.substr(start, bodyEnd - start) + "\r\n";
+}
+
+std::vector<std::string> HostJob::Lines() const {
+    std::vector<std::string> lines;
+    if (!createdByModule) {
+        std::size_t start = 0;
+        while (start < text.size()) {
+            std::size_t next = 0;
+            lines.push_back(ServedLine(start, &next));
+            start = next;
+        }
+        return lines;
+    }
+    std::size_t start = 0;
+    std::size_t piece = 0;
+    while (start < text.size()) {
+        const std::size_t feed = text.find('\n', start);
+        std::size_t end = feed == std::string::npos ? text.size() : feed + 1;
+        while (piece < pieceEnds.size() && pieceEnds[piece] <= start) {
+            ++piece;
+        }
+        if (piece < pieceEnds.size() && pieceEnds[piece] < end) {
+            end = pieceEnds[piece];
+        }
+        lines.push_back(text.substr(start, end - start));
+        start = end;
+    }
+    return lines;
 }
 
 std::vector<const HostJob*> ReferenceHost::CreatedJobs() const {
@@ -150,7 +211,7 @@ void ReferenceHost::Submitted(const HostJob& job) {
     HostJob* queued = NewJob();
     queued->sender = job.sender;
     queued->recipients = job.recipients;
-    queued->lines = job.lines;
+    queued->text = job.text;
     queued->generation = job.generation;
     if (faults.feedBack == FeedBack::kInsideClose) {
         RunDaemonOn(queued);

@@ -19,14 +19,26 @@
 #include <string>
 #include <vector>
 
-// A mail job as the host keeps it.
+// A mail job as the host keeps it. Its message is held in one piece, not
+// as a string per line: a message of many short lines would otherwise
+// take many times its size.
 struct HostJob {
     std::string sender;                  // envelope sender (MAIL FROM)
     std::vector<std::string> recipients; // in order
-    std::vector<std::string> lines;      // message lines, each with its line end
-    std::size_t nextRecipient = 0;       // HostNextRecipient cursor
-    std::size_t nextLine = 0;            // HostReadLine cursor: line
-    std::size_t nextOffset = 0;          // and the next byte in it
+    // Handed in: the message as given; its line ends are served as CR LF
+    // (as the host stores mail), or as they are when `keepLineEnds`.
+    // Written by the module: its writes one after another.
+    std::string text;
+    bool keepLineEnds = false;
+    // Where a write of the module's ended without ending a line (a piece
+    // of a long line), so that Lines() gives each write back.
+    std::vector<std::size_t> pieceEnds;
+    std::size_t nextRecipient = 0;  // HostNextRecipient cursor
+    std::size_t nextLine = 0;       // HostReadLine cursor: the line's number
+    std::size_t lineStart = 0;      // where that line starts in `text`
+    std::size_t nextOffset = 0;     // and the next byte of it, as served
+    std::string servedLine;         // that line as served, once its first piece is
+    std::size_t servedLineNext = 0; // where the line after it starts
     bool createdByModule = false;
     bool closed = false;
     bool released = false;
@@ -34,6 +46,15 @@ struct HostJob {
     // 0 for the jobs handed in; a job the module creates while DAEMON runs
     // on a job of generation g has generation g + 1.
     unsigned generation = 0;
+
+    // The line that starts at `start` as the host serves it, line end
+    // included; `next` gets where the following line starts. Empty at the
+    // end of the text.
+    std::string ServedLine(std::size_t start, std::size_t* next) const;
+
+    // The job's lines, each with its line end: handed in, as HostReadLine
+    // serves them; written by the module, each write.
+    std::vector<std::string> Lines() const;
 };
 
 // A message file opened through HostOpenMessageFile. Like a real server,
@@ -66,15 +87,25 @@ class ReferenceHost {
     const HostServiceBlock* Block();
 
     // Adds a job handed to the module; `message` may use LF or CRLF line
-    // ends and is kept with CRLF, as the host stores mail.
+    // ends and is served with CRLF, as the host stores mail. The job takes
+    // the text over.
     JobHandle AddIncomingJob(const std::string& sender, const std::vector<std::string>& recipients,
-                             const std::string& message);
+                             std::string message);
+
+    // How much a replacement of the last job handed in will take: its text
+    // with every line end made CR LF, and room for a Message-ID line. The
+    // host reserves it at once, so that a large message is not copied
+    // again and again as its replacement grows.
+    std::size_t ReplacementCapacity() const;
 
     HostFaults faults;
 
     // What happened, for tests to look at.
     std::vector<LogEntry> logs;
-    std::vector<std::string> calls;          // service names, in call order
+    std::vector<std::string> calls; // service names, in call order
+    // Off, `calls` stays empty: a message of millions of lines would
+    // otherwise keep a name for every read and write.
+    bool recordCalls = true;
     std::vector<std::string> violations;     // misuse of a service by the module
     std::vector<std::string> tempFiles;      // paths handed out by HostTempFileName
     std::vector<std::string> extractedTexts; // texts passed to HostExtractAddress
@@ -141,6 +172,7 @@ class ReferenceHost {
     std::vector<std::unique_ptr<HostJob>> jobs_;
     std::vector<std::unique_ptr<HostMessage>> messages_;
     std::deque<HostJob*> queue_;
+    const HostJob* lastIncoming_ = nullptr;
     unsigned currentGeneration_ = 0;
 };
 

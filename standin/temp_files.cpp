@@ -23,6 +23,7 @@ namespace {
 constexpr std::size_t kLongestCopyName = 24;
 constexpr const char* kCopyExtension = ".tmp";
 constexpr std::size_t kReadChunk = 64 * 1024;
+constexpr const char* kNotRegularFile = "not a regular file";
 
 #ifdef _WIN32
 
@@ -94,32 +95,35 @@ std::string UniqueTempPath(unsigned serial) {
     return TempCopyPath(serial, &path, &reason) ? path : std::string();
 }
 
-bool CreateTempCopy(const std::string& path, const std::vector<std::string>& lines,
-                    std::string* reason) {
-    std::string content;
-    for (const std::string& line : lines) {
-        content += line;
+TempCopyWriter::~TempCopyWriter() {
+    Abandon();
+}
+
+void TempCopyWriter::Abandon() {
+    if (handle_ == -1) {
+        return;
     }
 #ifdef _WIN32
-    const std::wstring wide = WideFromAnsi(path);
-    HANDLE file = CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    CloseHandle(reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(handle_)));
+    DeleteFileW(WideFromAnsi(path_).c_str());
+#else
+    close(static_cast<int>(handle_));
+    unlink(path_.c_str());
+#endif
+    handle_ = -1;
+}
+
+bool TempCopyWriter::Create(const std::string& path, std::string* reason) {
+    Abandon();
+    path_ = path;
+#ifdef _WIN32
+    HANDLE file = CreateFileW(WideFromAnsi(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_TEMPORARY, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         *reason = LastError();
         return false;
     }
-    const bool written = WriteAll(file, content);
-    if (!written) {
-        *reason = LastError();
-    }
-    const bool closed = CloseHandle(file) != 0;
-    if (written && !closed) {
-        *reason = LastError();
-    }
-    if (!written || !closed) {
-        DeleteFileW(wide.c_str());
-    }
-    return written && closed;
+    handle_ = static_cast<long long>(reinterpret_cast<std::intptr_t>(file));
 #else
     const int fd =
         open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kCopyMode);
@@ -127,22 +131,100 @@ bool CreateTempCopy(const std::string& path, const std::vector<std::string>& lin
         *reason = LastError();
         return false;
     }
-    const bool written = fchmod(fd, kCopyMode) == 0 && WriteAll(fd, content);
-    if (!written) {
+    handle_ = fd;
+    if (fchmod(fd, kCopyMode) != 0) {
         *reason = LastError();
+        Abandon();
+        return false;
     }
-    const bool closed = close(fd) == 0;
-    if (written && !closed) {
-        *reason = LastError();
-    }
-    if (!written || !closed) {
-        unlink(path.c_str());
-    }
-    return written && closed;
 #endif
+    return true;
 }
 
-bool ReadWholeFile(const std::string& path, std::string* content, std::string* reason) {
+bool TempCopyWriter::Write(const std::string& piece, std::string* reason) {
+#ifdef _WIN32
+    const bool written =
+        WriteAll(reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(handle_)), piece);
+#else
+    const bool written = WriteAll(static_cast<int>(handle_), piece);
+#endif
+    if (!written) {
+        *reason = LastError();
+        Abandon();
+    }
+    return written;
+}
+
+bool TempCopyWriter::Finish(std::string* reason) {
+#ifdef _WIN32
+    const bool closed =
+        CloseHandle(reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(handle_))) != 0;
+#else
+    const bool closed = close(static_cast<int>(handle_)) == 0;
+#endif
+    if (!closed) {
+        *reason = LastError();
+#ifdef _WIN32
+        DeleteFileW(WideFromAnsi(path_).c_str());
+#else
+        unlink(path_.c_str());
+#endif
+    }
+    handle_ = -1;
+    return closed;
+}
+
+bool CreateTempCopy(const std::string& path, const std::vector<std::string>& lines,
+                    std::string* reason) {
+    TempCopyWriter writer;
+    if (!writer.Create(path, reason)) {
+        return false;
+    }
+    for (const std::string& line : lines) {
+        if (!writer.Write(line, reason)) {
+            return false;
+        }
+    }
+    return writer.Finish(reason);
+}
+
+namespace {
+
+// Where the header section of `text` ends (after its empty line), looking
+// from `from` on; npos when it has not ended yet.
+std::size_t HeaderEnd(const std::string& text, std::size_t from) {
+    for (std::size_t feed = text.find('\n', from); feed != std::string::npos;
+         feed = text.find('\n', feed + 1)) {
+        if (feed == 0) {
+            return 1; // an empty first line: no header at all
+        }
+        const bool emptyLf = text[feed - 1] == '\n';
+        const bool emptyCrLf = feed >= 2 && text[feed - 1] == '\r' && text[feed - 2] == '\n';
+        if (emptyLf || emptyCrLf) {
+            return feed + 1;
+        }
+    }
+    return std::string::npos;
+}
+
+// Takes a piece read from the file; true when enough is read.
+bool Take(std::string* content, const char* piece, std::size_t size, bool headerOnly) {
+    const std::size_t before = content->size();
+    content->append(piece, size);
+    if (!headerOnly) {
+        return false;
+    }
+    // The empty line may have begun in the piece before.
+    const std::size_t end = HeaderEnd(*content, before >= 2 ? before - 2 : 0);
+    if (end != std::string::npos) {
+        content->resize(end);
+        return true;
+    }
+    return false;
+}
+
+// Reads the file, all of it or its header section, not through a link.
+bool ReadCopy(const std::string& path, std::string* content, std::string* reason, bool headerOnly) {
     content->clear();
     std::string chunk(kReadChunk, '\0');
 #ifdef _WIN32
@@ -153,11 +235,13 @@ bool ReadWholeFile(const std::string& path, std::string* content, std::string* r
     }
     bool ok = GetFileType(file) == FILE_TYPE_DISK;
     if (!ok) {
-        *reason = "not a regular file";
+        *reason = kNotRegularFile;
     }
     DWORD got = 0;
     while (ok && (ok = ReadFile(file, &chunk[0], kReadChunk, &got, nullptr) != 0) && got > 0) {
-        content->append(chunk, 0, got);
+        if (Take(content, chunk.data(), got, headerOnly)) {
+            break;
+        }
     }
     if (!ok && reason->empty()) {
         *reason = LastError();
@@ -173,7 +257,7 @@ bool ReadWholeFile(const std::string& path, std::string* content, std::string* r
     struct stat info;
     bool ok = fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
     if (!ok) {
-        *reason = "not a regular file";
+        *reason = kNotRegularFile;
     }
     while (ok) {
         const ssize_t got = read(fd, &chunk[0], chunk.size());
@@ -184,14 +268,23 @@ bool ReadWholeFile(const std::string& path, std::string* content, std::string* r
             *reason = LastError();
             ok = false;
         }
-        if (got <= 0) {
+        if (got <= 0 || Take(content, chunk.data(), static_cast<std::size_t>(got), headerOnly)) {
             break;
         }
-        content->append(chunk, 0, static_cast<std::size_t>(got));
     }
     close(fd);
     return ok;
 #endif
+}
+
+} // namespace
+
+bool ReadWholeFile(const std::string& path, std::string* content, std::string* reason) {
+    return ReadCopy(path, content, reason, false);
+}
+
+bool ReadHeaderSection(const std::string& path, std::string* head, std::string* reason) {
+    return ReadCopy(path, head, reason, true);
 }
 
 std::FILE* OpenHeldFile(const std::string& path) {

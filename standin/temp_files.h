@@ -22,15 +22,40 @@ bool TempCopyPath(unsigned serial, std::string* path, std::string* reason);
 // scratch files and folders that the process removes itself.
 std::string UniqueTempPath(unsigned serial);
 
-// Creates the file at `path` holding the lines: only when nothing is there
-// (a file or a link planted at the name is an error, never written
-// through), readable and writable by this user alone. A file that could
-// not be written whole is removed. False with `reason` set.
+// Writes a new file at `path` in pieces: created only when nothing is
+// there (a file or a link planted at the name is an error, never written
+// through), readable and writable by this user alone. A file that is not
+// finished is removed.
+class TempCopyWriter {
+  public:
+    TempCopyWriter() = default;
+    ~TempCopyWriter();
+    TempCopyWriter(const TempCopyWriter&) = delete;
+    TempCopyWriter& operator=(const TempCopyWriter&) = delete;
+
+    // Each false with `reason` set.
+    bool Create(const std::string& path, std::string* reason);
+    bool Write(const std::string& piece, std::string* reason);
+    bool Finish(std::string* reason);
+
+  private:
+    void Abandon();
+
+    std::string path_;
+    long long handle_ = -1; // a descriptor, or a Windows handle
+};
+
+// The file at `path` holding the lines, made as TempCopyWriter makes it.
 bool CreateTempCopy(const std::string& path, const std::vector<std::string>& lines,
                     std::string* reason);
 
 // Reads the whole file at `path`, not through a link. False with `reason`.
 bool ReadWholeFile(const std::string& path, std::string* content, std::string* reason);
+
+// Reads the file at `path` up to and with the empty line that ends its
+// header section (all of it when it has none), not through a link. False
+// with `reason`.
+bool ReadHeaderSection(const std::string& path, std::string* head, std::string* reason);
 
 // Opens the file for reading and keeps it open, as a server holds the files
 // it uses; null when it cannot.

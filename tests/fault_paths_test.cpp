@@ -269,7 +269,7 @@ TEST(MemoryShortageTest, EachAllocationFailingEndsCleanly) {
         const std::vector<const HostJob*> created = host.CreatedJobs();
         ASSERT_EQ(created.size(), c.messageIdLine != nullptr ? 1u : 0u);
         if (c.messageIdLine != nullptr) {
-            EXPECT_EQ(created[0]->lines.at(0), c.messageIdLine);
+            EXPECT_EQ(created[0]->Lines().at(0), c.messageIdLine);
         }
         ExpectHostClean(host);
         StoreMessageIdDomain(nullptr);

@@ -159,13 +159,13 @@ TEST_F(JobIntakeTest, AcceptedAutoreplyIsResentUnderTheConfiguredSender) {
     EXPECT_EQ(created.sender, kConfiguredSender);
     EXPECT_EQ(created.recipients,
               (std::vector<std::string>{"alice@example.net", "carol@example.com"}));
-    EXPECT_EQ(created.lines, (std::vector<std::string>{
-                                 "Message-ID: <ar987@mail.example.org>\r\n",
-                                 "From: bob@example.org\r\n",
-                                 "X-Autoreply-From: Bob <bob@example.org>\r\n",
-                                 "\r\n",
-                                 "body line\r\n",
-                             }));
+    EXPECT_EQ(created.Lines(), (std::vector<std::string>{
+                                   "Message-ID: <ar987@mail.example.org>\r\n",
+                                   "From: bob@example.org\r\n",
+                                   "X-Autoreply-From: Bob <bob@example.org>\r\n",
+                                   "\r\n",
+                                   "body line\r\n",
+                               }));
     EXPECT_TRUE(created.closed);
     EXPECT_TRUE(created.released);
 }
@@ -304,7 +304,8 @@ void ExpectOutcomeForSender(const ReferenceHost& host, const SenderCase& c, std:
     ASSERT_EQ(created.size(), c.sent ? 1u : 0u);
     if (c.sent) {
         EXPECT_EQ(created[0]->sender, c.sender);
-        EXPECT_EQ(std::vector<std::string>(created[0]->lines.begin() + 1, created[0]->lines.end()),
+        const std::vector<std::string> lines = created[0]->Lines();
+        EXPECT_EQ(std::vector<std::string>(lines.begin() + 1, lines.end()),
                   (std::vector<std::string>{"From: bob@example.org\r\n",
                                             "X-Autoreply-From: bob@example.org\r\n", "\r\n",
                                             "body line\r\n"}));

@@ -70,11 +70,12 @@ TEST_F(ShippedModuleTest, ResendsAnAutoreplyWithAFreshMessageId) {
     EXPECT_EQ(created.sender, kSender);
     EXPECT_EQ(created.recipients,
               (std::vector<std::string>{"alice@example.net", "bob@example.net"}));
-    ASSERT_EQ(created.lines.size(), 4u);
-    EXPECT_TRUE(std::regex_match(created.lines[0],
-                                 std::regex("Message-ID: <ar[0-9]+@mx\\.example\\.org>\r\n")))
-        << created.lines[0];
-    EXPECT_EQ(created.lines[1], "X-Autoreply-From: carol@example.org\r\n");
+    const std::vector<std::string> lines = created.Lines();
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_TRUE(
+        std::regex_match(lines[0], std::regex("Message-ID: <ar[0-9]+@mx\\.example\\.org>\r\n")))
+        << lines[0];
+    EXPECT_EQ(lines[1], "X-Autoreply-From: carol@example.org\r\n");
     ASSERT_EQ(host.logs.size(), 3u);
     EXPECT_EQ(host.logs[2].text, "MAIL FROM in autoreply modified by daemon");
     EXPECT_EQ(host.Leaks(), "");
@@ -88,7 +89,7 @@ TEST_F(ShippedModuleTest, TwoReplacementsInARowGetDifferentIds) {
         JobHandle job = host.AddIncomingJob("<>", {"a@example.net"},
                                             "X-Autoreply-From: carol@example.org\n\nx\n");
         ASSERT_EQ(module.Daemon()(job, host.Block(), nullptr, kSender), 1);
-        ids.push_back(host.CreatedJobs().back()->lines.at(0));
+        ids.push_back(host.CreatedJobs().back()->Lines().at(0));
     }
     EXPECT_NE(ids[0], ids[1]);
 }

@@ -240,3 +240,23 @@ if(NOT windows_runner)
     message(FATAL_ERROR "odd names: control bytes in a path reached the line:\n${run_out}")
   endif()
 endif()
+
+# A message too large for the memory the runner may have is said so, with
+# an outcome and the status of its own, and the run goes on with the next.
+# (Linux, outside the sanitizers and emulators, which need the address
+# space a limit takes away.)
+if(NOT windows_runner AND NOT SANITIZED AND NOT EMULATOR)
+  set(large "${WORK_DIR}/large")
+  file(REMOVE_RECURSE "${large}")
+  file(MAKE_DIRECTORY "${large}")
+  file(WRITE "${large}/a-big.eml" "Return-Path: <>\nX-Autoreply-From: bob@example.org\n\n")
+  execute_process(COMMAND sh -c "yes 'QUJDREVGR0hJSktMTU5PUFFSU1RVVldYWVphYmNkZWZnaGlq' | head -c 60000000 >> '${large}/a-big.eml'")
+  file(COPY_FILE "${samples}/vacation-8bit.eml" "${large}/b-small.eml")
+  execute_process(COMMAND sh -c "ulimit -v 100000; exec '${RUNNER}' '${large}'"
+                  RESULT_VARIABLE run_status OUTPUT_VARIABLE run_out ERROR_VARIABLE run_err)
+  file(REMOVE "${large}/a-big.eml")
+  expect_status(6 "a message too large to hold")
+  expect_contains("${run_out}" "a-big.eml\ttoo-large\n" "a message too large to hold")
+  expect_contains("${run_out}" "b-small.eml\trewritten\t<ar" "the run goes on after it")
+  expect_contains("${run_err}" "a-big.eml: too large to hold in memory" "a message too large to hold")
+endif()

@@ -95,6 +95,18 @@ if(NOT windows_runner)
   expect_contains("${run_out}" "vacation-8bit.eml	unexamined" "no temporary folder")
   expect_contains("${run_out}" "ordinary.eml	ordinary" "no temporary folder")
   expect_contains("${run_err}" "cannot make a folder of its own" "no temporary folder")
+
+  # A temporary folder too deep for the server's 128-byte path buffer: the
+  # copy goes into a folder of its own under /tmp, and the message is
+  # examined.
+  string(REPEAT "d" 100 deep_name)
+  set(deep_tmp "${WORK_DIR}/${deep_name}")
+  file(MAKE_DIRECTORY "${deep_tmp}")
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env TMPDIR=${deep_tmp}
+                  ${EMULATOR} "${RUNNER}" --lines "${SOURCE_DIR}/runner/samples/vacation-8bit.eml"
+                  RESULT_VARIABLE run_status OUTPUT_VARIABLE run_out ERROR_VARIABLE run_err)
+  expect_status(0 "a temporary folder too deep")
+  expect_contains("${run_out}" "vacation-8bit.eml	rewritten" "a temporary folder too deep")
 endif()
 
 

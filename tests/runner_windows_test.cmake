@@ -47,3 +47,42 @@ expect_status(4 "module not found")
 if(NOT run_err MATCHES "no-such-module.dll: [A-Za-z][^\n]* \\(error 126\\)")
   message(FATAL_ERROR "module not found: no reason in words:\n${run_err}")
 endif()
+
+# Windows programs take /? for their help.
+run_runner("/?")
+expect_status(0 "/?")
+expect_contains("${run_out}" "Usage: velmora-run" "/?")
+
+# A file that is no DLL is named in the error where the system's words
+# leave a place for it ("Bad EXE format for %1").
+file(WRITE "${WORK_DIR}/not-a-dll.dll" "hello\n")
+runner_path("${WORK_DIR}/not-a-dll.dll" not_a_dll)
+run_runner(--module "${not_a_dll}")
+expect_status(4 "a module that is no DLL")
+expect_lacks("${run_err}" "%1" "a module that is no DLL")
+expect_contains("${run_err}" "not-a-dll.dll (error 193)" "a module that is no DLL")
+
+# The stand-in's copies go into a folder of its own in TEMP, which the
+# module names in the system's 8-bit code page and in at most 128 bytes:
+# a TEMP named in another script, or deeper than that, is reached by its
+# short form, and the message is examined. TEMP is set as Windows sets it,
+# in the environment a command shell passes on.
+set(temps "${WORK_DIR}/temp/Привет")
+string(REPEAT "a" 60 deep_a)
+string(REPEAT "b" 70 deep_b)
+list(APPEND temps "${WORK_DIR}/temp/${deep_a}/${deep_b}")
+runner_path("${RUNNER}" runner_windows)
+runner_path("${SOURCE_DIR}/runner/samples/vacation-8bit.eml" sample_windows)
+foreach(temp IN LISTS temps)
+  file(MAKE_DIRECTORY "${temp}")
+  runner_path("${temp}" temp_windows)
+  execute_process(COMMAND ${EMULATOR} cmd /c
+                          "set TEMP=${temp_windows}&& set TMP=${temp_windows}&& ${runner_windows} --lines ${sample_windows}"
+                  RESULT_VARIABLE run_status OUTPUT_VARIABLE run_out ERROR_VARIABLE run_err)
+  expect_status(0 "TEMP at ${temp}")
+  expect_contains("${run_out}" "vacation-8bit.eml\trewritten\t<ar" "TEMP at ${temp}")
+  file(GLOB left "${temp}/*")
+  if(left)
+    message(FATAL_ERROR "TEMP at ${temp}: the run left ${left}")
+  endif()
+endforeach()

@@ -12,10 +12,11 @@ using ReplacementTest = ModuleTest;
 
 // Lines of the replacement after its new Message-ID line.
 std::vector<std::string> CopiedLines(const HostJob& job) {
-    if (job.lines.empty()) {
+    const std::vector<std::string> lines = job.Lines();
+    if (lines.empty()) {
         return {};
     }
-    return std::vector<std::string>(job.lines.begin() + 1, job.lines.end());
+    return std::vector<std::string>(lines.begin() + 1, lines.end());
 }
 
 struct CopyCase {
@@ -85,8 +86,8 @@ TEST_F(ReplacementTest, MessageIdLineComesFirstWithClockAndDomain) {
     StoreMessageIdDomain("mx.example.org");
     SetFakeClock(4242);
     ASSERT_EQ(RunDaemon(AddJob(Autoreply("bob@example.org"))), 1);
-    ASSERT_FALSE(OnlyCreatedJob().lines.empty());
-    EXPECT_EQ(OnlyCreatedJob().lines[0], "Message-ID: <ar4242@mx.example.org>\r\n");
+    ASSERT_FALSE(OnlyCreatedJob().Lines().empty());
+    EXPECT_EQ(OnlyCreatedJob().Lines()[0], "Message-ID: <ar4242@mx.example.org>\r\n");
 }
 
 // A server without a domain setting: "<ar7@>" is no valid Message-ID, so
@@ -118,7 +119,7 @@ TEST_F(ReplacementTest, WithoutADomainTheSendersDomainIsTaken) {
         ReferenceHost fresh;
         JobHandle job = fresh.AddIncomingJob(kNullSender, {"a@x.y"}, Autoreply("bob@example.org"));
         ASSERT_EQ(DAEMON(job, fresh.Block(), nullptr, c.sender), 1);
-        EXPECT_EQ(fresh.CreatedJobs().at(0)->lines.at(0),
+        EXPECT_EQ(fresh.CreatedJobs().at(0)->Lines().at(0),
                   std::string("Message-ID: ") + c.messageId + "\r\n");
         ExpectHostClean(fresh);
     }
@@ -137,7 +138,7 @@ TEST_F(ReplacementTest, ReplacementsGetDistinctIdsAcrossTheWrap) {
     const std::vector<const HostJob*> created = host.CreatedJobs();
     ASSERT_EQ(created.size(), 5u);
     for (std::size_t i = 0; i < created.size(); ++i) {
-        EXPECT_EQ(created[i]->lines.at(0), std::string("Message-ID: ") + expected[i] + "\r\n");
+        EXPECT_EQ(created[i]->Lines().at(0), std::string("Message-ID: ") + expected[i] + "\r\n");
     }
 }
 
@@ -192,7 +193,7 @@ TEST_F(ReplacementTest, LongLinesAreCopiedInPiecesAndACutOneStopsTheCopy) {
 
     ASSERT_EQ(RunDaemon(AddJob(Autoreply("bob@example.org", fits + tooLong))), 1);
     std::string copied;
-    for (const std::string& line : OnlyCreatedJob().lines) {
+    for (const std::string& line : OnlyCreatedJob().Lines()) {
         copied += line;
     }
     EXPECT_NE(copied.find(std::string(9997, 'x') + "\r\n" + std::string(12000, 'y') + "\r\n"),
@@ -245,8 +246,9 @@ TEST_F(ReplacementTest, PiecesOfALongLineShareItsFate) {
                   1);
         const HostJob& job = *fresh.CreatedJobs().at(0);
         std::string text;
-        for (std::size_t i = 1; i < job.lines.size(); ++i) {
-            text += job.lines[i];
+        const std::vector<std::string> lines = job.Lines();
+        for (std::size_t i = 1; i < lines.size(); ++i) {
+            text += lines[i];
         }
         std::string expected;
         for (const std::string& line : c.copied) {
