@@ -113,12 +113,12 @@ bool SameOrInside(const std::string& inner, const std::string& outer, char separ
     return outerEndsWithSeparator || inner[outer.size()] == separator;
 }
 
-bool OutputsSpareInputs(const std::vector<std::string>& inputs, const std::string& outputFile,
+bool OutputsSpareInputs(const std::vector<std::string>& inputs, const std::string& reportFile,
                         const std::string& saveFolder, std::string* error) {
     bool intoFolder = false;
-    if (!outputFile.empty()) {
-        if (const std::string* input = OverlappedInput(inputs, PathKey(outputFile), &intoFolder)) {
-            *error = "--output " + outputFile +
+    if (!reportFile.empty()) {
+        if (const std::string* input = OverlappedInput(inputs, PathKey(reportFile), &intoFolder)) {
+            *error = "--report " + reportFile +
                      (intoFolder ? " lies inside the folder " + *input + " that is read"
                                  : " is the message file " + *input + " that is read") +
                      "; nothing was written, choose a file outside the inputs";

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-// False, with `error` set, when `outputFile` (empty: none) names one of
+// False, with `error` set, when `reportFile` (empty: none) names one of
 // `inputs` or a place inside a folder among them, or when `saveFolder`
 // (the folder for saved replacements; empty: none) names an existing
 // file, a folder among `inputs` or a place inside one, the folder that
@@ -17,7 +17,7 @@
 // compared as the file system sees them (letter case ignored on Windows,
 // links followed); a save folder that does not exist yet, nor its
 // parents, is compared by where it would be made.
-bool OutputsSpareInputs(const std::vector<std::string>& inputs, const std::string& outputFile,
+bool OutputsSpareInputs(const std::vector<std::string>& inputs, const std::string& reportFile,
                         const std::string& saveFolder, std::string* error);
 
 // True when the path key `inner` is `outer` or lies inside it.
