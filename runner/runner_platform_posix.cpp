@@ -2,6 +2,7 @@
 #include "runner/runner_platform.h"
 
 #include "runner/sha256.h"
+#include "standin/whole_writes.h"
 
 #include <cerrno>
 #include <climits>
@@ -55,21 +56,6 @@ FolderEntry InspectEntry(const std::string& folder, const std::string& name) {
         entry.kind = PathKind::kLinkedFolder;
     }
     return entry;
-}
-
-bool WriteAll(int fd, const std::string& content) {
-    std::size_t done = 0;
-    while (done < content.size()) {
-        const ssize_t wrote = write(fd, content.data() + done, content.size() - done);
-        if (wrote < 0 && errno == EINTR) {
-            continue;
-        }
-        if (wrote <= 0) {
-            return false;
-        }
-        done += static_cast<std::size_t>(wrote);
-    }
-    return true;
 }
 
 } // namespace
@@ -134,7 +120,8 @@ CreateOutcome CreateNewFile(const std::string& path, const std::string& content,
         *reason = SystemReason();
         return errno == EEXIST ? CreateOutcome::kExists : CreateOutcome::kFailed;
     }
-    const bool written = fchmod(fd, kNewFileMode) == 0 && WriteAll(fd, content);
+    const bool written =
+        fchmod(fd, kNewFileMode) == 0 && WriteWhole(fd, content.data(), content.size());
     if (!written) {
         *reason = SystemReason();
     }
@@ -279,7 +266,7 @@ bool CreateReportFile(const std::string& path, OutputFile* file, std::string* re
 }
 
 bool WriteOutputFile(const OutputFile& file, const std::string& text, std::string* reason) {
-    if (!WriteAll(static_cast<int>(file.handle), text)) {
+    if (!WriteWhole(file.handle, text.data(), text.size())) {
         *reason = SystemReason();
         return false;
     }

@@ -7,6 +7,7 @@
 
 #include "runner/command_line.h"
 #include "standin/system_library.h"
+#include "standin/whole_writes.h"
 #include "standin/windows_text.h"
 
 #include <algorithm>
@@ -105,19 +106,6 @@ HANDLE AsHandle(std::intptr_t handle) {
 
 std::intptr_t FromHandle(HANDLE handle) {
     return reinterpret_cast<std::intptr_t>(handle);
-}
-
-bool WriteAll(HANDLE file, const char* data, std::size_t size) {
-    std::size_t done = 0;
-    while (done < size) {
-        DWORD wrote = 0;
-        const DWORD chunk = static_cast<DWORD>(size - done);
-        if (!WriteFile(file, data + done, chunk, &wrote, nullptr) || wrote == 0) {
-            return false;
-        }
-        done += wrote;
-    }
-    return true;
 }
 
 // A console shows characters, not bytes: UTF-8 written to it as bytes
@@ -372,8 +360,8 @@ bool CreateReportFile(const std::string& path, OutputFile* file, std::string* re
 
 bool WriteOutputFile(const OutputFile& file, const std::string& text, std::string* reason) {
     HANDLE handle = AsHandle(file.handle);
-    const bool written =
-        file.console ? WriteConsoleText(handle, text) : WriteAll(handle, text.data(), text.size());
+    const bool written = file.console ? WriteConsoleText(handle, text)
+                                      : WriteWhole(FromHandle(handle), text.data(), text.size());
     if (!written) {
         *reason = LastErrorText();
     }
@@ -407,7 +395,7 @@ CreateOutcome CreateNewFile(const std::string& path, const std::string& content,
         return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? CreateOutcome::kExists
                                                                            : CreateOutcome::kFailed;
     }
-    const bool written = WriteAll(file, content.data(), content.size());
+    const bool written = WriteWhole(FromHandle(file), content.data(), content.size());
     if (!written) {
         *reason = LastErrorText();
     }

@@ -2,6 +2,7 @@
 #include "standin/temp_files.h"
 
 #include "standin/private_temp_folder.h"
+#include "standin/whole_writes.h"
 
 #include <cerrno>
 #include <cstring>
@@ -38,20 +39,6 @@ HANDLE OpenForReading(const std::string& path) {
                        OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
 }
 
-bool WriteAll(HANDLE file, const std::string& text) {
-    std::size_t done = 0;
-    while (done < text.size()) {
-        DWORD wrote = 0;
-        if (!WriteFile(file, text.data() + done, static_cast<DWORD>(text.size() - done), &wrote,
-                       nullptr) ||
-            wrote == 0) {
-            return false;
-        }
-        done += wrote;
-    }
-    return true;
-}
-
 #else
 
 std::string LastError() {
@@ -60,21 +47,6 @@ std::string LastError() {
 
 // Copies are for this user alone, whatever the umask.
 constexpr mode_t kCopyMode = 0600;
-
-bool WriteAll(int fd, const std::string& text) {
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t wrote = write(fd, text.data() + done, text.size() - done);
-        if (wrote < 0 && errno == EINTR) {
-            continue;
-        }
-        if (wrote <= 0) {
-            return false;
-        }
-        done += static_cast<std::size_t>(wrote);
-    }
-    return true;
-}
 
 #endif
 
@@ -104,7 +76,7 @@ void TempCopyWriter::Abandon() {
         return;
     }
 #ifdef _WIN32
-    CloseHandle(reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(handle_)));
+    CloseHandle(reinterpret_cast<HANDLE>(handle_));
     DeleteFileW(WideFromAnsi(path_).c_str());
 #else
     close(static_cast<int>(handle_));
@@ -123,7 +95,7 @@ bool TempCopyWriter::Create(const std::string& path, std::string* reason) {
         *reason = LastError();
         return false;
     }
-    handle_ = static_cast<long long>(reinterpret_cast<std::intptr_t>(file));
+    handle_ = reinterpret_cast<std::intptr_t>(file);
 #else
     const int fd =
         open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kCopyMode);
@@ -142,12 +114,7 @@ bool TempCopyWriter::Create(const std::string& path, std::string* reason) {
 }
 
 bool TempCopyWriter::Write(const std::string& piece, std::string* reason) {
-#ifdef _WIN32
-    const bool written =
-        WriteAll(reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(handle_)), piece);
-#else
-    const bool written = WriteAll(static_cast<int>(handle_), piece);
-#endif
+    const bool written = WriteWhole(handle_, piece.data(), piece.size());
     if (!written) {
         *reason = LastError();
         Abandon();
@@ -157,8 +124,7 @@ bool TempCopyWriter::Write(const std::string& piece, std::string* reason) {
 
 bool TempCopyWriter::Finish(std::string* reason) {
 #ifdef _WIN32
-    const bool closed =
-        CloseHandle(reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(handle_))) != 0;
+    const bool closed = CloseHandle(reinterpret_cast<HANDLE>(handle_)) != 0;
 #else
     const bool closed = close(static_cast<int>(handle_)) == 0;
 #endif

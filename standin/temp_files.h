@@ -8,6 +8,7 @@
 #ifndef VELMORA_STANDIN_TEMP_FILES_H
 #define VELMORA_STANDIN_TEMP_FILES_H
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -42,7 +43,7 @@ class TempCopyWriter {
     void Abandon();
 
     std::string path_;
-    long long handle_ = -1; // a descriptor, or a Windows handle
+    std::intptr_t handle_ = -1; // a descriptor, or a Windows handle
 };
 
 // The file at `path` holding the lines, made as TempCopyWriter makes it.
