@@ -13,7 +13,6 @@ export CTEST_PARALLEL_LEVEL="${CTEST_PARALLEL_LEVEL:-$(nproc)}"
 bash scripts/install-deps.sh fuzz
 cmake --preset fuzz-coverage >/dev/null
 cmake --build --preset fuzz-coverage
-cmake --build --preset fuzz-coverage --target velmora_mailbox_fuzz
 
 out=build/fuzz-coverage/profiles
 rm -rf "$out"

@@ -18,8 +18,6 @@ seconds="${1:-60}"
 bash scripts/install-deps.sh fuzz
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
-# Named here as well: the preset lists the module's targets.
-cmake --build --preset fuzz --target velmora_mailbox_fuzz
 
 run_fuzzer() { # run_fuzzer TARGET SEED-DIRECTORY EXTRA-OPTIONS...
     local target="$1" seeds="$2"

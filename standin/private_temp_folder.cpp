@@ -41,7 +41,6 @@ constexpr wchar_t kWideSeparator = L'\\';
 #else
 constexpr const char* kRandomTemplate = "XXXXXX"; // mkdtemp's letters
 constexpr const char* kDefaultTempFolder = "/tmp";
-constexpr mode_t kPrivateFolderMode = 0700;
 constexpr char kSeparator = '/';
 #endif
 
