@@ -118,8 +118,10 @@ std::string HostJob::ServedLine(std::size_t start, std::size_t* next) const {
     if (keepLineEnds) {
         return text.substr(start, *next - start);
     }
+    // As SplitIntoCrlfLines makes lines: the line end goes, and one CR
+    // before it (or at the very end) with it.
     std::size_t bodyEnd = feed == std::string::npos ? text.size() : feed;
-    if (feed != std::string::npos && bodyEnd > start && text[bodyEnd - 1] == '\r') {
+    if (bodyEnd > start && text[bodyEnd - 1] == '\r') {
         --bodyEnd;
     }
     return text.substr(start, bodyEnd - start) + "\r\n";

@@ -32,6 +32,43 @@ TEST(MessageLinesTest, SplitsIntoCrlfLines) {
     }
 }
 
+// A job keeps its message in one piece and serves its lines as it reads
+// them: they must be the lines the host stores, CR LF made as
+// SplitIntoCrlfLines makes it (a lone CR at the very end goes too), or as
+// they are when the host keeps line ends.
+TEST(HostJobTest, ServesTheLinesTheHostStores) {
+    const char* const texts[] = {"",        "a\nb\n",   "a\r\nb", "a\r",   "\r",
+                                 "a\r\r\n", "\n\n\r\n", "x\ry\n", "a\nb\r"};
+    for (const char* text : texts) {
+        SCOPED_TRACE(testing::PrintToString(std::string(text)));
+        for (bool keep : {false, true}) {
+            HostJob job;
+            job.text = text;
+            job.keepLineEnds = keep;
+            EXPECT_EQ(job.Lines(), keep ? SplitKeepingLineEnds(text) : SplitIntoCrlfLines(text));
+        }
+    }
+}
+
+// A job the module writes gives back each write, pieces of a long line
+// apart, whatever it holds.
+TEST(HostJobTest, GivesBackTheModulesWrites) {
+    ReferenceHost host;
+    const HostServiceBlock* block = host.Block();
+    host.AddIncomingJob("<>", {}, "a\n");
+    JobHandle job = HostCreateJob(block, "relay@example.org");
+    const std::vector<std::string> writes = {
+        "Message-ID: <ar1@d>\r\n", "long ", "line\r\n", "", "\r\n", "tail"};
+    for (const std::string& write : writes) {
+        HostWriteLine(block, job, write.c_str());
+    }
+    ASSERT_EQ(host.CreatedJobs().size(), 1u);
+    EXPECT_EQ(
+        host.CreatedJobs()[0]->Lines(),
+        (std::vector<std::string>{"Message-ID: <ar1@d>\r\n", "long ", "line\r\n", "\r\n", "tail"}));
+    HostReleaseJob(block, job);
+}
+
 TEST(MessageLinesTest, FindsUnfoldedHeaderValuesInTheHeaderOnly) {
     const std::vector<std::string> lines =
         SplitIntoCrlfLines("x-autoreply-from:  Bob\n <bob@x.y>\nSubject: s\n\nX-Other: body\n");
