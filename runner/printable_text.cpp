@@ -49,7 +49,8 @@ void AppendEscape(std::string* out, unsigned char byte) {
     }
 }
 
-// `text` with its control bytes escaped; bytes listed in `kept` stay.
+// `text` with its control bytes escaped, tabs kept when `keepTabs`, and
+// backslashes doubled when `escapeBackslash`.
 std::string Escaped(const std::string& text, bool keepTabs, bool escapeBackslash) {
     std::string out;
     out.reserve(text.size());

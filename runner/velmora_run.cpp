@@ -40,11 +40,16 @@ constexpr unsigned kStartupResultMask = 0xFFu;
 // Standard error, for every message of the runner's own.
 std::ostream* g_errors = nullptr;
 
-// Says what went wrong on standard error. Names and reasons in `message`
-// come from the command line, the file system and the mail: shown, never
+// Says something on standard error. Names and reasons in `message` come
+// from the command line, the file system and the mail: shown, never
 // obeyed by the terminal.
-int Fail(int status, const std::string& message) {
+void Tell(const std::string& message) {
     *g_errors << kProgramName << ": " << PrintableName(message) << "\n" << std::flush;
+}
+
+// Says what went wrong; returns the status the run ends with.
+int Fail(int status, const std::string& message) {
+    Tell(message);
     return status;
 }
 
@@ -64,7 +69,7 @@ int ListInputs(const RunOptions& options, std::vector<MessageSource>* sources) {
         return Fail(kExitBadMessage, error);
     }
     for (const std::string& note : notes) {
-        *g_errors << kProgramName << ": " << PrintableName(note) << "\n";
+        Tell(note);
     }
     return kExitOk;
 }
@@ -177,7 +182,7 @@ int RunList(const RunOptions& options, bool defaultModule, InputReader* inputs, 
     }
     if (started.startupResult == 0) {
         for (const LogEntry& entry : started.host.logs) {
-            Fail(kExitStartupRefused, "the module logged: " + entry.text);
+            Tell("the module logged: " + entry.text);
         }
         return Fail(kExitStartupRefused, "the module refused to start; no message was run");
     }

@@ -335,20 +335,16 @@ bool WriteServedCopy(const HostJob& job, const std::string& path, std::string* r
         return false;
     }
     std::string piece;
-    std::size_t start = 0;
-    while (start < job.text.size()) {
-        std::size_t next = 0;
-        piece += job.ServedLine(start, &next);
-        start = next;
-        if ((piece.size() >= kPieceBytes || start >= job.text.size()) &&
-            !writer.Write(piece, reason)) {
-            return false;
-        }
+    for (std::size_t start = 0; start < job.text.size();) {
+        piece += job.ServedLine(start, &start);
         if (piece.size() >= kPieceBytes) {
+            if (!writer.Write(piece, reason)) {
+                return false;
+            }
             piece.clear();
         }
     }
-    return writer.Finish(reason);
+    return (piece.empty() || writer.Write(piece, reason)) && writer.Finish(reason);
 }
 
 // Names the next copy, in the stand-in's private folder. When there is no

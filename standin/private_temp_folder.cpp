@@ -244,11 +244,13 @@ void RemoveFolderTree(const char* folder) {
 // Writes the decimal digits of `number` at `at`; returns the end. For the
 // signal handler, which may not format with the library.
 char* PutDecimal(char* at, unsigned long number) {
-    char digits[sizeof(number) * 3];
+    constexpr unsigned long kBase = 10;
+    constexpr std::size_t kDigitsPerByte = 3; // enough: 255 has three
+    char digits[sizeof(number) * kDigitsPerByte];
     std::size_t count = 0;
     do {
-        digits[count++] = static_cast<char>('0' + number % 10);
-        number /= 10;
+        digits[count++] = static_cast<char>('0' + number % kBase);
+        number /= kBase;
     } while (number != 0);
     while (count > 0) {
         *at++ = digits[--count];

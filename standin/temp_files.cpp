@@ -77,12 +77,11 @@ void TempCopyWriter::Abandon() {
     }
 #ifdef _WIN32
     CloseHandle(reinterpret_cast<HANDLE>(handle_));
-    DeleteFileW(WideFromAnsi(path_).c_str());
 #else
     close(static_cast<int>(handle_));
-    unlink(path_.c_str());
 #endif
     handle_ = -1;
+    RemoveFile(path_);
 }
 
 bool TempCopyWriter::Create(const std::string& path, std::string* reason) {
@@ -128,15 +127,11 @@ bool TempCopyWriter::Finish(std::string* reason) {
 #else
     const bool closed = close(static_cast<int>(handle_)) == 0;
 #endif
+    handle_ = -1;
     if (!closed) {
         *reason = LastError();
-#ifdef _WIN32
-        DeleteFileW(WideFromAnsi(path_).c_str());
-#else
-        unlink(path_.c_str());
-#endif
+        RemoveFile(path_);
     }
-    handle_ = -1;
     return closed;
 }
 

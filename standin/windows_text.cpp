@@ -5,18 +5,27 @@
 
 #include <windows.h>
 
-std::wstring WideFromUtf8(const std::string& text) {
+namespace {
+
+// `text` in the code page `codePage`, as UTF-16; empty when it is not.
+std::wstring WideFrom(UINT codePage, const std::string& text) {
     if (text.empty()) {
         return std::wstring();
     }
     const int size = static_cast<int>(text.size());
-    const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
+    const int length = MultiByteToWideChar(codePage, 0, text.data(), size, nullptr, 0);
     if (length <= 0) {
         return std::wstring();
     }
     std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), size, &wide[0], length);
+    MultiByteToWideChar(codePage, 0, text.data(), size, &wide[0], length);
     return wide;
+}
+
+} // namespace
+
+std::wstring WideFromUtf8(const std::string& text) {
+    return WideFrom(CP_UTF8, text);
 }
 
 std::string Utf8FromWide(const wchar_t* text, std::size_t length) {
@@ -38,17 +47,7 @@ std::string Utf8FromWide(const std::wstring& text) {
 }
 
 std::wstring WideFromAnsi(const std::string& text) {
-    if (text.empty()) {
-        return std::wstring();
-    }
-    const int size = static_cast<int>(text.size());
-    const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
-    if (length <= 0) {
-        return std::wstring();
-    }
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.data(), size, &wide[0], length);
-    return wide;
+    return WideFrom(CP_ACP, text);
 }
 
 bool AnsiFromWide(const std::wstring& text, std::string* ansi) {
