@@ -3,7 +3,7 @@
 #ifndef VELMORA_RUNNER_MAILDIR_LAYOUT_H
 #define VELMORA_RUNNER_MAILDIR_LAYOUT_H
 
-#include "runner/runner_platform.h"
+#include "platform/system.h"
 
 #include <string>
 #include <vector>

@@ -3,7 +3,7 @@
 
 #include "runner/mail_store_files.h"
 #include "runner/maildir_layout.h"
-#include "runner/runner_platform.h"
+#include "platform/system.h"
 
 #include <algorithm>
 #include <set>

@@ -7,7 +7,7 @@
 #ifndef VELMORA_RUNNER_MESSAGE_STREAM_H
 #define VELMORA_RUNNER_MESSAGE_STREAM_H
 
-#include "runner/runner_platform.h"
+#include "platform/system.h"
 
 #include <cstddef>
 #include <cstdint>

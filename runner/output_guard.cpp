@@ -3,7 +3,7 @@
 
 #include "runner/maildir_layout.h"
 #include "runner/parent_folder.h"
-#include "runner/runner_platform.h"
+#include "platform/system.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // A path's parent by its name; see parent_folder.h.
 #include "runner/parent_folder.h"
 
-#include "runner/runner_platform.h"
+#include "platform/system.h"
 
 namespace {
 

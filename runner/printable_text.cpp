@@ -1,7 +1,7 @@
 // Text shown, never obeyed; see printable_text.h.
 #include "runner/printable_text.h"
 
-#include "runner/runner_platform.h"
+#include "platform/system.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 #include "runner/replacement_file.h"
 
 #include "runner/parent_folder.h"
-#include "runner/runner_platform.h"
+#include "platform/system.h"
 
 #include <cctype>
 #include <vector>

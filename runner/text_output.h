@@ -6,7 +6,7 @@
 #ifndef VELMORA_RUNNER_TEXT_OUTPUT_H
 #define VELMORA_RUNNER_TEXT_OUTPUT_H
 
-#include "runner/runner_platform.h"
+#include "platform/system.h"
 
 #include <ostream>
 #include <streambuf>

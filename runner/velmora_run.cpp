@@ -11,7 +11,7 @@
 #include "runner/replacement_file.h"
 #include "runner/run_options.h"
 #include "runner/run_report.h"
-#include "runner/runner_platform.h"
+#include "platform/system.h"
 #include "runner/sample_autoreply.h"
 #include "runner/text_output.h"
 #include "standin/module_loader.h"

@@ -4,8 +4,8 @@
 #include <cstring>
 
 #ifdef _WIN32
-#include "standin/system_library.h"
-#include "standin/windows_text.h"
+#include "platform/system_library.h"
+#include "platform/windows_text.h"
 
 #include <windows.h>
 #else

@@ -9,7 +9,7 @@
 #include <vector>
 
 #ifdef _WIN32
-#include "standin/windows_text.h"
+#include "platform/windows_text.h"
 
 #include <windows.h>
 

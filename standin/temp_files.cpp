@@ -2,13 +2,13 @@
 #include "standin/temp_files.h"
 
 #include "standin/private_temp_folder.h"
-#include "standin/whole_writes.h"
+#include "platform/whole_writes.h"
 
 #include <cerrno>
 #include <cstring>
 
 #ifdef _WIN32
-#include "standin/windows_text.h"
+#include "platform/windows_text.h"
 
 #include <windows.h>
 #else

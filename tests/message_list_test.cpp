@@ -5,7 +5,7 @@
 #include "runner/message_list.h"
 #include "runner/output_guard.h"
 #include "runner/parent_folder.h"
-#include "runner/runner_platform.h"
+#include "platform/system.h"
 #include "standin/temp_files.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // The runner's command line: options wherever they stand, paths after
 // "--", and a one-line error that names what is wrong.
-#include "runner/command_line.h"
+#include "platform/command_line.h"
 #include "runner/run_options.h"
 
 #include <gtest/gtest.h>

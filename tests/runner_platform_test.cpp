@@ -1,8 +1,8 @@
 // The runner's POSIX platform layer: names split into folder and file,
 // what it makes (for this user alone, never through a link), and inputs
 // that are not regular files refused at once rather than waited on.
-#include "runner/runner_platform.h"
-#include "runner/sha256.h"
+#include "platform/system.h"
+#include "platform/sha256.h"
 #include "standin/temp_files.h"
 
 #include <gtest/gtest.h>

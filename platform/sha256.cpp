@@ -1,5 +1,5 @@
 // SHA-256; see sha256.h. Written from FIPS 180-4, section 6.2.
-#include "runner/sha256.h"
+#include "platform/sha256.h"
 
 #include <algorithm>
 #include <cstring>

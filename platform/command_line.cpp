@@ -1,5 +1,5 @@
 // Windows command lines; see command_line.h.
-#include "runner/command_line.h"
+#include "platform/command_line.h"
 
 namespace {
 

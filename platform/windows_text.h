@@ -1,8 +1,8 @@
 // UTF-8 and the system's 8-bit code page to Windows' UTF-16 and back, and the system's own text for
 // an error code. On Windows the programs keep names as UTF-8 and hand the system UTF-16, so that a
 // name in any script survives.
-#ifndef VELMORA_STANDIN_WINDOWS_TEXT_H
-#define VELMORA_STANDIN_WINDOWS_TEXT_H
+#ifndef VELMORA_PLATFORM_WINDOWS_TEXT_H
+#define VELMORA_PLATFORM_WINDOWS_TEXT_H
 
 #ifdef _WIN32
 

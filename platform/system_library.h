@@ -2,8 +2,8 @@
 // A DLL that is not one of the system's KnownDLLs is looked for in the
 // program's own folder first; a Downloads folder may hold a planted copy
 // there, which would then run inside the runner, often as Administrator.
-#ifndef VELMORA_STANDIN_SYSTEM_LIBRARY_H
-#define VELMORA_STANDIN_SYSTEM_LIBRARY_H
+#ifndef VELMORA_PLATFORM_SYSTEM_LIBRARY_H
+#define VELMORA_PLATFORM_SYSTEM_LIBRARY_H
 
 #ifdef _WIN32
 

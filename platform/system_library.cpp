@@ -1,5 +1,5 @@
 // System DLLs from the system folder; see system_library.h.
-#include "standin/system_library.h"
+#include "platform/system_library.h"
 
 #ifdef _WIN32
 

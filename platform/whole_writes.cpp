@@ -1,5 +1,5 @@
 // Whole writes; see whole_writes.h.
-#include "standin/whole_writes.h"
+#include "platform/whole_writes.h"
 
 #ifdef _WIN32
 #include <windows.h>

@@ -2,8 +2,8 @@
 // runtime and CommandLineToArgvW follow. The runner does it itself rather
 // than through shell32.dll, whose dependencies the loader would look for
 // in the runner's own folder first, where a planted DLL may wait.
-#ifndef VELMORA_RUNNER_COMMAND_LINE_H
-#define VELMORA_RUNNER_COMMAND_LINE_H
+#ifndef VELMORA_PLATFORM_COMMAND_LINE_H
+#define VELMORA_PLATFORM_COMMAND_LINE_H
 
 #include <string>
 #include <vector>

@@ -1,5 +1,5 @@
 // UTF-8 and UTF-16 on Windows; see windows_text.h.
-#include "standin/windows_text.h"
+#include "platform/windows_text.h"
 
 #ifdef _WIN32
 

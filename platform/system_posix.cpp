@@ -1,8 +1,8 @@
-// The runner's view of a POSIX system; see runner_platform.h.
-#include "runner/runner_platform.h"
+// The runner's view of a POSIX system; see system.h.
+#include "platform/system.h"
 
-#include "runner/sha256.h"
-#include "standin/whole_writes.h"
+#include "platform/sha256.h"
+#include "platform/whole_writes.h"
 
 #include <cerrno>
 #include <climits>

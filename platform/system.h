@@ -6,8 +6,8 @@
 // Names are UTF-8 throughout the runner. On Windows they are turned into
 // the system's own UTF-16 names, so that a file named in any script can be
 // listed, read and saved, and paths longer than 260 characters work.
-#ifndef VELMORA_RUNNER_RUNNER_PLATFORM_H
-#define VELMORA_RUNNER_RUNNER_PLATFORM_H
+#ifndef VELMORA_PLATFORM_SYSTEM_H
+#define VELMORA_PLATFORM_SYSTEM_H
 
 #include <cstddef>
 #include <cstdint>

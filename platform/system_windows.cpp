@@ -1,14 +1,14 @@
-// The runner's view of Windows; see runner_platform.h. Names are UTF-8 in
+// The runner's view of Windows; see system.h. Names are UTF-8 in
 // the runner and UTF-16 for the system, always through the wide calls, so
 // that a file named in any script can be reached whatever the system's
 // code page; full paths get the "\\?\" prefix, which lifts the limit of
 // 260 characters.
-#include "runner/runner_platform.h"
+#include "platform/system.h"
 
-#include "runner/command_line.h"
-#include "standin/system_library.h"
-#include "standin/whole_writes.h"
-#include "standin/windows_text.h"
+#include "platform/command_line.h"
+#include "platform/system_library.h"
+#include "platform/whole_writes.h"
+#include "platform/windows_text.h"
 
 #include <algorithm>
 #include <fcntl.h>

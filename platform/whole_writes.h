@@ -1,8 +1,8 @@
 // Writing a buffer whole to an open file: the system may take fewer bytes
 // than asked for, or be interrupted, and a short write must not pass for a
 // whole one. For the stand-in's copies and the runner's outputs alike.
-#ifndef VELMORA_STANDIN_WHOLE_WRITES_H
-#define VELMORA_STANDIN_WHOLE_WRITES_H
+#ifndef VELMORA_PLATFORM_WHOLE_WRITES_H
+#define VELMORA_PLATFORM_WHOLE_WRITES_H
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // SHA-256 (FIPS 180-4), for checking the module file against SHA256SUMS
 // where the system offers no hash of its own.
-#ifndef VELMORA_RUNNER_SHA256_H
-#define VELMORA_RUNNER_SHA256_H
+#ifndef VELMORA_PLATFORM_SHA256_H
+#define VELMORA_PLATFORM_SHA256_H
 
 #include <cstddef>
 #include <cstdint>
