@@ -127,7 +127,9 @@ foreach(pair "README.txt;docs/admin-guide.md" "CHANGES.txt;docs/changes.md")
     string(SUBSTRING "${others}" 0 30 sample)
     fail("${name} holds bytes other than printable ASCII, CR and LF: ${sample}...")
   endif()
-  string(REGEX MATCHALL "[^\n]*${full_width}[^\n]+" long_lines "${text}")
+  # Each long line becomes a list item: a ';' in it would split it in two.
+  string(REPLACE ";" "," shown "${text}")
+  string(REGEX MATCHALL "[^\n]*${full_width}[^\n]+" long_lines "${shown}")
   foreach(line IN LISTS long_lines)
     string(LENGTH "${line}" length)
     fail("${name} has a line of ${length} characters (at most ${max_line_length}): ${line}")
@@ -237,6 +239,7 @@ if(failures)
   message(FATAL_ERROR "${zips}:\n${failures}")
 endif()
 message(STATUS "${zips}: ${entries}; sums checked in the zip and beside it; texts with CR LF, "
-               "lines of at most ${max_line_length} characters; ${RUNNER} "
+               "lines of at most ${max_line_length} characters, no Markdown marks, the "
+               "guide's sections as its contents list them, releases dated; ${RUNNER} "
                "${runner_size} bytes, no debug sections, OS ${image_os}, subsystem "
                "${image_subsystem}, ${import_count} imports, all in Windows XP SP3")
