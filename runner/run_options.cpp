@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -14,6 +15,8 @@ constexpr std::size_t kHelpColumn = 26; // where an option's help starts
 constexpr std::size_t kOutcomeColumn = 15;
 constexpr std::size_t kHelpWidth = 76; // columns of --help text
 constexpr const char* kHelpIndent = "  ";
+// The value names of options whose value is a file or folder.
+constexpr const char* kPathValueNames[] = {"PATH", "FILE", "FOLDER"};
 #ifdef _WIN32
 // Windows programs take "/?" for their help.
 constexpr const char* kWindowsHelp = "/?";
@@ -107,6 +110,17 @@ const std::vector<RunOption> kOptions = {
      &SetFlag<&RunOptions::version>, ""},
     {"--help", nullptr, "show this text", &SetFlag<&RunOptions::help>, ""},
 };
+
+// Whether the option's value names a file or folder (its --help name
+// says so).
+bool IsPathValue(const RunOption& option) {
+    for (const char* pathName : kPathValueNames) {
+        if (std::strcmp(option.valueName, pathName) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
 
 const RunOption* FindOption(const std::string& name) {
     for (const RunOption& option : kOptions) {
@@ -236,6 +250,15 @@ ParseOutcome ParseRunOptions(const std::vector<std::string>& args, RunOptions* o
                 return Refused(*options, error);
             }
             value = equals != std::string::npos ? arg.substr(equals + 1) : args[++i];
+            // An empty value is a slip (an unset shell variable, "--save-to="),
+            // never a choice: taken, it would quietly turn the option off.
+            if (value.empty()) {
+                *error = "option " + name + " needs a value, got an empty one";
+                return Refused(*options, error);
+            }
+            if (!IsPathValue(*option)) {
+                options->wordValues.push_back(RunOptions::OptionValue{name, value});
+            }
         }
         if (!option->take(value, options)) {
             *error = name + " wants " + option->wants + ", got " + value;
