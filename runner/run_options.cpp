@@ -81,8 +81,11 @@ const std::vector<RunOption> kOptions = {
      "the envelope sender of jobs whose message names none (default: <>)",
      &SetJobText<&JobSettings::envelopeSender>, ""},
     {"--no-return-path", nullptr,
-     "every job gets --envelope-sender; by default a message's Return-Path: gives its sender, else "
-     "its mailbox separator (MAILER-DAEMON is <>)",
+     "every job gets --envelope-sender; by default a message's topmost Return-Path: gives its "
+     "sender, else its mailbox separator (MAILER-DAEMON is <>; a sender that is no address, as in "
+     "From - or From ???@???, gives none). That Return-Path: is the delivering server's trace, "
+     "not part of the message it queued: the job's message leaves it out, and so does any "
+     "replacement",
      &ClearJobFlag<&JobSettings::senderFromMessage>, ""},
     {"--rcpt", "ADDR", "a recipient of each job; repeat for more (default: alice@example.net)",
      &AddJobText<&JobSettings::recipients>, ""},
@@ -185,8 +188,9 @@ std::string OptionLines() {
     const std::string pathLead = std::string(kHelpIndent) + "PATH";
     lines += pathLead;
     AppendWrapped(&lines, pathLead.size(), kHelpColumn,
-                  "a message file, a mailbox file (mbox or MMDF; each message is named "
-                  "PATH#N), a folder of them, such as a Maildir, or - for standard input");
+                  "a message file (.eml, or a Mac mail client's .emlx: the message its first "
+                  "line counts), a mailbox file (mbox or MMDF; each message is named PATH#N), a "
+                  "folder of them, such as a Maildir, or - for standard input");
     for (const RunOption& option : kOptions) {
         std::string lead = std::string(kHelpIndent) + option.name;
         if (option.valueName != nullptr) {
@@ -279,7 +283,9 @@ std::string RunUsage(const std::string& program) {
            "\n"
            "With no PATH, or one message file, it prints what the module logged,\n"
            "what it returned, the outcome and the replacement job it submitted.\n"
-           "Without a PATH a bundled sample out-of-office reply is used.\n"
+           "Without a PATH it runs a bundled sample out-of-office reply, and the\n"
+           "report's first line says so. Standard input is read only when named\n"
+           "as -, never because mail is piped in: velmora-run - < message.eml.\n"
            "\n"
            "With a folder, a mailbox, more than one PATH or --lines, it prints one\n"
            "line per message: the name, a tab, the outcome and, for a rewritten\n"
@@ -289,16 +295,23 @@ std::string RunUsage(const std::string& program) {
            "recursively in name order. Only mail is read: of a Maildir only cur/\n"
            "and new/ (and its Maildir++ folders such as .Sent); names starting\n"
            "with a dot, hidden files, links to folders and the files mail\n"
-           "programs keep beside mail (indexes, .msf files, Thumbs.db) are\n"
-           "skipped, and said so on standard error. On a terminal, standard error\n"
-           "shows the progress.\n"
+           "programs keep beside mail (indexes, .msf and .plist files, nmh's\n"
+           "context, Thumbs.db) are skipped, and said so on standard error. A file\n"
+           "is mail when its first line, past a byte-order mark and blank lines,\n"
+           "is a header field (Name: value) or a mailbox separator; any other file,\n"
+           "compressed ones too (gzip, bzip2, xz, zstd, lzip: unpack them first),\n"
+           "is not-mail, with the reason on standard error. On a terminal,\n"
+           "standard error shows the progress.\n"
            "\n" +
            OptionLines() +
            "  --                      every argument after this is a PATH\n"
-           "An option's value may also follow it after '=': --save-to=FOLDER.\n"
+           "An option's value may also follow it after '=': --save-to=FOLDER. An\n"
+           "empty value is refused. With no PATH, an ADDR, NAME or M.N value that\n"
+           "names a file or folder is refused: it is most likely the PATH, taken\n"
+           "as the option's value (--envelope-sender Saved).\n"
            "\n"
            "Exit status: 0 every job ran; 1 the module refused to start; 2 bad\n"
-           "option, or an output that would write over an input or into a\n"
+           "or empty option, or an output that would write over an input or into a\n"
            "Maildir (nothing ran); 3 a PATH does not exist (nothing ran) or a\n"
            "message could not be read (the others ran); 4 module cannot be\n"
            "loaded or lacks an entry point; 5 the report, the lines or a\n"
