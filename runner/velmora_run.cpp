@@ -36,8 +36,8 @@ constexpr const char* kSampleName = "sample.eml";
 // The report's first line when no PATH was given: a run of the sample must
 // never pass for a run of the admin's mail.
 constexpr const char* kSampleNotice =
-    "No PATH given: this is the built-in sample out-of-office reply, not your mail.\n"
-    "Name message files, mailboxes or folders to run them, or - for standard input.\n\n";
+    "No PATH given: the built-in sample out-of-office reply, not your mail.\n"
+    "Name message files, mailboxes or folders, or - for standard input.\n\n";
 
 // STARTUP's result is one byte; the register's upper bits mean nothing.
 constexpr unsigned kStartupResultMask = 0xFFu;

@@ -24,12 +24,12 @@ expect_contains("${run_out}" "Message-ID: <q4-figures.1207@example.net>" "body l
 # a run of one's own mail; also when mail is piped in, which is read only
 # when named as "-".
 string(REGEX MATCH "^[^\r\n]*" first_line "${run_out}")
-expect_contains("${first_line}" "No PATH given: this is the built-in sample" "sample's first line")
+expect_contains("${first_line}" "No PATH given: the built-in sample" "sample's first line")
 set(run_input "${SOURCE_DIR}/runner/samples/ordinary.eml")
 run_runner()
 expect_status(0 "mail piped in without -")
 string(REGEX MATCH "^[^\r\n]*" first_line "${run_out}")
-expect_contains("${first_line}" "No PATH given: this is the built-in sample" "mail piped in without -")
+expect_contains("${first_line}" "No PATH given: the built-in sample" "mail piped in without -")
 unset(run_input)
 
 # A PATH taken as an option's value (its own value forgotten) is refused,
