@@ -68,15 +68,14 @@ constexpr std::size_t kNulShareDivisor = 16;
 constexpr const char* kEmptyReason = "empty (0 bytes)";
 constexpr const char* kNulReason = "binary data (NUL bytes near its start)";
 constexpr const char* kOnlyBlankReason = "no text but blank lines";
-constexpr const char* kMarkupReason = "HTML or XML (its first line starts with <), not mail";
+constexpr const char* kMarkupReason = "HTML or XML (its first line starts with <)";
 constexpr const char* kBadSeparatorReason =
     "its first line starts with \"From \" but is no mailbox separator (no date as mail "
     "programs write it)";
 constexpr const char* kWindowsPathReason =
     "its first line starts with a Windows path (a list of files, a report), not a header field";
 constexpr const char* kNotHeaderReason =
-    "text, not mail: its first line is neither a header field (Name: value) nor a mailbox "
-    "separator";
+    "text whose first line is neither a header field (Name: value) nor a mailbox separator";
 
 // A header field's name is printable US-ASCII but ':' (RFC 5322); old
 // mail may have blanks between it and its colon.

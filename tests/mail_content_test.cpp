@@ -100,8 +100,8 @@ TEST(NotMailReason, SaysWhy) {
     EXPECT_STREQ(NotMailReason("BZh91AY&SY\x01", false), "compressed (bzip2): unpack it first");
     EXPECT_STREQ(NotMailReason("\x1F\x8B\x08", false), "compressed (gzip): unpack it first");
     EXPECT_STREQ(NotMailReason("index\n", false),
-                 "text, not mail: its first line is neither a header field (Name: value) nor a "
-                 "mailbox separator");
+                 "text whose first line is neither a header field (Name: value) nor a mailbox "
+                 "separator");
 }
 
 } // namespace

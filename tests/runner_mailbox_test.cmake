@@ -117,7 +117,7 @@ expect_contains("${run_err}" "${sep}Archive: not mail: compressed (bzip2): unpac
                 "a store with what is not mail")
 expect_contains("${run_err}" "${sep}Inbox.xz: not mail: compressed (xz): unpack it first"
                 "a store with what is not mail")
-expect_contains("${run_err}" "${sep}notes.txt: not mail: text, not mail"
+expect_contains("${run_err}" "${sep}notes.txt: not mail: text whose first line is neither"
                 "a store with what is not mail")
 expect_contains("${run_err}" "Info.plist: skipped, a Mac mail client's settings"
                 "a store with what is not mail")
