@@ -20,6 +20,38 @@ if(NOT old_id EQUAL -1)
   message(FATAL_ERROR "bundled sample: the old folded Message-ID was copied:\n${run_out}")
 endif()
 expect_contains("${run_out}" "Message-ID: <q4-figures.1207@example.net>" "body line kept")
+# Its first line says that it is the sample, so that it never passes for
+# a run of one's own mail; also when mail is piped in, which is read only
+# when named as "-".
+string(REGEX MATCH "^[^\r\n]*" first_line "${run_out}")
+expect_contains("${first_line}" "No PATH given: the built-in sample" "sample's first line")
+set(run_input "${SOURCE_DIR}/runner/samples/ordinary.eml")
+run_runner()
+expect_status(0 "mail piped in without -")
+string(REGEX MATCH "^[^\r\n]*" first_line "${run_out}")
+expect_contains("${first_line}" "No PATH given: the built-in sample" "mail piped in without -")
+unset(run_input)
+
+# A PATH taken as an option's value (its own value forgotten) is refused,
+# not run as the sample.
+file(MAKE_DIRECTORY "${WORK_DIR}/Saved")
+run_runner(--envelope-sender "${WORK_DIR}/Saved")
+expect_status(2 "a PATH taken as an option's value")
+expect_contains("${run_err}" "the value of --envelope-sender, is a folder"
+                "a PATH taken as an option's value")
+
+# An empty value for any option is refused, the option named: taken, it
+# would have quietly turned the option off.
+foreach(option --save-to --report --module --envelope-sender)
+  execute_process(COMMAND ${EMULATOR} "${RUNNER}" "${option}=" "${SOURCE_DIR}/runner/samples"
+                  RESULT_VARIABLE run_status OUTPUT_VARIABLE run_out ERROR_VARIABLE run_err)
+  expect_status(2 "${option}=")
+  expect_contains("${run_err}" "option ${option} needs a value, got an empty one" "${option}=")
+  execute_process(COMMAND ${EMULATOR} "${RUNNER}" "${option}" "" "${SOURCE_DIR}/runner/samples"
+                  RESULT_VARIABLE run_status OUTPUT_VARIABLE run_out ERROR_VARIABLE run_err)
+  expect_status(2 "${option} with an empty argument")
+  expect_contains("${run_err}" "option ${option} needs a value" "${option} with an empty argument")
+endforeach()
 
 # A message file of one's own, with options, written to a report file.
 file(WRITE "${WORK_DIR}/ordinary.eml" "From: bob@example.org\nSubject: hi\n\nhello\n")
