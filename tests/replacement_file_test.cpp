@@ -117,7 +117,7 @@ TEST(MakeFolder, MakesOrKeepsAFolderAndRefusesAFileInTheWay) {
     EXPECT_TRUE(MakeFolder(base, &reason)) << reason; // already there: fine
     std::ofstream(file, std::ios::binary) << "somebody's mail";
     EXPECT_FALSE(MakeFolder(file, &reason));
-    EXPECT_EQ(reason, "something that is not a folder is in the way");
+    EXPECT_NE(reason.find("is not a folder"), std::string::npos) << reason;
     EXPECT_EQ(Contents(file), "somebody's mail");
     std::filesystem::remove_all(base);
 }
@@ -135,7 +135,7 @@ TEST(MakeFolder, MakesTheMissingFoldersAboveIt) {
     std::ofstream(file, std::ios::binary) << "somebody's mail";
     // A file in the way of a parent: named in the reason.
     EXPECT_FALSE(MakeFolder(JoinPath(JoinPath(file, "b"), "c"), &reason));
-    EXPECT_EQ(reason.rfind(JoinPath(file, "b") + ": ", 0), 0u) << reason;
+    EXPECT_NE(reason.find(BaseName(file) + " is not a folder"), std::string::npos) << reason;
     EXPECT_EQ(Contents(file), "somebody's mail");
     std::filesystem::remove_all(base);
 }

@@ -74,9 +74,9 @@ foreach(case "${WORK_DIR}/ordinary.eml|${WORK_DIR}/ordinary.eml"
   expect_contains("${run_err}" "--report ${output}" "report over an input")
   expect_contains("${run_err}" "nothing was written" "report over an input")
 endforeach()
-# A report that names a folder is refused, saying so.
+# A report that names a folder is refused before anything runs, saying so.
 run_runner(--report "${WORK_DIR}/walked" "${WORK_DIR}/ordinary.eml")
-expect_status(5 "report into a folder")
+expect_status(2 "report into a folder")
 expect_contains("${run_err}" "it is a folder; --report names a file" "report into a folder")
 file(READ "${WORK_DIR}/ordinary.eml" after)
 if(NOT after STREQUAL before OR EXISTS "${WORK_DIR}/walked/results.txt")
