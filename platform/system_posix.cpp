@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
@@ -112,6 +113,13 @@ bool StandardErrorIsTerminal() {
 
 bool StandardOutputIsTerminal() {
     return isatty(STDOUT_FILENO) != 0;
+}
+
+void IgnoreBrokenPipes() {
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(SIGPIPE, &ignore, nullptr);
 }
 
 std::vector<std::string> ProgramArguments(int argc, char** argv) {

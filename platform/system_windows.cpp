@@ -181,6 +181,10 @@ void PinSystemLibraries() {
     }
 }
 
+void IgnoreBrokenPipes() {
+    // A write to a closed pipe fails as a write here already.
+}
+
 std::vector<std::string> ProgramArguments(int /*argc*/, char** /*argv*/) {
     // The C runtime's argv is in the ANSI code page, which cannot hold every
     // name: the wide command line can.

@@ -17,6 +17,7 @@
 #include "standin/module_loader.h"
 #include "standin/private_temp_folder.h"
 #include "standin/reference_host.h"
+#include "standin/temp_files.h"
 
 #include <cstdio>
 #include <memory>
@@ -244,6 +245,10 @@ int RunWithOutput(const RunOptions& options, bool defaultModule) {
     if (prepared != kExitOk) {
         return prepared;
     }
+    const std::string copiesNote = TempCopiesNote();
+    if (!copiesNote.empty()) {
+        Tell(copiesNote);
+    }
     OutputFile file = StandardOutput();
     std::string ignored;
     if (!options.reportFile.empty() &&
@@ -270,6 +275,7 @@ int RunWithOutput(const RunOptions& options, bool defaultModule) {
 
 int main(int argc, char** argv) {
     PinSystemLibraries();
+    IgnoreBrokenPipes();
     // The stand-in's copies of users' mail go with the run, also when the
     // admin stops it.
     RemovePrivateTempFolderOnInterrupt();
