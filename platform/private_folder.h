@@ -54,8 +54,7 @@ bool CreatePrivateCopy(const std::string& name, std::intptr_t* copy, std::string
 bool OpenPrivateCopy(const std::string& name, std::intptr_t* copy, std::string* reason);
 
 // Writes `size` bytes whole.
-bool WritePrivateCopy(std::intptr_t copy, const char* bytes, std::size_t size,
-                      std::string* reason);
+bool WritePrivateCopy(std::intptr_t copy, const char* bytes, std::size_t size, std::string* reason);
 
 // Reads up to `size` bytes, setting `got`; 0 at the end.
 bool ReadPrivateCopy(std::intptr_t copy, char* buffer, std::size_t size, std::size_t* got,

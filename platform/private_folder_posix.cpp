@@ -74,7 +74,8 @@ bool MakeIn(const TrustedWalk& parent, std::string* reason) {
             if (errno == EEXIST) {
                 continue;
             }
-            *reason = "cannot make a folder of its own in " + parent.reached + ": " + SystemReason();
+            *reason =
+                "cannot make a folder of its own in " + parent.reached + ": " + SystemReason();
             return false;
         }
         const int fd = openat(at, name.c_str(), kFolderFlags);

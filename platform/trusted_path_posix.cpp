@@ -389,7 +389,8 @@ bool CreateReportFile(const std::string& path, OutputFile* file, std::string* re
     if (!ok && errno == EEXIST) {
         // Replaced only when it is this user's own file with no other name;
         // opened without blocking, so that a pipe put there is not waited on.
-        fd = openat(folder, name.c_str(), O_WRONLY | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        fd =
+            openat(folder, name.c_str(), O_WRONLY | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         struct stat info;
         if (fd < 0) {
             *reason = errno == ELOOP ? "a link is there; name the file itself" : SystemReason();

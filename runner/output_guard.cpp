@@ -1,10 +1,10 @@
 // Outputs checked against inputs; see output_guard.h.
 #include "runner/output_guard.h"
 
-#include "runner/maildir_layout.h"
-#include "runner/parent_folder.h"
 #include "platform/system.h"
 #include "platform/trusted_path.h"
+#include "runner/maildir_layout.h"
+#include "runner/parent_folder.h"
 
 namespace {
 

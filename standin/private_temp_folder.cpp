@@ -22,8 +22,7 @@ const MadeFolder& Made(std::size_t longestName) {
     // several threads ask at once.
     static const MadeFolder made = [longestName] {
         MadeFolder folder;
-        folder.path =
-            MakePrivateFolder(longestName, kTempPathBytes, &folder.note, &folder.failure);
+        folder.path = MakePrivateFolder(longestName, kTempPathBytes, &folder.note, &folder.failure);
         if (!folder.path.empty()) {
             std::atexit(&RemovePrivateTempFolder);
         }
@@ -41,7 +40,8 @@ std::string PrivateTempFolder(std::size_t longestName, std::string* reason) {
         return std::string();
     }
     if (made.path.size() + longestName >= kTempPathBytes) {
-        *reason = "the temporary folder " + made.path + " is too long for the server's 128-byte path";
+        *reason =
+            "the temporary folder " + made.path + " is too long for the server's 128-byte path";
         return std::string();
     }
     return made.path;

@@ -142,8 +142,7 @@ bool Take(std::string* content, const char* piece, std::size_t size, bool header
 }
 
 // Reads the open copy, all of it or its header section.
-bool ReadOpenCopy(std::intptr_t copy, std::string* content, std::string* reason,
-                  bool headerOnly) {
+bool ReadOpenCopy(std::intptr_t copy, std::string* content, std::string* reason, bool headerOnly) {
     content->clear();
     std::string chunk(kReadChunk, '\0');
     std::size_t got = 0;

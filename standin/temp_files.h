@@ -48,7 +48,7 @@ class TempCopyWriter {
   private:
     void Abandon();
 
-    std::string name_;           // in the private folder
+    std::string name_;          // in the private folder
     std::intptr_t handle_ = -1; // a descriptor, or a Windows handle
 };
 
