@@ -227,6 +227,28 @@ if(left)
   message(FATAL_ERROR "a reader gone from the pipe: the run left ${left}")
 endif()
 
+# The private folder renamed away and a link planted under its name while
+# the run waits: the cleanup empties the folder it holds and leaves where
+# the link leads alone.
+set(swap_tmp "${work}/swap-tmp")
+file(MAKE_DIRECTORY "${swap_tmp}" "${work}/swap-victim")
+file(WRITE "${work}/swap-victim/keep.txt" "untouched\n")
+execute_process(COMMAND ${CMAKE_COMMAND} -E env TMPDIR=${swap_tmp} sh -c
+                "{ cat ${sample}; sleep 2; } | ${EMULATOR} ${RUNNER} - >/dev/null 2>&1 & \
+pid=$!; sleep 1; made=$(ls ${swap_tmp}); mv ${swap_tmp}/$made ${work}/swap-away; \
+ln -s ${work}/swap-victim ${swap_tmp}/$made; wait $pid; echo $?"
+                OUTPUT_VARIABLE swap_status OUTPUT_STRIP_TRAILING_WHITESPACE)
+if(NOT swap_status STREQUAL "0")
+  message(FATAL_ERROR "the private folder swapped for a link: status ${swap_status}")
+endif()
+if(NOT EXISTS "${work}/swap-victim/keep.txt")
+  message(FATAL_ERROR "the cleanup followed a link planted in place of the private folder")
+endif()
+file(GLOB left "${work}/swap-away/*")
+if(left)
+  message(FATAL_ERROR "the cleanup did not empty the folder it made: ${left}")
+endif()
+
 # What another user plants: only as root can the test be that user
 # (nobody); elsewhere these checks are skipped.
 execute_process(COMMAND id -u OUTPUT_VARIABLE uid OUTPUT_STRIP_TRAILING_WHITESPACE)
