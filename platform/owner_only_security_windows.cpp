@@ -23,8 +23,8 @@ bool ReadTokenUser(std::vector<unsigned char>* buffer, std::string* reason) {
     DWORD needed = 0;
     GetTokenInformation(token, TokenUser, nullptr, 0, &needed);
     buffer->assign(needed, 0);
-    const bool ok = needed > 0 && GetTokenInformation(token, TokenUser, buffer->data(), needed,
-                                                      &needed) != 0;
+    const bool ok =
+        needed > 0 && GetTokenInformation(token, TokenUser, buffer->data(), needed, &needed) != 0;
     if (!ok) {
         *reason = LastErrorText("cannot read the process's user");
     }

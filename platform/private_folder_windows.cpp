@@ -96,8 +96,8 @@ bool RandomName(std::string* name) {
 
 // Opens the folder `path` as itself.
 HANDLE OpenFolder(const std::wstring& path, DWORD share) {
-    return CreateFileW(path.c_str(), FILE_LIST_DIRECTORY, share, nullptr, OPEN_EXISTING,
-                       kAsItself, nullptr);
+    return CreateFileW(path.c_str(), FILE_LIST_DIRECTORY, share, nullptr, OPEN_EXISTING, kAsItself,
+                       nullptr);
 }
 
 // True when the name g_folder still leads to the folder held, not to a
@@ -221,8 +221,7 @@ std::string MakePrivateFolder(std::size_t room, std::size_t limit, std::string* 
     }
     for (const std::wstring& candidate : {temp, ShortForm(temp)}) {
         std::string ansi;
-        if (candidate.empty() || !AnsiFromWide(candidate, &ansi) ||
-            ansi.size() + needed >= limit) {
+        if (candidate.empty() || !AnsiFromWide(candidate, &ansi) || ansi.size() + needed >= limit) {
             continue;
         }
         if (ansi.back() != kSeparator) {
