@@ -274,5 +274,9 @@ bool ReferenceHost::OwnsMessage(const HostMessage* message) const {
 
 bool ReferenceHost::NextTempPath(std::string* path, std::string* reason) {
     const unsigned serial = g_tempSerial++;
-    return TempCopyPath(serial, path, reason);
+    if (!TempCopyPath(serial, path, reason)) {
+        return false;
+    }
+    NoteCopyInFlight(*path);
+    return true;
 }

@@ -41,6 +41,14 @@ bool TempCopyPath(unsigned serial, std::string* path, std::string* reason) {
     return true;
 }
 
+void NoteCopyInFlight(const std::string& path) {
+    std::string name;
+    std::string reason;
+    if (NameInFolder(path, &name, &reason)) {
+        NotePrivateCopy(name);
+    }
+}
+
 std::string TempCopiesNote() {
     return PrivateTempFolderNote(kLongestCopyName);
 }
@@ -67,12 +75,7 @@ void TempCopyWriter::Abandon() {
 
 bool TempCopyWriter::Create(const std::string& path, std::string* reason) {
     Abandon();
-    if (!NameInFolder(path, &name_, reason)) {
-        return false;
-    }
-    // An interruption from now on removes this copy too.
-    NotePrivateCopy(name_);
-    return CreatePrivateCopy(name_, &handle_, reason);
+    return NameInFolder(path, &name_, reason) && CreatePrivateCopy(name_, &handle_, reason);
 }
 
 bool TempCopyWriter::Write(const std::string& piece, std::string* reason) {

@@ -19,6 +19,10 @@
 // is no such folder.
 bool TempCopyPath(unsigned serial, std::string* path, std::string* reason);
 
+// Tells the interruption cleanup that the copy at `path` may be on disk
+// from now on (see private_folder.h). From one thread: the server's.
+void NoteCopyInFlight(const std::string& path);
+
 // What the user is to know about where the copies go (a temporary folder
 // named by the environment passed over, and why), or empty. Makes the
 // private folder if it is not made yet.
