@@ -88,11 +88,12 @@ bool MakeIn(const TrustedWalk& parent, std::string* reason) {
             }
             return false;
         }
-        g_folder = fd;
-        g_parent = dup(at);
+        // What the signal handler reads, the descriptors last.
         std::memcpy(g_name, name.c_str(), name.size() + 1);
         g_device = info.st_dev;
         g_inode = info.st_ino;
+        g_parent = dup(at);
+        g_folder = fd;
         return true;
     }
     *reason = "cannot make a folder of its own in " + parent.reached;
