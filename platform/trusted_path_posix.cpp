@@ -420,14 +420,33 @@ bool CreateReportFile(const std::string& path, OutputFile* file, std::string* re
 
 CreateOutcome CreateNewFile(const std::string& path, const std::string& content,
                             std::string* reason) {
-    TrustedWalk walk;
+    // Saved replacements go one after another into one folder: it is
+    // walked once and held for the next file, not walked again for each.
+    // Nobody else can change the way to it (the trust rule), and what is
+    // held stays the folder the walk found.
+    static TrustedWalk held;
+    static std::string heldFolder;
+    std::string folder;
     std::string name;
-    if (!WalkToFileFolder(path, &walk, &name, reason)) {
+    if (!SplitFilePath(path, &folder, &name)) {
+        *reason = "it names a folder, not a file";
         return CreateOutcome::kFailed;
     }
-    const CreateOutcome outcome = CreateFileInFolder(walk, name, content, reason);
-    CloseTrustedWalk(&walk);
-    return outcome;
+    const bool reused = held.handle >= 0 && folder == heldFolder;
+    if (reused) {
+        const CreateOutcome outcome = CreateFileInFolder(held, name, content, reason);
+        if (outcome != CreateOutcome::kFailed) {
+            return outcome;
+        }
+        // The folder held may have been removed since: walked again below.
+    }
+    CloseTrustedWalk(&held);
+    heldFolder.clear();
+    if (!WalkToFileFolder(path, &held, &name, reason)) {
+        return CreateOutcome::kFailed;
+    }
+    heldFolder = folder;
+    return CreateFileInFolder(held, name, content, reason);
 }
 
 CreateOutcome CreateFileInFolder(const TrustedWalk& folder, const std::string& name,
