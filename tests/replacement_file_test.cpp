@@ -107,6 +107,40 @@ TEST(SaveReplacement, SaysWhyWhenTheFolderIsNotThere) {
     EXPECT_TRUE(written.empty());
 }
 
+// The folder is held between saves; one removed and made again under the
+// same name takes the next replacement all the same.
+TEST(SaveReplacement, SavesIntoAFolderMadeAgainUnderItsName) {
+    const std::string folder = UniqueTempPath(2005) + ".d";
+    std::string written;
+    std::string reason;
+    for (const char* content : {"one\r\n", "two\r\n"}) {
+        std::filesystem::remove_all(folder);
+        ASSERT_TRUE(std::filesystem::create_directories(folder));
+        ASSERT_TRUE(SaveReplacement(folder, "ooo.eml", content, &written, &reason)) << reason;
+        EXPECT_EQ(written, JoinPath(folder, "ooo.eml"));
+        EXPECT_EQ(Contents(written), content);
+    }
+    std::filesystem::remove_all(folder);
+}
+
+#ifndef _WIN32
+// A folder on the way that others may write to, and is not sticky, is
+// refused, and nothing is made below it.
+TEST(MakeFolder, RefusesAWayOthersCouldChange) {
+    const std::string base = UniqueTempPath(2006) + ".d";
+    ASSERT_TRUE(std::filesystem::create_directories(base));
+    std::filesystem::permissions(base, std::filesystem::perms::all);
+    std::string reason;
+    EXPECT_FALSE(MakeFolder(JoinPath(base, "saved"), &reason));
+    EXPECT_NE(reason.find("may be written by other users"), std::string::npos) << reason;
+    EXPECT_FALSE(std::filesystem::exists(JoinPath(base, "saved")));
+    std::filesystem::permissions(base,
+                                 std::filesystem::perms::all | std::filesystem::perms::sticky_bit);
+    EXPECT_TRUE(MakeFolder(JoinPath(base, "saved"), &reason)) << reason;
+    std::filesystem::remove_all(base);
+}
+#endif
+
 TEST(MakeFolder, MakesOrKeepsAFolderAndRefusesAFileInTheWay) {
     const std::string base = UniqueTempPath(2002) + ".d";
     const std::string file = JoinPath(base, "taken");
