@@ -9,6 +9,7 @@ namespace {
 constexpr DWORD kOwnerAccess = GENERIC_ALL;
 constexpr DWORD kInheritedByContents = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
 
+// `what` went wrong, in the system's words.
 std::string LastErrorText(const char* what) {
     return std::string(what) + ": " + WindowsErrorText(GetLastError());
 }

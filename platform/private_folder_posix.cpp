@@ -44,6 +44,7 @@ ino_t g_inode = 0;
 char g_copy[kNameBytes] = {};
 volatile std::sig_atomic_t g_copyNoted = 0;
 
+// The system's words for the last failure.
 std::string SystemReason() {
     return std::strerror(errno);
 }
@@ -167,6 +168,7 @@ void OnInterruptSignal(int signal) {
     raise(signal);
 }
 
+// Sets `reason` from the last failure; false, for returning.
 bool Failed(std::string* reason) {
     *reason = SystemReason();
     return false;

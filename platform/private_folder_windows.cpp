@@ -39,6 +39,7 @@ HANDLE g_held = INVALID_HANDLE_VALUE;
 BY_HANDLE_FILE_INFORMATION g_identity{};
 std::string g_copy; // the copy in flight
 
+// The system's words for the last failure.
 std::string LastError() {
     return WindowsErrorText(GetLastError());
 }
@@ -194,6 +195,7 @@ std::wstring CopyPath(const std::string& name) {
     return WideFromAnsi(g_folder + name);
 }
 
+// Sets `reason` from the last failure; false, for returning.
 bool Failed(std::string* reason) {
     *reason = LastError();
     return false;

@@ -25,10 +25,12 @@ constexpr unsigned kMaxLinks = 40;
 constexpr nlink_t kOneName = 1;
 constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
+// The system's words for the last failure.
 std::string SystemReason() {
     return std::strerror(errno);
 }
 
+// Root, or the user the run is for.
 bool TrustedOwner(uid_t owner) {
     return owner == kRootUser || owner == geteuid();
 }
@@ -63,6 +65,7 @@ std::vector<std::string> Components(const std::string& path) {
     return parts;
 }
 
+// `name` in `folder`, with one separator between.
 std::string Join(const std::string& folder, const std::string& name) {
     return folder == kRoot ? folder + name : folder + kSeparator + name;
 }
@@ -87,6 +90,9 @@ bool Absolute(const std::string& path, std::string* absolute, std::string* reaso
 struct FolderChain {
     std::vector<int> fds;
     std::vector<std::string> paths;
+    FolderChain() = default;
+    FolderChain(const FolderChain&) = delete;
+    FolderChain& operator=(const FolderChain&) = delete;
     ~FolderChain() { Clear(); }
     void Clear() {
         for (int fd : fds) {

@@ -27,18 +27,22 @@ constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELE
 constexpr DWORD kShareHeld = FILE_SHARE_READ | FILE_SHARE_WRITE;
 constexpr DWORD kAsItself = FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT;
 
+// The system's words for `code`.
 std::string ErrorText(DWORD code) {
     return WindowsErrorText(code);
 }
 
+// True when `code` says nothing is there.
 bool IsMissing(DWORD code) {
     return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
 }
 
+// A wide path as the runner names it.
 std::string Utf8(const std::wstring& path) {
     return Utf8FromWide(path);
 }
 
+// `name` in `folder`, with one separator between.
 std::wstring Join(const std::wstring& folder, const std::wstring& name) {
     return !folder.empty() && folder.back() == kSeparator ? folder + name
                                                           : folder + kSeparator + name;
