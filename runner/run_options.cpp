@@ -101,11 +101,14 @@ const std::vector<RunOption> kOptions = {
     {"--save-to", "FOLDER",
      "save each submitted replacement as a message file in FOLDER (made with its parents, for you "
      "alone), named after its source (NAME-N.eml for a mailbox's); an existing file is never "
-     "replaced; refused when FOLDER is in a Maildir or a folder that holds an input",
+     "replaced; refused when FOLDER is in a Maildir or a folder that holds an input, or when a "
+     "folder or link on the way belongs to another user or a folder on it may be written by "
+     "others and is not sticky",
      &SetText<&RunOptions::saveFolder>, ""},
     {"--report", "FILE",
      "write the report or the lines to FILE, not to standard output; refused when FILE is an input "
-     "or lies in a folder that is read",
+     "or lies in a folder that is read, when the way to it fails the rule of --save-to, or when "
+     "a file there is not yours alone (another user's, or with a second name)",
      &SetText<&RunOptions::reportFile>, ""},
     {"--lines", nullptr, "one line per message also for one file", &SetFlag<&RunOptions::lines>,
      ""},

@@ -1,6 +1,7 @@
 // velmora-run: runs mail jobs through the module inside our stand-in mail
 // server and prints what happened: a full report for one message, one line
 // per message for many.
+#include "platform/system.h"
 #include "runner/input_reader.h"
 #include "runner/list_run.h"
 #include "runner/message_list.h"
@@ -11,12 +12,12 @@
 #include "runner/replacement_file.h"
 #include "runner/run_options.h"
 #include "runner/run_report.h"
-#include "platform/system.h"
 #include "runner/sample_autoreply.h"
 #include "runner/text_output.h"
 #include "standin/module_loader.h"
 #include "standin/private_temp_folder.h"
 #include "standin/reference_host.h"
+#include "standin/temp_files.h"
 
 #include <cstdio>
 #include <memory>
@@ -279,6 +280,10 @@ int RunWithOutput(const RunOptions& options, bool defaultModule) {
     if (prepared != kExitOk) {
         return prepared;
     }
+    const std::string copiesNote = TempCopiesNote();
+    if (!copiesNote.empty()) {
+        Tell(copiesNote);
+    }
     OutputFile file = StandardOutput();
     std::string ignored;
     if (!options.reportFile.empty() &&
@@ -305,6 +310,7 @@ int RunWithOutput(const RunOptions& options, bool defaultModule) {
 
 int main(int argc, char** argv) {
     PinSystemLibraries();
+    IgnoreBrokenPipes();
     // The stand-in's copies of users' mail go with the run, also when the
     // admin stops it.
     RemovePrivateTempFolderOnInterrupt();
