@@ -1,6 +1,7 @@
 // velmora-run: runs mail jobs through the module inside our stand-in mail
 // server and prints what happened: a full report for one message, one line
 // per message for many.
+#include "platform/system.h"
 #include "runner/input_reader.h"
 #include "runner/list_run.h"
 #include "runner/message_list.h"
@@ -11,7 +12,6 @@
 #include "runner/replacement_file.h"
 #include "runner/run_options.h"
 #include "runner/run_report.h"
-#include "platform/system.h"
 #include "runner/sample_autoreply.h"
 #include "runner/text_output.h"
 #include "standin/module_loader.h"
@@ -236,7 +236,7 @@ int RunWithOutput(const RunOptions& options, bool defaultModule) {
     }
     std::unique_ptr<InputReader> inputs;
     if (!options.paths.empty()) {
-        inputs = std::make_unique<InputReader>(std::move(sources));
+        inputs = std::make_unique<InputReader>(std::move(sources), options.maxSize);
     }
     const bool single = inputs == nullptr || (!options.lines && options.paths.size() == 1 &&
                                               inputs->IsSingleMessageFile(options.paths[0]));
