@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::size_t skip = 1;
         std::uint64_t maxSize = kNoMessageSizeLimit;
         if ((mode & kSizeLimited) != 0 && size > 1) {
-            maxSize = (std::uint64_t{mode & kLimitBits} << kLimitShift) | data[1];
+            maxSize = (static_cast<std::uint64_t>(mode & kLimitBits) << kLimitShift) | data[1];
             skip = 2;
         }
         ReadChecked(std::string(reinterpret_cast<const char*>(data) + skip, size - skip), chunk,
