@@ -174,6 +174,7 @@ bool MessageStream::ReadMore(std::string* reason) {
         bufferStart_ += done;
     }
     const std::size_t had = buffer_.size();
+    Grow(had + readChunk_);
     buffer_.resize(had + readChunk_);
     std::size_t got = 0;
     const bool ok = ReadSome(&buffer_[had], readChunk_, &got, reason);
@@ -181,6 +182,28 @@ bool MessageStream::ReadMore(std::string* reason) {
     bytesRead_ += got;
     atEnd_ = !ok || got == 0;
     return ok;
+}
+
+// Makes room for `need` bytes in the buffer, doubling it as a string would
+// but no further than a message at the size limit needs (and a read and a
+// separator line past it): a buffer grown to twice the limit would make
+// the limit on memory twice what it says.
+void MessageStream::Grow(std::size_t need) {
+    if (need <= buffer_.capacity()) {
+        return;
+    }
+    const std::uint64_t most = std::max<std::uint64_t>(
+        need, maxMessage_ > kNoLimit / 2
+                  ? kNoLimit
+                  : maxMessage_ + std::uint64_t{2} * readChunk_ + kMarkLineReach);
+    const std::uint64_t doubled =
+        std::max<std::uint64_t>(need, std::uint64_t{2} * buffer_.capacity());
+    // A new string reserved and the bytes moved over: reserving more in
+    // the old one could double it anyway.
+    std::string grown;
+    grown.reserve(static_cast<std::size_t>(std::min(doubled, most)));
+    grown.assign(buffer_);
+    buffer_.swap(grown);
 }
 
 // Reads until the byte before `offset` is in the buffer, or to the end.

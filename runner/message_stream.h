@@ -114,6 +114,7 @@ class MessageStream {
 
     bool ReadSome(char* into, std::size_t size, std::size_t* got, std::string* reason);
     bool ReadMore(std::string* reason);
+    void Grow(std::size_t need);
     bool ReadUpTo(std::uint64_t offset, std::string* reason);
     bool LineEnd(std::uint64_t at, std::uint64_t limit, std::uint64_t* end, std::string* reason);
     bool ScanLine(std::uint64_t at, std::uint64_t room, std::uint64_t* end, bool* longLine,
