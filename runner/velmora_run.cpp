@@ -217,7 +217,7 @@ int PrintVersion(const RunOptions& options, std::ostream& out) {
     }
     const std::string version = ModuleFileVersion(options.modulePath);
     out << "module " << PrintableName(options.modulePath) << "\n"
-        << "  version " << (version.empty() ? "(none in the file)" : version) << "\n"
+        << "  version " << (version.empty() ? "(none in the file)" : PrintableName(version)) << "\n"
         << "  SHA-256 " << hash << "\n";
     return kExitOk;
 }
