@@ -171,8 +171,9 @@ set(odd "${work}/odd-unicode")
 file(MAKE_DIRECTORY "${odd}")
 file(COPY_FILE "${sample}" "${odd}/invoice${rlo}gpj${zwsp}.exe${csi_byte}.eml")
 file(WRITE "${odd}/caf${latin1}${csi}.eml" "")
-execute_process(COMMAND ${EMULATOR} "${RUNNER}" "${odd}" RESULT_VARIABLE run_status
-                OUTPUT_VARIABLE run_out ERROR_VARIABLE run_err)
+file(COPY_FILE "${sample}" "${odd}/new\nline${esc}.eml")
+execute_process(COMMAND ${EMULATOR} "${RUNNER}" --save-to "${work}/odd-saved" "${odd}"
+                RESULT_VARIABLE run_status OUTPUT_VARIABLE run_out ERROR_VARIABLE run_err)
 expect_status(0 "names with hidden characters")
 expect_contains("${run_out}" "/invoice\\u202Egpj\\u200B.exe\\x9B.eml\trewritten"
                 "names with hidden characters")
@@ -181,3 +182,9 @@ expect_contains("${run_err}" "/caf\\xE9\\u009B.eml: not mail: empty" "names with
 foreach(raw IN LISTS hidden)
   expect_lacks("${run_out}${run_err}" "${raw}" "names with hidden characters")
 endforeach()
+# Saved, their names hold no control byte: each is '%' and hex.
+file(GLOB saved RELATIVE "${work}/odd-saved" "${work}/odd-saved/*")
+list(SORT saved)
+if(NOT saved STREQUAL "invoice${rlo}gpj${zwsp}.exe%9B.eml;new%0Aline%1B.eml")
+  message(FATAL_ERROR "names with hidden characters: saved as ${saved}")
+endif()
