@@ -163,13 +163,15 @@ bool MessageStream::ReadSome(char* into, std::size_t size, std::size_t* got, std
 
 // Appends one read to the buffer. Bytes before pos_ and letGo_ are no
 // longer needed: they go once they are half the buffer, so that each byte
-// moves a bounded number of times however small the reads. When all of
-// the buffer may go, the read's bytes land where they belong all the same.
+// moves a bounded number of times however small the reads, or when the
+// buffer is full, before it grows. When all of the buffer may go, the
+// read's bytes land where they belong all the same.
 bool MessageStream::ReadMore(std::string* reason) {
     const std::uint64_t keep = std::max(pos_, letGo_);
     const auto done =
         static_cast<std::size_t>(std::min<std::uint64_t>(keep - bufferStart_, buffer_.size()));
-    if (done > 0 && done >= buffer_.size() / 2) {
+    const bool full = buffer_.size() + readChunk_ > buffer_.capacity();
+    if (done > 0 && (done >= buffer_.size() / 2 || full)) {
         buffer_.erase(0, done);
         bufferStart_ += done;
     }
@@ -185,23 +187,23 @@ bool MessageStream::ReadMore(std::string* reason) {
 }
 
 // Makes room for `need` bytes in the buffer, doubling it as a string would
-// but no further than a message at the size limit needs (and a read and a
-// separator line past it): a buffer grown to twice the limit would make
-// the limit on memory twice what it says.
+// but no further than a message at the size limit needs (with its
+// separator line, the rest of its last line and a read past it): a buffer
+// grown to twice the limit would make the limit on memory twice what it
+// says. Past that (a Content-Length: checked), it doubles.
 void MessageStream::Grow(std::size_t need) {
     if (need <= buffer_.capacity()) {
         return;
     }
-    const std::uint64_t most = std::max<std::uint64_t>(
-        need, maxMessage_ > kNoLimit / 2
-                  ? kNoLimit
-                  : maxMessage_ + std::uint64_t{2} * readChunk_ + kMarkLineReach);
+    const std::uint64_t most = maxMessage_ > kNoLimit / 2
+                                   ? kNoLimit
+                                   : maxMessage_ + std::uint64_t{2} * (readChunk_ + kMarkLineReach);
     const std::uint64_t doubled =
         std::max<std::uint64_t>(need, std::uint64_t{2} * buffer_.capacity());
     // A new string reserved and the bytes moved over: reserving more in
     // the old one could double it anyway.
     std::string grown;
-    grown.reserve(static_cast<std::size_t>(std::min(doubled, most)));
+    grown.reserve(static_cast<std::size_t>(need > most ? doubled : std::min(doubled, most)));
     grown.assign(buffer_);
     buffer_.swap(grown);
 }
