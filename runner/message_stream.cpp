@@ -287,6 +287,7 @@ bool MessageStream::SkipLine(std::uint64_t from, std::uint64_t* end, std::string
     }
 }
 
+// Bytes before `offset` are no longer needed, whatever pos_ says.
 void MessageStream::LetGoBefore(std::uint64_t offset) {
     letGo_ = std::max(letGo_, offset);
 }

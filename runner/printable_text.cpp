@@ -40,6 +40,7 @@ bool IsControl(unsigned char byte) {
     return byte < kFirstPrintable || byte == kDelete;
 }
 
+// Whether a terminal would obey the character or show it as nothing.
 bool IsHidden(std::uint32_t codePoint) {
     for (const CodePointRange& range : kHiddenCharacters) {
         if (codePoint >= range.first && codePoint <= range.last) {
@@ -55,6 +56,7 @@ void AppendHex(std::string* out, unsigned char byte) {
     *out += kHexDigits[byte & kNibbleMask];
 }
 
+// Appends "\u" and the code point's four hex digits.
 void AppendCodePoint(std::string* out, std::uint32_t codePoint) {
     *out += "\\u";
     for (unsigned digit = kCodePointDigits; digit-- > 0;) {

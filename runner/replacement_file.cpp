@@ -134,12 +134,14 @@ std::string WithoutMaildirFields(std::string name) {
     return name;
 }
 
+// Appends `byte` as '%' and two hex digits.
 void AppendEscaped(std::string* out, unsigned char byte) {
     *out += kEscapeMark;
     *out += kHexDigits[byte >> kNibbleBits];
     *out += kHexDigits[byte & kNibbleMask];
 }
 
+// Whether an ASCII byte may not stand in a file's name as it is.
 bool MustEscape(unsigned char byte, bool windowsNames) {
     return byte < kFirstPrintable || byte == kDelete || byte == kEscapeMark ||
            OneOf(static_cast<char>(byte), kSeparators) ||
