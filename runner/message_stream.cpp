@@ -526,17 +526,26 @@ bool MessageStream::FindMboxMessage(Found* found, std::string* reason) {
 // Honours a Content-Length: (mboxcl2) when the body it gives ends exactly
 // on a separator line, a blank line and one, or the input's end: the
 // message is then its bytes as stored, "From " lines and all, which is
-// what the field is for. Otherwise it is ignored, with a note. A message
-// too large already is not held while the landing is checked: the bytes
-// after its end are, as the next message starts there if it does not land.
+// what the field is for. Otherwise it is ignored, with a note. It can
+// land only where the message's text ends or past the message: a
+// separator line, or a blank line before one, earlier on would have ended
+// the message there. So the bytes of a message too large, which may be
+// gone already, are never looked at; those after its end are held while
+// the landing is checked, as the next message starts there if it does not
+// land.
 bool MessageStream::ApplyContentLength(std::uint64_t length, Found* found, std::string* reason) {
     bool lands = false;
     std::uint64_t closeEnd = 0;
     const std::uint64_t bodyEnd =
         length > kNoLimit - found->bodyStart ? kNoLimit : found->bodyStart + length;
-    if (bodyEnd <= found->end || bodyEnd - found->end <= kContentLengthReach) {
-        if (found->tooLarge && bodyEnd > found->bodyStart) {
-            LetGoBefore(std::min(bodyEnd - 1, found->end));
+    if (bodyEnd == found->textEnd && found->textEnd < found->end) {
+        // On the blank line the writer put before the separator (or the
+        // input's end) that ended the message.
+        lands = true;
+        closeEnd = found->end;
+    } else if (bodyEnd >= found->end && bodyEnd - found->end <= kContentLengthReach) {
+        if (found->tooLarge) {
+            LetGoBefore(found->end);
         }
         if (!LandsOnSeparator(*found, bodyEnd, &lands, &closeEnd, reason)) {
             return false;
@@ -555,9 +564,9 @@ bool MessageStream::ApplyContentLength(std::uint64_t length, Found* found, std::
     return true;
 }
 
-// Whether `at` starts a separator line, a blank line before one or before
-// the input's end, or is that end; `closeEnd` is then where the message's
-// closing ends.
+// Whether `at`, at or past the end of the message found, starts a
+// separator line, a blank line before one or before the input's end, or
+// is that end; `closeEnd` is then where the message's closing ends.
 bool MessageStream::LandsOnSeparator(const Found& found, std::uint64_t at, bool* lands,
                                      std::uint64_t* closeEnd, std::string* reason) {
     *lands = false;
@@ -571,7 +580,7 @@ bool MessageStream::LandsOnSeparator(const Found& found, std::uint64_t at, bool*
         *closeEnd = at;
         return true;
     }
-    if (at != found.bodyStart && *At(at - 1) != '\n') {
+    if (at != found.end && *At(at - 1) != '\n') {
         return true; // inside a line
     }
     std::uint64_t end = 0;

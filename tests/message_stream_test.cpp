@@ -242,6 +242,20 @@ const StreamCase kStreamCases[] = {
      {"a@b", "c@d"},
      {Kind::kIgnoredContentLength},
      50},
+    // Its Content-Length: ends where it ends: on the separator, or on the
+    // blank line before it; its bytes are gone by then.
+    {"mbox_content_length_to_the_separator_over_the_limit",
+     kFromA + WithLength("", 5, "abcd\n") + kFromC + "S: 2\n",
+     {kTooLarge, "S: 2\n"},
+     {"a@b", "c@d"},
+     {},
+     3},
+    {"mbox_content_length_to_the_blank_line_over_the_limit",
+     kFromA + WithLength("", 5, "abcd\n") + "\n" + kFromC + "S: 2\n",
+     {kTooLarge, "S: 2\n"},
+     {"a@b", "c@d"},
+     {},
+     3},
     {"mmdf_message_and_stray_text_over_the_limit",
      kMmdf + "S: 1\n" + std::string(2500, 'z') + "\n" + kMmdf + std::string(2500, 'j') + "\n" +
          kMmdf + "S: 2\n" + kMmdf,
