@@ -245,14 +245,14 @@ const StreamCase kStreamCases[] = {
     // Its Content-Length: ends where it ends: on the separator, or on the
     // blank line before it; its bytes are gone by then.
     {"mbox_content_length_to_the_separator_over_the_limit",
-     kFromA + WithLength("", 5, "abcd\n") + kFromC + "S: 2\n",
-     {kTooLarge, "S: 2\n"},
+     kFromA + WithLength("", 5, "abcd\n") + kFromC + "x\n",
+     {kTooLarge, "x\n"},
      {"a@b", "c@d"},
      {},
      3},
     {"mbox_content_length_to_the_blank_line_over_the_limit",
-     kFromA + WithLength("", 5, "abcd\n") + "\n" + kFromC + "S: 2\n",
-     {kTooLarge, "S: 2\n"},
+     kFromA + WithLength("", 5, "abcd\n") + "\n" + kFromC + "x\n",
+     {kTooLarge, "x\n"},
      {"a@b", "c@d"},
      {},
      3},
