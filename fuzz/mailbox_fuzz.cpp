@@ -4,7 +4,9 @@
 // across reads somewhere. Two modes, by that byte's top bit:
 //   - raw: any bytes are an input; whatever the reader makes of them must
 //     pass the checks of mailbox_oracle.h (nothing dropped or doubled,
-//     texts true to the stored bytes, skips only of what may go);
+//     texts true to the stored bytes, skips only of what may go), with a
+//     size limit of 0 to 255 bytes, the next byte, when a bit of the first
+//     byte says so;
 //   - laid out: the rest of the bytes lay out a mailbox as mail programs
 //     write it (mailbox_layout.h), and the reader must give back exactly
 //     its messages, senders and notes, and pass the same checks.
@@ -21,6 +23,7 @@ constexpr std::uint8_t kLaidOut = 0x80;
 constexpr std::uint8_t kWholeChunk = 0x40; // reads of a usual size
 constexpr std::uint8_t kChunkBits = 0x0F;  // otherwise 1 to 16 bytes a read
 constexpr std::size_t kUsualChunk = 4096;
+constexpr std::uint8_t kSizeLimited = 0x20; // raw input: the next byte is a size limit
 
 } // namespace
 
@@ -31,7 +34,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t mode = data[0];
     const std::size_t chunk = (mode & kWholeChunk) != 0 ? kUsualChunk : 1 + (mode & kChunkBits);
     if ((mode & kLaidOut) == 0) {
-        ReadChecked(std::string(reinterpret_cast<const char*>(data) + 1, size - 1), chunk);
+        std::size_t skip = 1;
+        std::uint64_t maxSize = kNoMessageSizeLimit;
+        if ((mode & kSizeLimited) != 0 && size > 1) {
+            maxSize = data[1];
+            skip = 2;
+        }
+        ReadChecked(std::string(reinterpret_cast<const char*>(data) + skip, size - skip), chunk,
+                    maxSize);
         return 0;
     }
     FuzzedDataProvider fuzz(data + 1, size - 1);

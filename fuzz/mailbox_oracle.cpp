@@ -165,8 +165,8 @@ void CheckEmlxCount(const std::string& intro, std::size_t storedLength, bool toT
 
 } // namespace
 
-Reading ReadChecked(const std::string& input, std::size_t chunk) {
-    MessageStream stream(chunk);
+Reading ReadChecked(const std::string& input, std::size_t chunk, std::uint64_t maxSize) {
+    MessageStream stream(chunk, maxSize);
     stream.OpenBytes(input.data(), input.size());
     Reading reading;
     StreamedMessage message;
@@ -175,6 +175,7 @@ Reading ReadChecked(const std::string& input, std::size_t chunk) {
     std::size_t lastNumber = 0;
     bool anyMmdf = false;
     bool anyMbox = false;
+    bool unreadFile = false; // a message file too large to read
     for (std::size_t calls = 0;; ++calls) {
         Require(calls <= input.size() + 1); // each call takes a message or ends
         const bool more = stream.Next(&message, &reason);
@@ -201,9 +202,12 @@ Reading ReadChecked(const std::string& input, std::size_t chunk) {
         const std::string intro = input.substr(span.start, span.textStart - span.start);
         const std::string stored = input.substr(span.textStart, span.textEnd - span.textStart);
         const std::string closing = input.substr(span.textEnd, span.end - span.textEnd);
+        Require(message.tooLarge == (stored.size() > maxSize));
+        Require(!message.tooLarge || message.text.empty());
         if (!stream.IsMailbox()) {
             Require(span.end == input.size() && message.separatorSender.empty());
-            Require(message.text == MendCrs(stored));
+            Require(message.tooLarge || message.text == MendCrs(stored));
+            unreadFile = message.tooLarge;
             if (intro.empty()) {
                 Require(closing.empty());
             } else {
@@ -219,7 +223,7 @@ Reading ReadChecked(const std::string& input, std::size_t chunk) {
             // Taken as stored only on the word of its Content-Length:.
             Require(span.unquoted || mmdf ||
                     Lower(stored).find("content-length") != std::string::npos);
-            Require(message.text == (span.unquoted ? Unquote(stored) : stored));
+            Require(message.tooLarge || message.text == (span.unquoted ? Unquote(stored) : stored));
             Require(message.separatorSender.empty() || message.separatorSender == "<>" ||
                     intro.find(message.separatorSender) != std::string::npos);
         }
@@ -238,6 +242,6 @@ Reading ReadChecked(const std::string& input, std::size_t chunk) {
     }
     Require(first == lines.size() || !IsDelimiterLine(lines[first]) || stream.IsMailbox());
     Require(covered == input.size());
-    Require(stream.BytesRead() == input.size());
+    Require(stream.BytesRead() == input.size() || unreadFile);
     return reading;
 }

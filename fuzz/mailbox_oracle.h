@@ -3,14 +3,16 @@
 // and the bytes its notes say it skipped cover the input exactly once, in
 // order; each message's text is its bytes as stored, less ">From "
 // quoting where the reader says so (a message file: less lone CRs; an
-// .emlx file: the bytes its count line counts); a
-// separator line carries a date; a skip is only of what may be skipped.
+// .emlx file: the bytes its count line counts); a separator line carries
+// a date; a skip is only of what may be skipped; a message is too large
+// exactly when its stored text is over the limit.
 #ifndef VELMORA_FUZZ_MAILBOX_ORACLE_H
 #define VELMORA_FUZZ_MAILBOX_ORACLE_H
 
 #include "runner/message_stream.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -21,8 +23,10 @@ struct Reading {
     std::vector<StreamNote::Kind> notes;
 };
 
-// Reads `input` through MessageStream in `chunk`-byte reads, aborting on a
-// broken promise, and returns what it gave.
-Reading ReadChecked(const std::string& input, std::size_t chunk);
+// Reads `input` through MessageStream in `chunk`-byte reads with a size
+// limit of `maxSize` bytes, aborting on a broken promise, and returns what
+// it gave (a message over the limit as an empty text).
+Reading ReadChecked(const std::string& input, std::size_t chunk,
+                    std::uint64_t maxSize = kNoMessageSizeLimit);
 
 #endif

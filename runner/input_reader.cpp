@@ -1,6 +1,7 @@
 // The messages of a run; see input_reader.h.
 #include "runner/input_reader.h"
 
+#include "runner/mail_content.h"
 #include "runner/printable_text.h"
 #include "runner/replacement_file.h"
 
@@ -13,7 +14,8 @@ constexpr char kMessageNumberMark = '#';
 
 } // namespace
 
-InputReader::InputReader(std::vector<MessageSource> sources) : sources_(std::move(sources)) {}
+InputReader::InputReader(std::vector<MessageSource> sources, std::uint64_t maxMessage)
+    : sources_(std::move(sources)), maxMessage_(maxMessage) {}
 
 bool InputReader::OpenCurrent(std::string* reason) {
     const MessageSource& source = sources_[current_];
@@ -21,7 +23,8 @@ bool InputReader::OpenCurrent(std::string* reason) {
         *reason = source.unreadable;
         return false;
     }
-    stream_ = std::make_unique<MessageStream>();
+    stream_ = std::make_unique<MessageStream>(MessageStream::kDefaultReadChunk, maxMessage_);
+    headLooked_ = false;
     if (!stream_->Open(source.path, reason)) {
         stream_.reset();
         return false;
@@ -38,6 +41,24 @@ bool InputReader::IsSingleMessageFile(const std::string& namedPath) {
         return false; // Next tells why
     }
     return !stream_->IsMailbox();
+}
+
+// Sets `notMail` to why the message file being read is plainly not mail,
+// by its first bytes alone, or null: the rest is read only for mail. One
+// over the size limit by its size is too large, whatever it holds, and is
+// not looked at. False on a read error.
+bool InputReader::LookAtHead(const char** notMail, std::string* reason) {
+    *notMail = nullptr;
+    headLooked_ = true;
+    if (stream_->OverLimitBySize()) {
+        return true;
+    }
+    std::string head;
+    if (!stream_->Head(kMailProbeBytes, &head, reason)) {
+        return false;
+    }
+    *notMail = NotMailReason(head, head.empty());
+    return true;
 }
 
 // The stream's notes on what it skipped or changed, after the input's name.
@@ -65,6 +86,15 @@ bool InputReader::Next(InputMessage* item) {
         if (stream_ == nullptr && !OpenCurrent(&reason)) {
             return EndInput(InputItemKind::kUnreadable, reason, item);
         }
+        if (!stream_->IsMailbox() && !headLooked_) {
+            const char* notMail = nullptr;
+            if (!LookAtHead(&notMail, &reason)) {
+                return EndInput(InputItemKind::kUnreadable, reason, item);
+            }
+            if (notMail != nullptr) {
+                return EndInput(InputItemKind::kNotMail, notMail, item);
+            }
+        }
         bool got = false;
         try {
             got = stream_->Next(&item->message, &reason);
@@ -87,6 +117,11 @@ bool InputReader::Next(InputMessage* item) {
                 item->name += kMessageNumberMark + std::to_string(number);
             }
             item->saveName = SaveNameFor(path, number);
+            if (item->message.tooLarge) {
+                item->kind = InputItemKind::kTooLarge;
+                item->reason = "over the size limit (--max-size " + MessageSizeText(maxMessage_) +
+                               "): not read";
+            }
             return true;
         }
         if (!reason.empty()) {

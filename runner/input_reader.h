@@ -18,7 +18,9 @@
 enum class InputItemKind {
     kMessage,    // a message to run
     kUnreadable, // the input (or its rest) could not be read: `reason`
-    kTooLarge,   // a message too large to hold in memory; the input ends there
+    kTooLarge,   // a message over the size limit, not read (the input goes on), or
+                 // one too large to hold in memory (the input ends there)
+    kNotMail,    // a message file plainly not mail by its first bytes, not read further
     kNotesOnly,  // the end of an input, with notes still to show
 };
 
@@ -29,13 +31,14 @@ struct InputMessage {
     std::string saveName; // the name its replacement is saved after
     StreamedMessage message;
     bool inMailbox = false;         // one of a mailbox's messages
-    std::string reason;             // for kUnreadable and kTooLarge
+    std::string reason;             // for kUnreadable, kTooLarge and kNotMail
     std::vector<std::string> notes; // what the reader skipped or changed, printable
 };
 
 class InputReader {
   public:
-    explicit InputReader(std::vector<MessageSource> sources);
+    // `maxMessage`: the size limit on a message, in bytes.
+    InputReader(std::vector<MessageSource> sources, std::uint64_t maxMessage);
     InputReader(const InputReader&) = delete;
     InputReader& operator=(const InputReader&) = delete;
 
@@ -59,12 +62,15 @@ class InputReader {
 
   private:
     bool OpenCurrent(std::string* reason);
+    bool LookAtHead(const char** notMail, std::string* reason);
     void TakeNotes(InputMessage* item) const;
     bool EndInput(InputItemKind kind, const std::string& reason, InputMessage* item);
 
     std::vector<MessageSource> sources_;
     std::size_t current_ = 0;               // the input being read, or to read next
     std::unique_ptr<MessageStream> stream_; // null until it is opened
+    std::uint64_t maxMessage_;
+    bool headLooked_ = false; // the open message file's first bytes were looked at
 };
 
 #endif

@@ -20,7 +20,8 @@ constexpr OutcomeText kOutcomes[] = {
     {JobOutcome::kUnreadable, "unreadable", "the file could not be read"},
     {JobOutcome::kNotMail, "not-mail",
      "an empty file, or one that is not text mail: not handed to the module"},
-    {JobOutcome::kTooLarge, "too-large", "too large to hold in memory: not handed to the module"},
+    {JobOutcome::kTooLarge, "too-large",
+     "larger than --max-size, or than memory can hold: not handed to the module"},
 };
 
 static_assert(sizeof(kOutcomes) / sizeof(kOutcomes[0]) == kJobOutcomeCount,

@@ -14,7 +14,7 @@ enum class JobOutcome {
     kUnexamined, // null sender, but the server's copy for the module failed
     kUnreadable, // the input could not be read; no job ran
     kNotMail,    // empty, or not text mail: never handed to the module
-    kTooLarge,   // too large to hold in memory; no job ran
+    kTooLarge,   // over the size limit, or too large to hold in memory; no job ran
     kCount       // not an outcome: how many there are
 };
 

@@ -1,7 +1,6 @@
 // One message through the module; see message_run.h.
 #include "runner/message_run.h"
 
-#include "runner/mail_content.h"
 #include "runner/printable_text.h"
 #include "runner/replacement_file.h"
 
@@ -23,16 +22,6 @@ void AddMisuse(const ReferenceHost& host, const std::string& name, MessageRun* r
     if (!leaks.empty()) {
         run->problems.push_back(name + ": left behind by the module: " + PrintableName(leaks));
     }
-}
-
-// Why a message file is not mail, or null. A mailbox's messages were
-// split out of text mail already.
-const char* NotMail(const InputMessage& item) {
-    if (item.inMailbox) {
-        return nullptr;
-    }
-    const std::string& text = item.message.text;
-    return NotMailReason(text.substr(0, kMailProbeBytes), text.empty());
 }
 
 // Saves the replacement, and says where or why not.
@@ -79,9 +68,9 @@ MessageRun RunMessage(const LoadedModule& module, ReferenceHost* host, const Job
         run.problems.push_back(item->name + ": " + PrintableName(item->reason));
         return run;
     }
-    if (const char* notMail = NotMail(*item)) {
+    if (item->kind == InputItemKind::kNotMail) {
         run.outcome = JobOutcome::kNotMail;
-        run.problems.push_back(item->name + ": not mail: " + notMail);
+        run.problems.push_back(item->name + ": not mail: " + PrintableName(item->reason));
         return run;
     }
     if (!RunAndJudge(module, host, settings, item, &run)) {

@@ -27,9 +27,9 @@ struct MessageRun {
     std::vector<std::string> problems;
 };
 
-// Runs `item` (a message, an unreadable input or one too large) as a job in
-// `host`, where STARTUP succeeded, and judges what the module did; a file
-// that is not mail is never handed to the module. A rewritten message's
+// Runs `item` (a message, an unreadable input, one too large or not mail)
+// as a job in `host`, where STARTUP succeeded, and judges what the module
+// did; only a message is handed to the module. A rewritten message's
 // replacement is saved in `saveFolder` unless that is empty. The message
 // text is taken from `item`. The host is to have forgotten the jobs before
 // (ForgetHistory); it keeps this job's record (its log and the jobs the

@@ -27,6 +27,9 @@ constexpr std::uint64_t kNoLimit = std::numeric_limits<std::uint64_t>::max();
 // Content-Length: may reach and still be checked: further, a made-up
 // number would have the rest of a mailbox read into memory.
 constexpr std::uint64_t kContentLengthReach = 64 * 1024 * 1024;
+// How much of a line is looked at when only a separator line, MMDF's
+// delimiter or a blank line matters: a longer line is none of them.
+constexpr std::uint64_t kMarkLineReach = kLongestSeparatorLine + 1;
 
 bool EqualsIgnoringCase(const std::string& a, const std::string& b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
@@ -94,6 +97,10 @@ struct MessageStream::Found {
     std::string sender;
     bool unquoted = false;
     bool deleted = false;
+    bool headersRead = false; // its header section fit the size limit, and was read
+    MailboxHeaders headers;
+    bool lettingGo = false; // certainly too large: its bytes go as they pass
+    bool tooLarge = false;  // its stored text is larger than the size limit
 };
 
 std::string SeparatorSender(const std::string& separatorLine) {
@@ -118,8 +125,8 @@ std::string UnquoteFromLine(const std::string& line) {
     return IsQuotedFromLine(line.data(), line.size()) ? line.substr(1) : line;
 }
 
-MessageStream::MessageStream(std::size_t readChunk)
-    : readChunk_(std::max<std::size_t>(readChunk, 1)) {}
+MessageStream::MessageStream(std::size_t readChunk, std::uint64_t maxMessage)
+    : readChunk_(std::max<std::size_t>(readChunk, 1)), maxMessage_(maxMessage) {}
 
 MessageStream::~MessageStream() {
     CloseInputFile(&file_);
@@ -153,16 +160,22 @@ bool MessageStream::ReadSome(char* into, std::size_t size, std::size_t* got, std
     return true;
 }
 
-// Appends one read to the buffer. Bytes before pos_ are no longer needed:
-// they go once they are half the buffer, so that each byte moves a
-// bounded number of times however small the reads.
+// Appends one read to the buffer. Bytes before pos_ and letGo_ are no
+// longer needed: they go once they are half the buffer, so that each byte
+// moves a bounded number of times however small the reads, or when the
+// buffer is full, before it grows. When all of the buffer may go, the
+// read's bytes land where they belong all the same.
 bool MessageStream::ReadMore(std::string* reason) {
-    const std::size_t done = static_cast<std::size_t>(pos_ - bufferStart_);
-    if (done > 0 && done >= buffer_.size() / 2) {
+    const std::uint64_t keep = std::max(pos_, letGo_);
+    const auto done =
+        static_cast<std::size_t>(std::min<std::uint64_t>(keep - bufferStart_, buffer_.size()));
+    const bool full = buffer_.size() + readChunk_ > buffer_.capacity();
+    if (done > 0 && (done >= buffer_.size() / 2 || full)) {
         buffer_.erase(0, done);
-        bufferStart_ = pos_;
+        bufferStart_ += done;
     }
     const std::size_t had = buffer_.size();
+    Grow(had + readChunk_);
     buffer_.resize(had + readChunk_);
     std::size_t got = 0;
     const bool ok = ReadSome(&buffer_[had], readChunk_, &got, reason);
@@ -170,6 +183,28 @@ bool MessageStream::ReadMore(std::string* reason) {
     bytesRead_ += got;
     atEnd_ = !ok || got == 0;
     return ok;
+}
+
+// Makes room for `need` bytes in the buffer, doubling it as a string would
+// but no further than a message at the size limit needs (with its
+// separator line, the rest of its last line and a read past it): a buffer
+// grown to twice the limit would make the limit on memory twice what it
+// says. Past that (a Content-Length: checked), it doubles.
+void MessageStream::Grow(std::size_t need) {
+    if (need <= buffer_.capacity()) {
+        return;
+    }
+    const std::uint64_t most = maxMessage_ > kNoLimit / 2
+                                   ? kNoLimit
+                                   : maxMessage_ + std::uint64_t{2} * (readChunk_ + kMarkLineReach);
+    const std::uint64_t doubled =
+        std::max<std::uint64_t>(need, std::uint64_t{2} * buffer_.capacity());
+    // A new string reserved and the bytes moved over: reserving more in
+    // the old one could double it anyway.
+    std::string grown;
+    grown.reserve(static_cast<std::size_t>(need > most ? doubled : std::min(doubled, most)));
+    grown.assign(buffer_);
+    buffer_.swap(grown);
 }
 
 // Reads until the byte before `offset` is in the buffer, or to the end.
@@ -244,6 +279,94 @@ bool MessageStream::DetectEmlx(std::string* reason) {
     return true;
 }
 
+// Sets `end` past the line at `at` as LineEnd does, looking at no more
+// than `room` bytes of it: a longer line is read past to its LF without
+// being held, and `longLine` tells that its bytes are gone.
+bool MessageStream::ScanLine(std::uint64_t at, std::uint64_t room, std::uint64_t* end,
+                             bool* longLine, std::string* reason) {
+    if (!LineEnd(at, room, end, reason)) {
+        return false;
+    }
+    *longLine = *end - at == room && *At(*end - 1) != '\n';
+    return !*longLine || SkipLine(*end, end, reason);
+}
+
+// Sets `end` past the first LF from `from` on (the input's end without
+// one), letting every byte before it go as the search passes it.
+bool MessageStream::SkipLine(std::uint64_t from, std::uint64_t* end, std::string* reason) {
+    std::uint64_t searched = from;
+    for (;;) {
+        LetGoBefore(searched);
+        const std::uint64_t stop = bufferStart_ + buffer_.size();
+        if (stop > searched) {
+            const char* start = At(searched);
+            const void* lf = std::memchr(start, '\n', static_cast<std::size_t>(stop - searched));
+            if (lf != nullptr) {
+                *end =
+                    searched + static_cast<std::uint64_t>(static_cast<const char*>(lf) - start) + 1;
+                return true;
+            }
+            searched = stop;
+        }
+        if (atEnd_) {
+            *end = searched;
+            return true;
+        }
+        if (!ReadMore(reason)) {
+            return false;
+        }
+    }
+}
+
+// Bytes before `offset` are no longer needed, whatever pos_ says.
+void MessageStream::LetGoBefore(std::uint64_t offset) {
+    letGo_ = std::max(letGo_, offset);
+}
+
+// Sets `end` past the line at `at` of the message being found, whose text
+// runs at least to `textSoFar`. Bytes are held to one past the size limit;
+// once the text is over it, the message is too large for certain and its
+// bytes go as they pass: only the start of each line is looked at (a
+// separator, a delimiter or a blank line is short), and a longer line is
+// read past (`longLine`: its bytes are gone).
+bool MessageStream::MessageLine(Found* found, std::uint64_t textSoFar, std::uint64_t at,
+                                std::uint64_t* end, bool* longLine, std::string* reason) {
+    found->lettingGo = found->lettingGo || textSoFar - found->textStart > maxMessage_;
+    std::uint64_t room = kMarkLineReach;
+    if (found->lettingGo) {
+        LetGoBefore(at);
+    } else {
+        const std::uint64_t limitEnd = maxMessage_ >= kNoLimit - found->textStart
+                                           ? kNoLimit
+                                           : found->textStart + maxMessage_ + 1;
+        room = limitEnd > at ? std::max(room, limitEnd - at) : room;
+    }
+    if (!ScanLine(at, room, end, longLine, reason)) {
+        return false;
+    }
+    // A line reaching past the limit is text, and too long for a
+    // separator: the text is over the limit.
+    found->lettingGo = found->lettingGo || *longLine;
+    return true;
+}
+
+// Reads the Content-Length: and X-Mozilla-Status: of a message's header
+// section, [textStart, headersEnd), when it is no larger than the size
+// limit (a larger one is not held); else they count as absent.
+void MessageStream::ReadHeaders(Found* found, std::uint64_t headersEnd) {
+    if (headersEnd - found->textStart > maxMessage_) {
+        return;
+    }
+    found->headers = ReadMailboxHeaders(At(found->textStart),
+                                        static_cast<std::size_t>(headersEnd - found->textStart));
+    found->headersRead = true;
+}
+
+// Whether the message's stored text is larger than the size limit.
+void MessageStream::JudgeSize(Found* found) const {
+    found->tooLarge = found->textEnd - found->textStart > maxMessage_;
+}
+
 // Looks past a byte-order mark and blank lines at the first line: a
 // separator or an MMDF delimiter makes the input a mailbox, a byte count
 // an .emlx file.
@@ -282,6 +405,17 @@ bool MessageStream::DetectFormat(std::string* reason) {
     return true;
 }
 
+bool MessageStream::Head(std::size_t bytes, std::string* head, std::string* reason) {
+    // The message's own first bytes: an .emlx file's count line is not mail.
+    const std::uint64_t start = format_ == Format::kEmlx ? emlxTextStart_ : bomEnd_;
+    if (!ReadUpTo(start + bytes, reason)) {
+        return false;
+    }
+    const std::uint64_t held = bufferStart_ + buffer_.size() - start;
+    head->assign(At(start), static_cast<std::size_t>(std::min<std::uint64_t>(held, bytes)));
+    return true;
+}
+
 void MessageStream::SkipLead() {
     leadSkipped_ = true;
     if (bomEnd_ > 0) {
@@ -302,6 +436,7 @@ void MessageStream::Note(StreamNote::Kind kind, std::uint64_t begin, std::uint64
 bool MessageStream::Next(StreamedMessage* message, std::string* reason) {
     reason->clear();
     message->text.clear();
+    message->tooLarge = false;
     message->separatorSender.clear();
     notes_.clear();
     span_ = MessageSpan();
@@ -334,19 +469,33 @@ bool MessageStream::Next(StreamedMessage* message, std::string* reason) {
 
 // A message file is its one message, read whole into a buffer sized for
 // it and handed over, so that the text is the only copy; of an .emlx file,
-// the bytes its first line counts.
+// the bytes its first line counts. One larger than the size limit, by its
+// file's size or by the bytes read, is not read further.
 bool MessageStream::NextWholeMessage(StreamedMessage* message, std::string* reason) {
     if (wholeTaken_) {
         return false;
     }
     wholeTaken_ = true;
-    if (size_ > 0 && size_ < buffer_.max_size() - readChunk_) {
+    number_ = 1;
+    const bool sized = size_ > pos_;
+    bool tooLarge = OverLimitBySize();
+    if (sized && !tooLarge && size_ < buffer_.max_size() - readChunk_) {
         buffer_.reserve(static_cast<std::size_t>(size_) + readChunk_);
     }
-    while (!atEnd_) {
+    while (!atEnd_ && !tooLarge) {
         if (!ReadMore(reason)) {
             return false;
         }
+        tooLarge = bufferStart_ + buffer_.size() - pos_ > maxMessage_;
+    }
+    if (tooLarge) {
+        // Its end as far as it is known: a file's size, or what was read.
+        const std::uint64_t end = std::max(size_, bufferStart_ + buffer_.size());
+        span_ = MessageSpan{number_, pos_, pos_, end, end, false};
+        message->tooLarge = true;
+        std::string().swap(buffer_);
+        bufferStart_ = pos_ = end;
+        return true;
     }
     buffer_.erase(0, static_cast<std::size_t>(pos_ - bufferStart_));
     bufferStart_ = pos_;
@@ -365,7 +514,6 @@ bool MessageStream::NextWholeMessage(StreamedMessage* message, std::string* reas
         buffer_.erase(0, static_cast<std::size_t>(textStart - pos_));
     }
     const std::size_t mended = MendLoneCarriageReturns(&buffer_);
-    number_ = 1;
     span_ = MessageSpan{number_, pos_, textStart, textEnd, end, false};
     if (mended > 0) {
         Note(StreamNote::Kind::kLoneCarriageReturns, pos_, pos_,
@@ -382,7 +530,7 @@ bool MessageStream::NextWholeMessage(StreamedMessage* message, std::string* reas
 // the writer's, not the message's. False at the end or on a read error.
 bool MessageStream::FindMboxMessage(Found* found, std::string* reason) {
     std::uint64_t separatorEnd = 0;
-    if (!LineEnd(pos_, kNoLimit, &separatorEnd, reason) || separatorEnd == pos_) {
+    if (!LineEnd(pos_, kMarkLineReach, &separatorEnd, reason) || separatorEnd == pos_) {
         return false;
     }
     *found = Found();
@@ -396,17 +544,22 @@ bool MessageStream::FindMboxMessage(Found* found, std::string* reason) {
     bool lastBlank = false;
     for (;;) {
         std::uint64_t end = 0;
-        if (!LineEnd(at, kNoLimit, &end, reason)) {
+        bool longLine = false;
+        // Its text runs at least to here: a blank line just before may be
+        // the writer's.
+        const std::uint64_t textSoFar = lastBlank ? lastStart : at;
+        if (!MessageLine(found, textSoFar, at, &end, &longLine, reason)) {
             return false;
         }
         const std::size_t length = static_cast<std::size_t>(end - at);
-        if (end == at || IsSeparatorLine(At(at), length)) {
+        if (!longLine && (end == at || IsSeparatorLine(At(at), length))) {
             break;
         }
-        const bool blank = IsBlankLine(At(at), length);
+        const bool blank = !longLine && IsBlankLine(At(at), length);
         if (blank && !found->hasBody) {
             found->hasBody = true;
             found->bodyStart = end;
+            ReadHeaders(found, end);
         }
         lastBlank = blank;
         lastStart = at;
@@ -414,26 +567,41 @@ bool MessageStream::FindMboxMessage(Found* found, std::string* reason) {
     }
     found->textEnd = lastBlank ? lastStart : at;
     found->end = at;
-    const std::uint64_t headersEnd = found->hasBody ? found->bodyStart : found->textEnd;
-    const MailboxHeaders headers = ReadMailboxHeaders(
-        At(found->textStart), static_cast<std::size_t>(headersEnd - found->textStart));
-    found->deleted = headers.deleted;
-    if (!headers.hasContentLength || !found->hasBody) {
+    JudgeSize(found);
+    if (!found->hasBody) {
+        ReadHeaders(found, found->textEnd);
+    }
+    found->deleted = found->headersRead && found->headers.deleted;
+    if (!found->headersRead || !found->headers.hasContentLength || !found->hasBody) {
         return true;
     }
-    return ApplyContentLength(headers.contentLength, found, reason);
+    return ApplyContentLength(found->headers.contentLength, found, reason);
 }
 
 // Honours a Content-Length: (mboxcl2) when the body it gives ends exactly
 // on a separator line, a blank line and one, or the input's end: the
 // message is then its bytes as stored, "From " lines and all, which is
-// what the field is for. Otherwise it is ignored, with a note.
+// what the field is for. Otherwise it is ignored, with a note. It can
+// land only where the message's text ends or past the message: a
+// separator line, or a blank line before one, earlier on would have ended
+// the message there. So the bytes of a message too large, which may be
+// gone already, are never looked at; those after its end are held while
+// the landing is checked, as the next message starts there if it does not
+// land.
 bool MessageStream::ApplyContentLength(std::uint64_t length, Found* found, std::string* reason) {
     bool lands = false;
     std::uint64_t closeEnd = 0;
     const std::uint64_t bodyEnd =
         length > kNoLimit - found->bodyStart ? kNoLimit : found->bodyStart + length;
-    if (bodyEnd <= found->end || bodyEnd - found->end <= kContentLengthReach) {
+    if (bodyEnd == found->textEnd && found->textEnd < found->end) {
+        // On the blank line the writer put before the separator (or the
+        // input's end) that ended the message.
+        lands = true;
+        closeEnd = found->end;
+    } else if (bodyEnd >= found->end && bodyEnd - found->end <= kContentLengthReach) {
+        if (found->tooLarge) {
+            LetGoBefore(found->end);
+        }
         if (!LandsOnSeparator(*found, bodyEnd, &lands, &closeEnd, reason)) {
             return false;
         }
@@ -447,12 +615,13 @@ bool MessageStream::ApplyContentLength(std::uint64_t length, Found* found, std::
     found->textEnd = bodyEnd;
     found->end = closeEnd;
     found->unquoted = false;
+    JudgeSize(found);
     return true;
 }
 
-// Whether `at` starts a separator line, a blank line before one or before
-// the input's end, or is that end; `closeEnd` is then where the message's
-// closing ends.
+// Whether `at`, at or past the end of the message found, starts a
+// separator line, a blank line before one or before the input's end, or
+// is that end; `closeEnd` is then where the message's closing ends.
 bool MessageStream::LandsOnSeparator(const Found& found, std::uint64_t at, bool* lands,
                                      std::uint64_t* closeEnd, std::string* reason) {
     *lands = false;
@@ -466,11 +635,11 @@ bool MessageStream::LandsOnSeparator(const Found& found, std::uint64_t at, bool*
         *closeEnd = at;
         return true;
     }
-    if (at != found.bodyStart && *At(at - 1) != '\n') {
+    if (at != found.end && *At(at - 1) != '\n') {
         return true; // inside a line
     }
     std::uint64_t end = 0;
-    if (!LineEnd(at, kNoLimit, &end, reason)) {
+    if (!LineEnd(at, kMarkLineReach, &end, reason)) {
         return false;
     }
     *closeEnd = at;
@@ -479,7 +648,7 @@ bool MessageStream::LandsOnSeparator(const Found& found, std::uint64_t at, bool*
         return true;
     }
     std::uint64_t nextEnd = 0;
-    if (!LineEnd(end, kNoLimit, &nextEnd, reason)) {
+    if (!LineEnd(end, kMarkLineReach, &nextEnd, reason)) {
         return false;
     }
     *closeEnd = end;
@@ -489,17 +658,20 @@ bool MessageStream::LandsOnSeparator(const Found& found, std::uint64_t at, bool*
 
 // The MMDF message at pos_: from a delimiter line (and the "From " line
 // some writers put after it) to the next delimiter line. Lines before the
-// opening delimiter belong to no message. False at the end or on a read
-// error.
+// opening delimiter belong to no message, and are not held. False at the
+// end or on a read error.
 bool MessageStream::FindMmdfMessage(Found* found, std::string* reason) {
     *found = Found();
     std::uint64_t at = pos_;
     std::uint64_t end = 0;
     for (;;) {
-        if (!LineEnd(at, kNoLimit, &end, reason)) {
+        LetGoBefore(at);
+        bool longLine = false;
+        if (!ScanLine(at, kMarkLineReach, &end, &longLine, reason)) {
             return false;
         }
-        if (end == at || IsMmdfDelimiter(At(at), static_cast<std::size_t>(end - at))) {
+        if (!longLine &&
+            (end == at || IsMmdfDelimiter(At(at), static_cast<std::size_t>(end - at)))) {
             break;
         }
         at = end;
@@ -514,7 +686,7 @@ bool MessageStream::FindMmdfMessage(Found* found, std::string* reason) {
     found->start = at;
     found->textStart = end;
     std::uint64_t fromEnd = 0;
-    if (!LineEnd(end, kNoLimit, &fromEnd, reason)) {
+    if (!LineEnd(end, kMarkLineReach, &fromEnd, reason)) {
         return false;
     }
     if (IsSeparatorLine(At(end), static_cast<std::size_t>(fromEnd - end))) {
@@ -524,33 +696,43 @@ bool MessageStream::FindMmdfMessage(Found* found, std::string* reason) {
     }
     at = found->textStart;
     for (;;) {
-        if (!LineEnd(at, kNoLimit, &end, reason)) {
+        bool longLine = false;
+        if (!MessageLine(found, at, at, &end, &longLine, reason)) {
             return false;
         }
         const std::size_t length = static_cast<std::size_t>(end - at);
-        if (end == at || IsMmdfDelimiter(At(at), length)) {
+        if (!longLine && (end == at || IsMmdfDelimiter(At(at), length))) {
             break;
         }
-        if (IsBlankLine(At(at), length) && !found->hasBody) {
+        if (!longLine && IsBlankLine(At(at), length) && !found->hasBody) {
             found->hasBody = true;
             found->bodyStart = end;
+            ReadHeaders(found, end);
         }
         at = end;
     }
     found->textEnd = at;
     found->end = end;
+    JudgeSize(found);
     if (end == at) {
         Note(StreamNote::Kind::kUnclosedMessage, at, at,
              "message " + std::to_string(number_ + 1) + " has no closing MMDF delimiter");
     }
-    const std::uint64_t headersEnd = found->hasBody ? found->bodyStart : found->textEnd;
-    found->deleted = ReadMailboxHeaders(At(found->textStart),
-                                        static_cast<std::size_t>(headersEnd - found->textStart))
-                         .deleted;
+    if (!found->hasBody) {
+        ReadHeaders(found, found->textEnd);
+    }
+    found->deleted = found->headersRead && found->headers.deleted;
     return true;
 }
 
 void MessageStream::TakeFound(const Found& found, StreamedMessage* message) {
+    message->separatorSender = found.sender;
+    span_ = MessageSpan{number_,       found.start, found.textStart,
+                        found.textEnd, found.end,   found.unquoted};
+    if (found.tooLarge) {
+        message->tooLarge = true; // its bytes are not held: no text
+        return;
+    }
     const char* text = At(found.textStart);
     const std::size_t size = static_cast<std::size_t>(found.textEnd - found.textStart);
     if (found.unquoted) {
@@ -558,7 +740,4 @@ void MessageStream::TakeFound(const Found& found, StreamedMessage* message) {
     } else {
         message->text.assign(text, size);
     }
-    message->separatorSender = found.sender;
-    span_ = MessageSpan{number_,       found.start, found.textStart,
-                        found.textEnd, found.end,   found.unquoted};
 }

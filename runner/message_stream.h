@@ -3,14 +3,16 @@
 // mark and blank lines, its first line is a well-formed mbox separator
 // ("From SENDER DATE": mboxo, mboxrd, mboxcl2, Thunderbird's local folders)
 // or MMDF's delimiter. Inputs are streamed: one message is in memory at a
-// time, however large the mailbox. An input whose first line is a byte
-// count alone is a Mac mail client's .emlx file: that many bytes after
-// the line are its one message, and the property list after them is not
-// mail.
+// time, however large the mailbox, and none larger than the stream's size
+// limit: a larger one is passed over without being held. An input whose
+// first line is a byte count alone is a Mac mail client's .emlx file: that
+// many bytes after the line are its one message, and the property list
+// after them is not mail.
 #ifndef VELMORA_RUNNER_MESSAGE_STREAM_H
 #define VELMORA_RUNNER_MESSAGE_STREAM_H
 
 #include "platform/system.h"
+#include "runner/message_size.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -19,7 +21,10 @@
 
 // One message taken from an input.
 struct StreamedMessage {
-    std::string text;
+    std::string text; // empty when it is too large
+    // Its stored text is larger than the size limit: it was not read into
+    // memory (a message file's own size told, or it was counted while read).
+    bool tooLarge = false;
     // The envelope sender its mailbox separator names: "<>" for
     // MAILER-DAEMON or "<>", empty when there is none (a message file) or
     // the separator names no address (Thunderbird's "From - ...", the
@@ -68,8 +73,10 @@ class MessageStream {
     static constexpr std::size_t kDefaultReadChunk = 256 * 1024;
 
     // `readChunk`: how many bytes each read asks for (tests and fuzzing
-    // use a few, so that lines straddle reads).
-    explicit MessageStream(std::size_t readChunk = kDefaultReadChunk);
+    // use a few, so that lines straddle reads). `maxMessage`: the size
+    // limit, in bytes of a message's stored text.
+    explicit MessageStream(std::size_t readChunk = kDefaultReadChunk,
+                           std::uint64_t maxMessage = kNoMessageSizeLimit);
     ~MessageStream();
     MessageStream(const MessageStream&) = delete;
     MessageStream& operator=(const MessageStream&) = delete;
@@ -83,6 +90,18 @@ class MessageStream {
     void OpenBytes(const char* data, std::size_t size);
 
     bool IsMailbox() const { return format_ == Format::kMbox || format_ == Format::kMmdf; }
+
+    // A message file whose size alone puts it over the size limit: Next
+    // gives it as too large without reading it.
+    bool OverLimitBySize() const {
+        return !IsMailbox() && size_ > bomEnd_ && size_ - bomEnd_ > maxMessage_;
+    }
+
+    // A message file's first `bytes` bytes (past a byte-order mark, and an
+    // .emlx file's count line; fewer
+    // when it is shorter), read before Next so that what is plainly not
+    // mail need not be read whole. False with `reason` set on a read error.
+    bool Head(std::size_t bytes, std::string* head, std::string* reason);
 
     // Takes the next message. False at the end of the input, and on a read
     // error, with `reason` set (empty at a plain end). Either way Notes()
@@ -102,8 +121,17 @@ class MessageStream {
 
     bool ReadSome(char* into, std::size_t size, std::size_t* got, std::string* reason);
     bool ReadMore(std::string* reason);
+    void Grow(std::size_t need);
     bool ReadUpTo(std::uint64_t offset, std::string* reason);
     bool LineEnd(std::uint64_t at, std::uint64_t limit, std::uint64_t* end, std::string* reason);
+    bool ScanLine(std::uint64_t at, std::uint64_t room, std::uint64_t* end, bool* longLine,
+                  std::string* reason);
+    bool SkipLine(std::uint64_t from, std::uint64_t* end, std::string* reason);
+    bool MessageLine(Found* found, std::uint64_t textSoFar, std::uint64_t at, std::uint64_t* end,
+                     bool* longLine, std::string* reason);
+    void LetGoBefore(std::uint64_t offset);
+    void ReadHeaders(Found* found, std::uint64_t headersEnd);
+    void JudgeSize(Found* found) const;
     const char* At(std::uint64_t offset) const { return buffer_.data() + (offset - bufferStart_); }
     bool DetectFormat(std::string* reason);
     bool DetectEmlx(std::string* reason);
@@ -119,6 +147,7 @@ class MessageStream {
               const std::string& text);
 
     std::size_t readChunk_;
+    std::uint64_t maxMessage_;
     InputFile file_; // handle -1 unless a file is open
     const char* memory_ = nullptr;
     std::size_t memorySize_ = 0;
@@ -130,6 +159,7 @@ class MessageStream {
     std::string buffer_;       // input bytes from bufferStart_ on
     std::uint64_t bufferStart_ = 0;
     std::uint64_t pos_ = 0;           // where the next message starts: bytes before it may go
+    std::uint64_t letGo_ = 0;         // bytes before it may go too: a too-large message's, skipped ones
     std::uint64_t bomEnd_ = 0;        // past a leading byte-order mark
     std::uint64_t leadEnd_ = 0;       // past the blank lines before a mailbox's first separator
     std::uint64_t emlxTextStart_ = 0; // past an .emlx file's count line

@@ -3,8 +3,11 @@
 
 #include "platform/system.h"
 #include "platform/trusted_path.h"
+#include "runner/utf8_character.h"
 
 #include <cctype>
+#include <cstdint>
+#include <vector>
 
 namespace {
 
@@ -33,6 +36,25 @@ constexpr std::size_t kSizeFieldHeadLength = 3; // ",S="
 constexpr std::size_t kSizeFieldNameAt = 1;
 constexpr std::size_t kSizeFieldMarkAt = 2;
 constexpr const char* kDigits = "0123456789";
+
+// What a saved file's name may not hold is written as '%' and the byte's
+// two hex digits, as in URLs: '%' itself too, so that no two sources get
+// one name.
+constexpr char kEscapeMark = '%';
+constexpr const char* kHexDigits = "0123456789ABCDEF";
+constexpr unsigned kNibbleBits = 4;
+constexpr unsigned kNibbleMask = 0xF;
+constexpr unsigned char kFirstPrintable = 0x20;
+constexpr unsigned char kDelete = 0x7F;
+constexpr unsigned char kFirstNonAscii = 0x80;
+// The C1 controls, as code points and as lone bytes of a name that is not
+// UTF-8 (0x9B is CSI to 8-bit terminals).
+constexpr std::uint32_t kFirstC1 = 0x80;
+constexpr std::uint32_t kLastC1 = 0x9F;
+// Either system's path separator, in a name from the other; and what
+// Windows refuses in a name besides.
+constexpr const char* kSeparators = "/\\";
+constexpr const char* kWindowsForbidden = "<>:\"|?*";
 
 // Where an extension such as ".eml" starts, or npos: a dot followed by one
 // to four letters or digits, not at the start of the name. Maildir names
@@ -112,10 +134,61 @@ std::string WithoutMaildirFields(std::string name) {
     return name;
 }
 
+// Appends `byte` as '%' and two hex digits.
+void AppendEscaped(std::string* out, unsigned char byte) {
+    *out += kEscapeMark;
+    *out += kHexDigits[byte >> kNibbleBits];
+    *out += kHexDigits[byte & kNibbleMask];
+}
+
+// Whether an ASCII byte may not stand in a file's name as it is.
+bool MustEscape(unsigned char byte, bool windowsNames) {
+    return byte < kFirstPrintable || byte == kDelete || byte == kEscapeMark ||
+           OneOf(static_cast<char>(byte), kSeparators) ||
+           (windowsNames && OneOf(static_cast<char>(byte), kWindowsForbidden));
+}
+
+// `name` fit to be a file's name: no control byte or character (a newline
+// or an escape sequence in a name would follow the file into every
+// listing and script), no path separator and, on Windows, none of the
+// characters it forbids; each written as '%' and hex. Characters of other
+// scripts, and bytes of a name that is not UTF-8 but are no controls, stay.
+std::string SafeFileName(const std::string& name) {
+    const bool windowsNames = PathSeparator() == '\\';
+    std::string safe;
+    for (std::size_t at = 0; at < name.size();) {
+        const auto byte = static_cast<unsigned char>(name[at]);
+        std::uint32_t codePoint = 0;
+        const std::size_t length =
+            byte < kFirstNonAscii ? 1 : Utf8CharacterAt(name, at, &codePoint);
+        if (length == 0) {
+            // Not UTF-8: the byte alone, a C1 control to some terminals.
+            if (byte <= kLastC1) {
+                AppendEscaped(&safe, byte);
+            } else {
+                safe += static_cast<char>(byte);
+            }
+            ++at;
+            continue;
+        }
+        const bool c1 = length > 1 && codePoint >= kFirstC1 && codePoint <= kLastC1;
+        for (std::size_t i = at; i < at + length; ++i) {
+            const auto part = static_cast<unsigned char>(name[i]);
+            if (c1 || (length == 1 && MustEscape(part, windowsNames))) {
+                AppendEscaped(&safe, part);
+            } else {
+                safe += static_cast<char>(part);
+            }
+        }
+        at += length;
+    }
+    return safe;
+}
+
 } // namespace
 
 std::string ReplacementFileName(const std::string& sourcePath, unsigned attempt) {
-    std::string name = WithoutMaildirFields(BaseName(sourcePath));
+    std::string name = SafeFileName(WithoutMaildirFields(BaseName(sourcePath)));
     if (name.empty()) {
         name = kNamelessSource;
     }

@@ -9,7 +9,10 @@
 // before a short extension such as ".eml", or at the end. A Maildir
 // name's info (":2,S"; "!2,S" and ";2,S" from Windows) and size fields
 // (",S=1234", ",W=1260") are left out: the copy is neither read nor of
-// that size.
+// that size. Control bytes and characters (C0, DEL, C1), path separators,
+// '%' and, on Windows, the characters Windows forbids in names are
+// written as '%' and their hex value ("a%0Ab.eml" for a newline), so that
+// names stay distinct and readable.
 std::string ReplacementFileName(const std::string& sourcePath, unsigned attempt);
 
 // The name a replacement of the `number`-th message (from 1) of the mailbox

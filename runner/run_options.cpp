@@ -64,6 +64,11 @@ bool AddJobText(const std::string& value, RunOptions* o) {
     return true;
 }
 
+// Parses --max-size.
+bool TakeMaxSize(const std::string& text, RunOptions* options) {
+    return ParseMessageSize(text, &options->maxSize);
+}
+
 template <bool RunOptions::*field> bool SetFlag(const std::string& /*value*/, RunOptions* o) {
     o->*field = true;
     return true;
@@ -73,6 +78,12 @@ template <bool JobSettings::*field> bool ClearJobFlag(const std::string& /*value
     o->job.*field = false;
     return true;
 }
+
+// --max-size's help, with the default from where it is defined.
+const std::string kMaxSizeHelp =
+    "the largest message that is read and handed to the module, in bytes or with K, M or G "
+    "for KiB, MiB or GiB (1500K); a larger one is too-large and is not read (default: " +
+    MessageSizeText(kDefaultMaxMessageSize) + ")";
 
 const std::vector<RunOption> kOptions = {
     {"--module", "PATH", "module file to load (default: the module next to this program)",
@@ -110,6 +121,8 @@ const std::vector<RunOption> kOptions = {
      "or lies in a folder that is read, when the way to it fails the rule of --save-to, or when "
      "a file there is not yours alone (another user's, or with a second name)",
      &SetText<&RunOptions::reportFile>, ""},
+    {"--max-size", "SIZE", kMaxSizeHelp.c_str(), &TakeMaxSize,
+     "a size of at least 1 byte, in bytes or with K, M or G (64M)"},
     {"--lines", nullptr, "one line per message also for one file", &SetFlag<&RunOptions::lines>,
      ""},
     {"--version", nullptr,

@@ -4,8 +4,10 @@
 #define VELMORA_RUNNER_RUN_OPTIONS_H
 
 #include "runner/mail_job.h"
+#include "runner/message_size.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -16,9 +18,10 @@ struct RunOptions {
     std::string domain = "mail.example.org";
     unsigned majorVersion = 2;
     unsigned minorVersion = 20;
-    std::string reportFile; // empty: standard output
-    std::string saveFolder; // empty: replacements are not saved
-    bool lines = false;     // one line per message, also for a single file
+    std::string reportFile;                         // empty: standard output
+    std::string saveFolder;                         // empty: replacements are not saved
+    std::uint64_t maxSize = kDefaultMaxMessageSize; // bytes of the largest message read
+    bool lines = false;                             // one line per message, also for a single file
     bool help = false;
     bool version = false;
     // The values given to options that take no file or folder (ADDR,

@@ -226,7 +226,7 @@ int PrintVersion(const RunOptions& options, std::ostream& out) {
     }
     const std::string version = ModuleFileVersion(options.modulePath);
     out << "module " << PrintableName(options.modulePath) << "\n"
-        << "  version " << (version.empty() ? "(none in the file)" : version) << "\n"
+        << "  version " << (version.empty() ? "(none in the file)" : PrintableName(version)) << "\n"
         << "  SHA-256 " << hash << "\n";
     return kExitOk;
 }
@@ -272,7 +272,7 @@ int RunWithOutput(const RunOptions& options, bool defaultModule) {
     }
     std::unique_ptr<InputReader> inputs;
     if (!options.paths.empty()) {
-        inputs = std::make_unique<InputReader>(std::move(sources));
+        inputs = std::make_unique<InputReader>(std::move(sources), options.maxSize);
     }
     const bool single = inputs == nullptr || (!options.lines && options.paths.size() == 1 &&
                                               inputs->IsSingleMessageFile(options.paths[0]));

@@ -25,7 +25,13 @@ struct StreamCase {
     std::vector<std::string> texts;   // the messages, in order
     std::vector<std::string> senders; // their separator senders
     std::vector<Kind> notes;          // every note of the input, in order
+    std::uint64_t maxSize = kNoMessageSizeLimit;
 };
+
+// Stands in `texts` for a message over the size limit, which has none.
+const std::string kTooLarge = "(too large)";
+const std::string kFromA = "From a@b Tue Dec  8 10:00:00 2026\n";
+const std::string kFromC = "From c@d Tue Dec  8 10:00:00 2026\n";
 
 // An mboxcl2 message: `headers`, a Content-Length: of `bodyLength` and
 // the body.
@@ -197,6 +203,93 @@ const StreamCase kStreamCases[] = {
      {Kind::kLoneCarriageReturns}},
     // Digits with more on their line are no count: a message file.
     {"digits_then_text_are_no_count", "24 bytes\nS: a\n", {"24 bytes\nS: a\n"}, {""}, {}},
+    // The size limit counts a message's stored text.
+    {"message_file_over_the_limit", "S: a\n\n0123456789\n", {kTooLarge}, {""}, {}, 10},
+    {"message_file_at_the_limit",
+     "\xEF\xBB\xBFS: a\n\nxyz\n",
+     {"S: a\n\nxyz\n"},
+     {""},
+     {Kind::kByteOrderMark},
+     10},
+    {"mbox_message_over_the_limit_skipped",
+     kFromA + "S: 1\n\n" + std::string(40, 'x') + "\n\n" + kFromC + "S: 2\n",
+     {kTooLarge, "S: 2\n"},
+     {"a@b", "c@d"},
+     {},
+     16},
+    // The writer's blank line before a separator is not the message's.
+    {"mbox_message_at_the_limit",
+     kFromA + "S: 1\n\nabc\n\n" + kFromC + "S: 2\n",
+     {"S: 1\n\nabc\n", "S: 2\n"},
+     {"a@b", "c@d"},
+     {},
+     10},
+    {"mbox_long_line_without_line_end",
+     kFromA + "S: 1\n\n" + std::string(3000, 'x'),
+     {kTooLarge},
+     {"a@b"},
+     {},
+     100},
+    {"mbox_long_line_between_separators",
+     kFromA + std::string(3000, 'x') + "\n" + kFromC + "S: 2\n",
+     {kTooLarge, "S: 2\n"},
+     {"a@b", "c@d"},
+     {},
+     1500},
+    // Headers over the limit are not read: not even its deletion.
+    {"mbox_headers_over_the_limit",
+     kFromA + "X-Mozilla-Status: 0008\nSubject: " + std::string(30, 's') + "\n\nbody\n",
+     {kTooLarge},
+     {"a@b"},
+     {},
+     20},
+    {"mbox_deleted_with_a_body_over_the_limit",
+     kFromA + "X-Mozilla-Status: 0008\n\n" + std::string(90, 'b') + "\n" + kFromC + "S: 2\n",
+     {"S: 2\n"},
+     {"c@d"},
+     {Kind::kDeletedMessage},
+     30},
+    // Its Content-Length: takes in a separator and passes the limit.
+    {"mbox_content_length_over_the_limit",
+     kFromA + WithLength("", kQuotedBody.size(), kQuotedBody) + "\n" + kFromC + "S: 2\n",
+     {kTooLarge, "S: 2\n"},
+     {"a@b", "c@d"},
+     {},
+     30},
+    {"mbox_content_length_of_a_message_over_the_limit",
+     kFromA + WithLength("", 201 + kQuotedBody.size(), std::string(200, 'y') + "\n" + kQuotedBody) +
+         "\n" + kFromC + "S: 2\n",
+     {kTooLarge, "S: 2\n"},
+     {"a@b", "c@d"},
+     {},
+     50},
+    {"mbox_content_length_not_landing_over_the_limit",
+     kFromA + WithLength("", 2000, std::string(200, 'y') + "\n") + "\n" + kFromC + "S: 2\n",
+     {kTooLarge, "S: 2\n"},
+     {"a@b", "c@d"},
+     {Kind::kIgnoredContentLength},
+     50},
+    // Its Content-Length: ends where it ends: on the separator, or on the
+    // blank line before it; its bytes are gone by then.
+    {"mbox_content_length_to_the_separator_over_the_limit",
+     kFromA + WithLength("", 5, "abcd\n") + kFromC + "x\n",
+     {kTooLarge, "x\n"},
+     {"a@b", "c@d"},
+     {},
+     3},
+    {"mbox_content_length_to_the_blank_line_over_the_limit",
+     kFromA + WithLength("", 5, "abcd\n") + "\n" + kFromC + "x\n",
+     {kTooLarge, "x\n"},
+     {"a@b", "c@d"},
+     {},
+     3},
+    {"mmdf_message_and_stray_text_over_the_limit",
+     kMmdf + "S: 1\n" + std::string(2500, 'z') + "\n" + kMmdf + std::string(2500, 'j') + "\n" +
+         kMmdf + "S: 2\n" + kMmdf,
+     {kTooLarge, "S: 2\n"},
+     {"", ""},
+     {Kind::kStrayText},
+     20},
 };
 
 // Names the case in test output instead of dumping its bytes.
@@ -219,10 +312,10 @@ TEST_P(MessageStreamTest, SplitsUnquotesAndNotes) {
     std::string reason;
     if (chunk == kThroughFile) {
         std::ofstream(path, std::ios::binary) << c.input;
-        stream = std::make_unique<MessageStream>();
+        stream = std::make_unique<MessageStream>(MessageStream::kDefaultReadChunk, c.maxSize);
         ASSERT_TRUE(stream->Open(path, &reason)) << reason;
     } else {
-        stream = std::make_unique<MessageStream>(chunk);
+        stream = std::make_unique<MessageStream>(chunk, c.maxSize);
         stream->OpenBytes(c.input.data(), c.input.size());
     }
     std::vector<std::string> texts;
@@ -242,7 +335,8 @@ TEST_P(MessageStreamTest, SplitsUnquotesAndNotes) {
             }
         }
         if (more) {
-            texts.push_back(message.text);
+            EXPECT_TRUE(!message.tooLarge || message.text.empty());
+            texts.push_back(message.tooLarge ? kTooLarge : message.text);
             senders.push_back(message.separatorSender);
             const MessageSpan& span = stream->Span();
             EXPECT_EQ(span.start, covered);
@@ -257,7 +351,10 @@ TEST_P(MessageStreamTest, SplitsUnquotesAndNotes) {
     EXPECT_EQ(senders, c.senders);
     EXPECT_EQ(notes, c.notes);
     EXPECT_EQ(covered, c.input.size());
-    EXPECT_EQ(stream->BytesRead(), c.input.size());
+    // A message file too large by its size is not read.
+    const bool unread = !stream->IsMailbox() && texts == std::vector<std::string>{kTooLarge};
+    const std::size_t read = chunk == kThroughFile ? MessageStream::kDefaultReadChunk : chunk;
+    EXPECT_EQ(stream->BytesRead() == c.input.size(), !unread || read >= c.input.size());
     stream.reset();
     std::remove(path.c_str());
 }

@@ -38,9 +38,14 @@ const NameCase kNameCases[] = {
     {"a,W=9,S=8,x=1", 0, "a,x=1"},
     {"ooo.eml,S=99", 1, "ooo-1.eml"},
     {":2,S", 0, "message"},
-    // Not info or size fields: kept.
+// Not info or size fields: kept.
+#ifdef _WIN32
+    {"notes:2,S1", 0, "notes%3A2,S1"}, // Windows forbids ':' in a name
+    {"notes:3,S", 0, "notes%3A3,S"},
+#else
     {"notes:2,S1", 0, "notes:2,S1"},
     {"notes:3,S", 0, "notes:3,S"},
+#endif
     {"a,S=12b", 0, "a,S=12b"},
     {"a,S=,W=", 0, "a,S=,W="},
     {"a,T=5", 0, "a,T=5"},
@@ -49,6 +54,28 @@ const NameCase kNameCases[] = {
     {"message.", 1, "message.-1"},
     {"data.tar.bz2", 1, "data.tar-1.bz2"},
     {"name.longext", 1, "name.longext-1"},
+    // Control bytes and characters, '%', and separators of either system
+    // are written as '%' and hex; other scripts stay.
+    {"a\nb.eml", 0, "a%0Ab.eml"},
+    {"a\nb.eml", 1, "a%0Ab-1.eml"},
+    {"esc\x1B[8m\r.eml", 0, "esc%1B[8m%0D.eml"},
+    {"del\x7F\xC2\x85.eml", 0, "del%7F%C2%85.eml"},
+    {"100%.eml", 0, "100%25.eml"},
+    {"a%0Ab.eml", 0, "a%250Ab.eml"},
+    {"t\tab\n:2,S", 0, "t%09ab%0A"},
+    {"Gr\xC3\xBC\xC3\x9F"
+     "e.eml",
+     0,
+     "Gr\xC3\xBC\xC3\x9F"
+     "e.eml"},
+    // Not UTF-8: a Latin-1 letter stays, a lone C1 byte does not.
+    {"caf\xE9\x9B.eml", 0, "caf\xE9%9B.eml"},
+#ifdef _WIN32
+    {"a<b>c\"d|e?f*g.eml", 0, "a%3Cb%3Ec%22d%7Ce%3Ff%2Ag.eml"},
+#else
+    {"back\\slash.eml", 0, "back%5Cslash.eml"},
+    {"a<b>c\"d|e?f*g:h.eml", 0, "a<b>c\"d|e?f*g:h.eml"},
+#endif
 };
 
 TEST(ReplacementFileName, OwnNameFirstThenNumberedBeforeAShortExtension) {
@@ -93,6 +120,22 @@ TEST(SaveReplacement, NeverReplacesAFileThatIsThere) {
     EXPECT_EQ(Contents(JoinPath(folder, "ooo.eml")), "somebody's mail");
     EXPECT_EQ(Contents(first), "one\r\n");
     EXPECT_EQ(Contents(written), "two\r\n");
+    std::filesystem::remove_all(folder);
+}
+
+// The name a mailbox's message is saved under is as safe as a file's.
+TEST(SaveReplacement, NoControlBytesInTheName) {
+    const std::string folder = UniqueTempPath(2003) + ".d";
+    ASSERT_TRUE(std::filesystem::create_directories(folder));
+    std::string written;
+    std::string reason;
+
+    ASSERT_TRUE(SaveReplacement(folder, MailboxMessageName("In\nbox\x1B.mbox", 2), "x\r\n",
+                                &written, &reason))
+        << reason;
+
+    EXPECT_EQ(written, JoinPath(folder, "In%0Abox%1B-2.eml"));
+    EXPECT_EQ(Contents(written), "x\r\n");
     std::filesystem::remove_all(folder);
 }
 

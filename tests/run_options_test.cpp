@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <ostream>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -104,6 +106,23 @@ const ParseCase kParseCases[] = {
      ParseOutcome::kError,
      "unknown option --lines=yes (see --help)",
      {}},
+    {"max_size_with_a_unit", {"--max-size", "2m", "a"}, ParseOutcome::kRun, "", {"a"}},
+    {"max_size_zero",
+     {"--max-size", "0"},
+     ParseOutcome::kError,
+     "--max-size wants a size of at least 1 byte, in bytes or with K, M or G (64M), got 0",
+     {}},
+    {"max_size_unknown_unit",
+     {"--max-size=5T"},
+     ParseOutcome::kError,
+     "--max-size wants a size of at least 1 byte, in bytes or with K, M or G (64M), got 5T",
+     {}},
+    {"max_size_too_big",
+     {"--max-size", "17179869184G"},
+     ParseOutcome::kError,
+     "--max-size wants a size of at least 1 byte, in bytes or with K, M or G (64M), got "
+     "17179869184G",
+     {}},
     {"version", {"a", "--version"}, ParseOutcome::kVersion, "", {}},
     // The module to check may follow --version.
     {"version_then_module", {"--version", "--module", "m.dll"}, ParseOutcome::kVersion, "", {}},
@@ -167,6 +186,7 @@ TEST(ParseRunOptions, EveryOptionReachesItsSetting) {
                                            "report.txt",
                                            "--save-to",
                                            "saved",
+                                           "--max-size=3K",
                                            "--lines"};
     RunOptions options;
     std::string error;
@@ -183,6 +203,7 @@ TEST(ParseRunOptions, EveryOptionReachesItsSetting) {
     EXPECT_EQ(options.minorVersion, 7u);
     EXPECT_EQ(options.reportFile, "report.txt");
     EXPECT_EQ(options.saveFolder, "saved");
+    EXPECT_EQ(options.maxSize, 3u * 1024);
     EXPECT_TRUE(options.lines);
     EXPECT_TRUE(options.paths.empty());
 }
@@ -205,6 +226,52 @@ TEST(ParseRunOptions, SendersFromTheMessagesByDefault) {
     std::string error;
     ASSERT_EQ(ParseRunOptions({}, &options, &error), ParseOutcome::kRun);
     EXPECT_TRUE(options.job.senderFromMessage);
+}
+
+// Sizes in bytes or in units of 1024; what --max-size shows reads back.
+TEST(MessageSize, ReadsUnitsAndShowsTheLargestThatDivides) {
+    const std::pair<const char*, std::uint64_t> sizes[] = {
+        {"1", 1},
+        {"1500", 1500},
+        {"1K", 1024},
+        {"1536k", 1536 * 1024},
+        {"64M", std::uint64_t{64} << 20},
+        {"2G", std::uint64_t{2} << 30},
+        {"18446744073709551615", kNoMessageSizeLimit},
+        {"17179869183G", std::uint64_t{17179869183} << 30},
+    };
+    for (const auto& [text, bytes] : sizes) {
+        std::uint64_t parsed = 0;
+        EXPECT_TRUE(ParseMessageSize(text, &parsed)) << text;
+        EXPECT_EQ(parsed, bytes) << text;
+        EXPECT_TRUE(ParseMessageSize(MessageSizeText(bytes), &parsed)) << text;
+        EXPECT_EQ(parsed, bytes) << text;
+    }
+    EXPECT_EQ(MessageSizeText(std::uint64_t{64} << 20), "64M");
+    EXPECT_EQ(MessageSizeText(1536 * 1024), "1536K");
+    EXPECT_EQ(MessageSizeText(1000), "1000");
+    for (const char* bad : {"", "0", "0K", "K", "-1", "+1", " 1", "1 ", "1KB", "1.5M", "1T",
+                            "18446744073709551616", "17179869184G"}) {
+        std::uint64_t parsed = 7;
+        EXPECT_FALSE(ParseMessageSize(bad, &parsed)) << bad;
+        EXPECT_EQ(parsed, 7u) << bad;
+    }
+}
+
+// The default limit is the one defined, and --help says which it is.
+TEST(MessageSize, DefaultInTheOptionsAndInHelp) {
+    EXPECT_EQ(RunOptions().maxSize, kDefaultMaxMessageSize);
+    EXPECT_LE(kDefaultMaxMessageSize, std::uint64_t{100} << 20);
+    std::string usage = RunUsage("velmora-run");
+    // As one line: --help wraps its words.
+    for (std::size_t lf = usage.find('\n'); lf != std::string::npos; lf = usage.find('\n', lf)) {
+        const std::size_t text = usage.find_first_not_of(' ', lf + 1);
+        usage.replace(lf, text == std::string::npos ? usage.size() - lf : text - lf, " ");
+    }
+    EXPECT_NE(usage.find("too-large and is not read (default: " +
+                         MessageSizeText(kDefaultMaxMessageSize) + ")"),
+              std::string::npos)
+        << usage;
 }
 
 // An abbreviation must never be taken for another option: no name is the

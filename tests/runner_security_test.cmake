@@ -57,6 +57,30 @@ if(run_out MATCHES "\nDAEMON returned 0")
   message(FATAL_ERROR "a message line passed for the report's own:\n${run_out}")
 endif()
 
+# Bytes and characters a terminal obeys or shows as nothing: 0x9B alone
+# (CSI to 8-bit terminals) and U+009B, a right-to-left override, a
+# zero-width space, and a byte that is not UTF-8. In a message's lines they
+# show as escapes; the rest of the text is as it was.
+execute_process(COMMAND printf "\\233;\\302\\233;\\342\\200\\256;\\342\\200\\213;\\351"
+                OUTPUT_VARIABLE hidden)
+list(GET hidden 0 csi_byte)
+list(GET hidden 1 csi)
+list(GET hidden 2 rlo)
+list(GET hidden 3 zwsp)
+list(GET hidden 4 latin1)
+set(tricky "${work}/tricky.eml")
+file(WRITE "${tricky}" "X-Autoreply-From: bob@example.org\n"
+     "Subject: ${csi_byte}31m ${csi}2J invoice${rlo}gpj.exe pay${zwsp}pal caf${latin1} Grüße\n\nx\n")
+runner_path("${tricky}" tricky_path)
+run_runner("${tricky_path}")
+expect_status(0 "hidden characters in a message")
+expect_contains("${run_out}"
+                "Subject: \\x9B31m \\u009B2J invoice\\u202Egpj.exe pay\\u200Bpal caf\\xE9 Grüße"
+                "hidden characters in a message")
+foreach(raw IN LISTS hidden)
+  expect_lacks("${run_out}${run_err}" "${raw}" "hidden characters in a message")
+endforeach()
+
 if(windows_runner)
   # DLLs planted beside the runner in place of system ones are never
   # loaded, even where the system prefers a DLL of the program's folder to
@@ -304,3 +328,27 @@ execute_process(COMMAND ${CMAKE_COMMAND} -E env TMPDIR=${work}/users
 expect_status(0 "TMPDIR of another user")
 expect_contains("${run_err}" "TMPDIR=${work}/users is not used: ${work}/users belongs to another user"
                 "TMPDIR of another user")
+
+# So does a name whose characters would reorder or hide in a terminal,
+# in the lines and in what standard error says of it.
+set(odd "${work}/odd-unicode")
+file(MAKE_DIRECTORY "${odd}")
+file(COPY_FILE "${sample}" "${odd}/invoice${rlo}gpj${zwsp}.exe${csi_byte}.eml")
+file(WRITE "${odd}/caf${latin1}${csi}.eml" "")
+file(COPY_FILE "${sample}" "${odd}/new\nline${esc}.eml")
+execute_process(COMMAND ${EMULATOR} "${RUNNER}" --save-to "${work}/odd-saved" "${odd}"
+                RESULT_VARIABLE run_status OUTPUT_VARIABLE run_out ERROR_VARIABLE run_err)
+expect_status(0 "names with hidden characters")
+expect_contains("${run_out}" "/invoice\\u202Egpj\\u200B.exe\\x9B.eml\trewritten"
+                "names with hidden characters")
+expect_contains("${run_out}" "/caf\\xE9\\u009B.eml\tnot-mail" "names with hidden characters")
+expect_contains("${run_err}" "/caf\\xE9\\u009B.eml: not mail: empty" "names with hidden characters")
+foreach(raw IN LISTS hidden)
+  expect_lacks("${run_out}${run_err}" "${raw}" "names with hidden characters")
+endforeach()
+# Saved, their names hold no control byte: each is '%' and hex.
+file(GLOB saved RELATIVE "${work}/odd-saved" "${work}/odd-saved/*")
+list(SORT saved)
+if(NOT saved STREQUAL "invoice${rlo}gpj${zwsp}.exe%9B.eml;new%0Aline%1B.eml")
+  message(FATAL_ERROR "names with hidden characters: saved as ${saved}")
+endif()
