@@ -29,7 +29,9 @@ void Save(const HostJob& replacement, const InputMessage& item, const std::strin
           MessageRun* run) {
     std::string written;
     std::string reason;
-    if (SaveReplacement(saveFolder, item.saveName, replacement.text, &written, &reason)) {
+    if (SaveReplacement(saveFolder, item.saveName,
+                        DeliveredReplacement(replacement.sender, replacement.text), &written,
+                        &reason)) {
         run->savedTo = written;
         return;
     }

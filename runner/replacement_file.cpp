@@ -40,6 +40,13 @@ constexpr const char* kDigits = "0123456789";
 // What a saved file's name may not hold is written as '%' and the byte's
 // two hex digits, as in URLs: '%' itself too, so that no two sources get
 // one name.
+// The line on top of a saved replacement: its envelope sender.
+constexpr const char* kReturnPathField = "Return-Path: ";
+constexpr const char* kBlanks = " \t";
+constexpr char kAddressOpen = '<';
+constexpr char kAddressClose = '>';
+constexpr const char* kCrlf = "\r\n";
+
 constexpr char kEscapeMark = '%';
 constexpr const char* kHexDigits = "0123456789ABCDEF";
 constexpr unsigned kNibbleBits = 4;
@@ -218,6 +225,22 @@ std::string MailboxMessageName(const std::string& mailboxPath, std::size_t numbe
 
 std::string SaveNameFor(const std::string& path, std::size_t number) {
     return number == 0 && path != kStandardInputPath ? path : MailboxMessageName(path, number);
+}
+
+std::string DeliveredReplacement(const std::string& envelopeSender, const std::string& message) {
+    std::string sender;
+    for (const char c : envelopeSender) {
+        if (c != '\r' && c != '\n') {
+            sender += c;
+        }
+    }
+    const std::size_t first = sender.find_first_not_of(kBlanks);
+    const std::size_t last = sender.find_last_not_of(kBlanks);
+    sender = first == std::string::npos ? std::string() : sender.substr(first, last - first + 1);
+    if (sender.empty() || sender.front() != kAddressOpen || sender.back() != kAddressClose) {
+        sender = kAddressOpen + sender + kAddressClose;
+    }
+    return kReturnPathField + sender + kCrlf + message;
 }
 
 bool SaveReplacement(const std::string& folder, const std::string& sourcePath,

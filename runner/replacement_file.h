@@ -27,6 +27,14 @@ std::string MailboxMessageName(const std::string& mailboxPath, std::size_t numbe
 // input (number 0), the name MailboxMessageName gives.
 std::string SaveNameFor(const std::string& path, std::size_t number);
 
+// The replacement `message` as a receiving server stores what it delivers:
+// a "Return-Path:" line with the job's `envelopeSender` on top (in angle
+// brackets, line breaks in it dropped), then the message. The file then
+// tells under which sender the replacement goes out, and a later run over
+// it takes that sender, as the server would for the job it was: an
+// ordinary job, not an automatic reply to re-send again.
+std::string DeliveredReplacement(const std::string& envelopeSender, const std::string& message);
+
 // Writes `content` to a new file in `folder` named after `sourcePath`,
 // never replacing a file that is there. True with `written` set to its
 // path; false with `reason` set.

@@ -103,6 +103,28 @@ std::string Contents(const std::string& path) {
     return text.str();
 }
 
+// A saved replacement carries its envelope sender on top, once, in angle
+// brackets, and nothing a sender could add as a line of its own.
+TEST(DeliveredReplacement, EnvelopeSenderOnTopAsAReceiverStoresIt) {
+    struct Case {
+        const char* sender;
+        const char* top;
+    };
+    const Case cases[] = {
+        {"autoreply@example.org", "Return-Path: <autoreply@example.org>\r\n"},
+        {"<relay@example.org>", "Return-Path: <relay@example.org>\r\n"},
+        {" \tautoreply@example.org \t", "Return-Path: <autoreply@example.org>\r\n"},
+        {"relay-without-domain", "Return-Path: <relay-without-domain>\r\n"},
+        {"a@b\r\nX-Injected: 1", "Return-Path: <a@bX-Injected: 1>\r\n"},
+        {"", "Return-Path: <>\r\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.sender);
+        EXPECT_EQ(DeliveredReplacement(c.sender, "Message-ID: <ar1@x>\r\n\r\nbody\r\n"),
+                  std::string(c.top) + "Message-ID: <ar1@x>\r\n\r\nbody\r\n");
+    }
+}
+
 TEST(SaveReplacement, NeverReplacesAFileThatIsThere) {
     const std::string folder = UniqueTempPath(2000) + ".d";
     ASSERT_TRUE(std::filesystem::create_directories(folder));

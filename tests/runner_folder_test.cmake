@@ -149,8 +149,9 @@ if(NOT windows_runner)
                   "folder run")
 endif()
 
-# Each saved file is named after its source and holds the replacement: the
-# line's Message-ID first, the old one gone, the rest of the source copied.
+# Each saved file is named after its source and holds the replacement as a
+# receiver stores it: its envelope sender as Return-Path: on top, then the
+# line's Message-ID, the old one gone, the rest of the source copied.
 set(sources_rewritten "Maildir/cur/1733639411.M1P2.mail.example.org:2,S"
     "Maildir/new/1733644960.M7P3.mail.example.org" "archive/2026/two-message-ids.eml"
     "out-of-office-folded.eml")
@@ -169,17 +170,18 @@ foreach(source IN LISTS sources_rewritten)
   endif()
   # Read as hex: file(READ) as text drops carriage returns.
   file(READ "${saved}/${name}" copy HEX)
-  string(HEX "Message-ID: ${id}\r\n" first_line)
-  string(FIND "${copy}" "${first_line}" at)
+  string(HEX "Return-Path: <autoreply@example.org>\r\nMessage-ID: ${id}\r\n" first_lines)
+  string(FIND "${copy}" "${first_lines}" at)
   if(NOT at EQUAL 0)
-    message(FATAL_ERROR "${name}: does not start with the line Message-ID: ${id} and CR LF")
+    message(FATAL_ERROR "${name}: does not start with its Return-Path: and the line "
+                        "Message-ID: ${id}, each with CR LF")
   endif()
   file(STRINGS "${tree}/${source}" source_lines ENCODING UTF-8)
   file(STRINGS "${saved}/${name}" copy_lines ENCODING UTF-8)
   # Nor the delivering server's Return-Path: on top, which gave the job its
   # sender and is no part of the message that server queued.
   list(FILTER source_lines EXCLUDE REGEX "^Message-I[Dd]:|^[ \t]+<autoreply\\.|^Return-Path:")
-  list(REMOVE_AT copy_lines 0)
+  list(REMOVE_AT copy_lines 0 1)
   list(TRANSFORM source_lines REPLACE "\r$" "")
   list(TRANSFORM copy_lines REPLACE "\r$" "")
   if(NOT source_lines STREQUAL copy_lines)
@@ -193,6 +195,13 @@ list(LENGTH saved_files saved_count)
 if(NOT saved_count EQUAL 4)
   message(FATAL_ERROR "saved ${saved_count} files, expected the 4 replacements: ${saved_files}")
 endif()
+
+# Yesterday's replacements read again are what the server would see in
+# them: jobs from the configured sender, ordinary, never re-sent.
+run_runner(--lines "${saved_root}")
+expect_status(0 "saved replacements read again")
+expect_contains("${run_out}" "# 4 messages: 0 rewritten, 0 unable, 0 turned-away, 0 no-header, 4 ordinary"
+                "saved replacements read again")
 
 # A second run into the same folder replaces nothing: new names, old bytes.
 # Senders come from Return-Path: without being asked for.
