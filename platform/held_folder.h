@@ -36,6 +36,10 @@ struct HeldFolder {
     std::uint64_t owner = 0; // the owning user's number (POSIX); 0 on Windows
 };
 
+// A listing that cannot tell how many names a file has (Windows'): the
+// open file tells.
+constexpr std::uint64_t kLinksUnknown = 0;
+
 // One entry of a folder as its listing saw it.
 struct ListedEntry {
     std::string name;
@@ -43,7 +47,7 @@ struct ListedEntry {
     bool link = false;                  // a link, junction or reparse point: never followed
     bool hidden = false;                // marked hidden or system (Windows' attributes)
     FileIdentity identity;
-    std::uint64_t links = 1; // how many names the file has (hard links)
+    std::uint64_t links = 1; // how many names the file has (hard links), or kLinksUnknown
     std::string reason;      // for kUnknown
 };
 

@@ -22,6 +22,15 @@ constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 // Without blocking: a pipe swapped in for a listed file would wait for a
 // writer for ever.
 constexpr int kFileFlags = O_RDONLY | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC;
+// The file status flags an open file keeps: plain reading.
+constexpr int kReadFlags = O_RDONLY;
+
+// True when the run has the superuser's rights, asked once: it does not
+// change while the runner runs.
+bool RunBySuperuser() {
+    static const bool superuser = geteuid() == kSuperuser;
+    return superuser;
+}
 
 std::string SystemReason() {
     return std::strerror(errno);
@@ -152,13 +161,14 @@ bool OpenEntryFile(const HeldFolder& parent, const ListedEntry& entry, InputFile
         refusal = kNotRegularFile;
     } else if (!(IdentityOf(info) == entry.identity)) {
         refusal = kReplaced;
-    } else if (geteuid() == kSuperuser && parent.owner != kSuperuser &&
+    } else if (RunBySuperuser() && parent.owner != kSuperuser &&
                static_cast<std::uint64_t>(info.st_uid) != parent.owner) {
         refusal = kUntrustedOwner;
     } else {
-        // Open, it reads blocking again, as any file.
-        const int flags = fcntl(fd, F_GETFL);
-        if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        // Open, it reads blocking again, as any file. The status flags
+        // it was opened with are known: none but O_NONBLOCK is one that
+        // F_SETFL sets, so no F_GETFL is needed.
+        if (fcntl(fd, F_SETFL, kReadFlags) != 0) {
             refusal = SystemReason();
         }
     }

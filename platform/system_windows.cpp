@@ -7,6 +7,7 @@
 
 #include "platform/command_line.h"
 #include "platform/system_library.h"
+#include "platform/system_path_windows.h"
 #include "platform/whole_writes.h"
 #include "platform/windows_text.h"
 
@@ -287,9 +288,20 @@ bool OpenInputFile(const std::string& path, InputFile* file, std::string* reason
         file->standardInput = true;
         return true;
     }
-    HANDLE handle = CreateFileW(SystemPath(path).c_str(), GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    // Opened as itself first: a reparse point (a link, a junction) is
+    // seen for what it is. The admin named this path, so one is then
+    // followed on purpose; inside walked folders none is (held_folder.h).
+    const std::wstring systemPath = SystemPath(path);
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    HANDLE handle = CreateFileW(systemPath.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    BY_HANDLE_FILE_INFORMATION named;
+    if (handle != INVALID_HANDLE_VALUE && GetFileInformationByHandle(handle, &named) &&
+        (named.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        CloseHandle(handle);
+        handle = CreateFileW(systemPath.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
+                             FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    }
     if (handle == INVALID_HANDLE_VALUE) {
         *reason = LastErrorText();
         return false;
@@ -473,4 +485,8 @@ bool StandardErrorIsTerminal() {
 
 bool StandardOutputIsTerminal() {
     return _isatty(_fileno(stdout)) != 0;
+}
+
+std::wstring SystemPathOf(const std::string& path) {
+    return SystemPath(path);
 }

@@ -179,7 +179,16 @@ bool MessageWalk::TakeEntry(MessageSource* source, std::vector<std::string>* not
         return false;
     }
     *source = MessageSource{path, std::string(), InputFile()};
-    OpenEntryFile(levels_.back().folder, entry, &source->file, &source->unreadable);
+    if (OpenEntryFile(levels_.back().folder, entry, &source->file, &source->unreadable) &&
+        entry.links == kLinksUnknown) {
+        // The listing could not tell whether other names lead to the file;
+        // the open file can.
+        FileIdentity identity;
+        std::uint64_t links = 0;
+        if (IdentifyInputFile(source->file, &identity, &links) && links > 1) {
+            files_.insert(identity);
+        }
+    }
     return true;
 }
 
