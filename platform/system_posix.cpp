@@ -8,7 +8,6 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -36,28 +35,6 @@ PathKind KindOf(const struct stat& info) {
     return S_ISDIR(info.st_mode) ? PathKind::kFolder : PathKind::kOther;
 }
 
-// An entry inside a folder: links to files count as files, links to
-// folders are not followed (they may lead back up the tree).
-FolderEntry InspectEntry(const std::string& folder, const std::string& name) {
-    const std::string path = JoinPath(folder, name);
-    FolderEntry entry{name, PathKind::kUnknown, std::string(), false};
-    struct stat info;
-    if (lstat(path.c_str(), &info) != 0) {
-        entry.kind = errno == ENOENT ? PathKind::kMissing : PathKind::kUnknown;
-        entry.reason = SystemReason();
-        return entry;
-    }
-    if (!S_ISLNK(info.st_mode)) {
-        entry.kind = KindOf(info);
-        return entry;
-    }
-    entry.kind = InspectPath(path, &entry.reason);
-    if (entry.kind == PathKind::kFolder) {
-        entry.kind = PathKind::kLinkedFolder;
-    }
-    return entry;
-}
-
 } // namespace
 
 void PinSystemLibraries() {
@@ -72,28 +49,6 @@ PathKind InspectPath(const std::string& path, std::string* reason) {
         return error == ENOENT || error == ENOTDIR ? PathKind::kMissing : PathKind::kUnknown;
     }
     return KindOf(info);
-}
-
-bool ListFolder(const std::string& path, std::vector<FolderEntry>* entries, std::string* reason) {
-    DIR* folder = opendir(path.c_str());
-    if (folder == nullptr) {
-        *reason = SystemReason();
-        return false;
-    }
-    errno = 0;
-    while (const struct dirent* item = readdir(folder)) {
-        const std::string name = item->d_name;
-        if (name != "." && name != "..") {
-            entries->push_back(InspectEntry(path, name));
-        }
-        errno = 0;
-    }
-    const bool complete = errno == 0;
-    if (!complete) {
-        *reason = SystemReason();
-    }
-    closedir(folder);
-    return complete;
 }
 
 std::string JoinPath(const std::string& folder, const std::string& name) {

@@ -7,7 +7,7 @@ constexpr const char* kMaildirFolders[] = {kMaildirCur, kMaildirNew, kMaildirTmp
 constexpr int kMaildirFoldersNeeded = 2;
 
 bool IsFolderKind(PathKind kind) {
-    return kind == PathKind::kFolder || kind == PathKind::kLinkedFolder;
+    return kind == PathKind::kFolder;
 }
 
 } // namespace
