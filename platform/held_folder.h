@@ -11,6 +11,7 @@
 
 #include "platform/system.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -80,7 +81,18 @@ bool OpenEntryFile(const HeldFolder& parent, const ListedEntry& entry, InputFile
 // system would not say (standard input, a pipe).
 bool IdentifyInputFile(const InputFile& file, FileIdentity* identity, std::uint64_t* links);
 
-// Lets go of the folder.
+// How many folders a walk may hold open at once: on POSIX systems a
+// deep tree would use up the process's descriptors, so folders further up
+// are let go and found again through "..", checked by OpenParentFolder;
+// Windows has handles enough and no such way back, so all stay held.
+std::size_t HeldFolderLimit();
+
+// Opens the folder that holds `folder` through its ".." and checks that it
+// is the one with `identity`, whose facts `parent` keeps: false with
+// `reason` when it was moved meanwhile (or on Windows, always).
+bool OpenParentFolder(const HeldFolder& folder, HeldFolder* parent, std::string* reason);
+
+// Lets go of the folder (its identity and owner stay known).
 void CloseHeldFolder(HeldFolder* folder);
 
 #endif

@@ -11,6 +11,10 @@
 namespace {
 
 constexpr uid_t kSuperuser = 0;
+// Folders held open at once: well below the usual limit of 1024
+// descriptors, with room for the stand-in's files.
+constexpr std::size_t kHeldFolders = 64;
+constexpr const char* kMoved = "it was moved while it was walked; the rest of it is not read";
 constexpr const char* kNotRegularFile = "not a regular file";
 constexpr const char* kIsLink =
     "it became a link between the listing and the opening; not followed";
@@ -190,6 +194,28 @@ bool IdentifyInputFile(const InputFile& file, FileIdentity* identity, std::uint6
     }
     *identity = IdentityOf(info);
     *links = static_cast<std::uint64_t>(info.st_nlink);
+    return true;
+}
+
+std::size_t HeldFolderLimit() {
+    return kHeldFolders;
+}
+
+bool OpenParentFolder(const HeldFolder& folder, HeldFolder* parent, std::string* reason) {
+    const int fd = openat(static_cast<int>(folder.handle), "..", kFolderFlags);
+    HeldFolder found;
+    if (fd < 0 || !Hold(fd, &found, reason)) {
+        if (fd < 0) {
+            *reason = SystemReason();
+        }
+        return false;
+    }
+    if (!(found.identity == parent->identity)) {
+        *reason = kMoved;
+        CloseHeldFolder(&found);
+        return false;
+    }
+    *parent = found;
     return true;
 }
 

@@ -11,6 +11,7 @@
 #include "platform/system_path_windows.h"
 #include "platform/windows_text.h"
 
+#include <cstdint>
 #include <windows.h>
 #include <winternl.h>
 
@@ -20,6 +21,7 @@ constexpr const char* kNotRegularFile = "not a regular file";
 constexpr const char* kIsReparsePoint =
     "it became a link or junction between the listing and the opening; not followed";
 constexpr const char* kReplaced = "it was replaced between the listing and the opening";
+constexpr const char* kNoWayBack = "a folder let go cannot be found again on Windows";
 constexpr const char* kNoNtdll = "the system's ntdll.dll lacks NtCreateFile";
 constexpr ULONG kListingBufferSize = 64 * 1024;
 constexpr unsigned kHighPartShift = 32;
@@ -267,6 +269,15 @@ bool IdentifyInputFile(const InputFile& file, FileIdentity* identity, std::uint6
     }
     *links = info.nNumberOfLinks;
     return true;
+}
+
+std::size_t HeldFolderLimit() {
+    return SIZE_MAX;
+}
+
+bool OpenParentFolder(const HeldFolder& /*folder*/, HeldFolder* /*parent*/, std::string* reason) {
+    *reason = kNoWayBack;
+    return false;
 }
 
 void CloseHeldFolder(HeldFolder* folder) {

@@ -98,7 +98,34 @@ MessageWalk::Entered MessageWalk::Enter(const HeldFolder& folder, const std::str
               [](const ListedEntry& a, const ListedEntry& b) { return a.name < b.name; });
     level.maildir = IsMaildir(level.entries);
     levels_.push_back(std::move(level));
+    // Folders further up are let go beyond the limit, and found again on
+    // the way back.
+    if (levels_.size() > HeldFolderLimit()) {
+        CloseHeldFolder(&levels_[levels_.size() - 1 - HeldFolderLimit()].folder);
+    }
     return Entered::kWalking;
+}
+
+// Leaves the innermost folder, whose entries are done, for the one above
+// it, found again through ".." if it was let go. True when that gives a
+// source: the folder above was moved meanwhile, and it and the folders
+// above it that were let go are not walked further.
+bool MessageWalk::Leave(MessageSource* source) {
+    HeldFolder done = levels_.back().folder;
+    levels_.pop_back();
+    bool gave = false;
+    if (!levels_.empty() && levels_.back().folder.handle == -1) {
+        std::string reason;
+        if (!OpenParentFolder(done, &levels_.back().folder, &reason)) {
+            *source = MessageSource{levels_.back().path, reason, InputFile()};
+            gave = true;
+            while (!levels_.empty() && levels_.back().folder.handle == -1) {
+                levels_.pop_back();
+            }
+        }
+    }
+    CloseHeldFolder(&done);
+    return gave;
 }
 
 // Opens the folder `entry` of the innermost folder and walks it, when
@@ -129,9 +156,7 @@ MessageWalk::Entered MessageWalk::EnterEntry(const ListedEntry& entry, const std
 bool MessageWalk::TakeEntry(MessageSource* source, std::vector<std::string>* notes) {
     Level& level = levels_.back();
     if (level.next == level.entries.size()) {
-        CloseHeldFolder(&level.folder);
-        levels_.pop_back();
-        return false;
+        return Leave(source);
     }
     const ListedEntry entry = level.entries[level.next++];
     const bool maildir = level.maildir;

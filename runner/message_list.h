@@ -86,6 +86,7 @@ class MessageWalk {
                   std::vector<std::string>* notes);
     Entered EnterEntry(const ListedEntry& entry, const std::string& path, bool needMaildir,
                        MessageSource* source, std::vector<std::string>* notes);
+    bool Leave(MessageSource* source);
     bool Seen(const FileIdentity& identity, std::uint64_t links);
     void EndNamed(std::vector<std::string>* notes);
 

@@ -1,6 +1,7 @@
 // Walking the paths of a run: name order, what is skipped, what is
 // unreadable, and a missing path stopping everything before it starts; and
 // telling whether an output lies inside an input.
+#include "platform/held_folder.h"
 #include "platform/system.h"
 #include "runner/mail_store_files.h"
 #include "runner/message_list.h"
@@ -10,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
@@ -376,6 +378,46 @@ TEST_F(MessageListTest, AFolderIsListedWhenTheWalkComesToIt) {
     EXPECT_EQ(Listed({first}), (std::vector<std::string>{"a/1.eml"}));
     Touch("b/2.eml"); // made after the first message came
     EXPECT_EQ(Listed(Drain(&walk)), (std::vector<std::string>{"b/2.eml"}));
+}
+
+// Deeper than the folders a walk holds open at once: the folders let go
+// are found again on the way back, and a folder moved meanwhile is not
+// walked further, said so.
+TEST_F(MessageListTest, ATreeDeeperThanTheFoldersHeldIsWalkedWhole) {
+    const std::size_t depth = std::min<std::size_t>(HeldFolderLimit() + 8, 200);
+    std::string deep = "a";
+    std::vector<std::string> expected;
+    for (std::size_t i = 0; i < depth; ++i) {
+        deep += "/d";
+    }
+    Touch(deep + "/m.eml");
+    expected.push_back(deep + "/m.eml");
+    for (std::string at = deep; at.size() > 1; at.resize(at.rfind('/'))) {
+        Touch(at + "/z.eml");
+        expected.push_back(at + "/z.eml");
+    }
+    Touch("z.eml");
+    expected.push_back("z.eml");
+    EXPECT_EQ(Listed(Walk({root_})), expected);
+
+    notes_.clear();
+    MessageWalk walk({root_});
+    std::string error;
+    ASSERT_TRUE(walk.Start(&error)) << error;
+    MessageSource first;
+    ASSERT_TRUE(walk.Next(&first, &notes_));
+    CloseInputFile(&first.file);
+    Folder("other");
+    fs::rename(fs::path(At("a/d/d")), fs::path(At("other/d")));
+    bool refused = false;
+    for (const MessageSource& source : Drain(&walk)) {
+        EXPECT_EQ(source.path.find(At("a/d/z.eml")), std::string::npos) << source.path;
+        if (source.path == At("a/d")) {
+            refused = true;
+            EXPECT_NE(source.unreadable.find("moved"), std::string::npos) << source.unreadable;
+        }
+    }
+    EXPECT_TRUE(refused);
 }
 
 struct SwapCase {
