@@ -15,6 +15,9 @@
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 #ifndef _WIN32
 #include <pwd.h>
 #include <sys/stat.h>
@@ -330,6 +333,56 @@ TEST_F(MessageListTest, AnEmptyFolderListsNothingAndIsNoError) {
     EXPECT_TRUE(Walk({JoinPath(root_, "empty")}).empty());
 }
 
+// Each file runs once, however many names lead to it: hard links in one
+// folder, and a file named after the folder that held it.
+TEST_F(MessageListTest, AFileWithManyNamesRunsOnce) {
+    Touch("d/a.eml");
+    Touch("d/b.eml");
+    fs::create_hard_link(fs::path(At("d/a.eml")), fs::path(At("d/c.eml")));
+    EXPECT_EQ(Listed(Walk({At("d")})), (std::vector<std::string>{"d/a.eml", "d/b.eml"}));
+    EXPECT_EQ(notes_, (std::vector<std::string>{At("d") + ": 1 file run already under another "
+                                                          "name, run once"}));
+    notes_.clear();
+    EXPECT_EQ(Listed(Walk({At("d"), At("d/c.eml")})),
+              (std::vector<std::string>{"d/a.eml", "d/b.eml"}));
+}
+
+#ifdef _WIN32
+// Windows: a symbolic link or junction inside a walked folder is a reparse
+// point, skipped and never followed.
+TEST_F(MessageListTest, ReparsePointsInWalkedFoldersAreSkipped) {
+    Touch("real/a.eml");
+    Touch("outside/secret.eml");
+    // Looked up: Windows XP's kernel32 has no CreateSymbolicLinkW.
+    using MakeLinkFn = BOOLEAN(WINAPI*)(LPCWSTR, LPCWSTR, DWORD);
+    const auto makeLink = reinterpret_cast<MakeLinkFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "CreateSymbolicLinkW")));
+    const DWORD folderLink = 1; // SYMBOLIC_LINK_FLAG_DIRECTORY
+    if (makeLink == nullptr || !makeLink(fs::path(At("real/linked")).wstring().c_str(),
+                                         fs::path(At("outside")).wstring().c_str(), folderLink)) {
+        GTEST_SKIP() << "this system makes no symbolic links here (error " << GetLastError() << ")";
+    }
+    if (GetFileAttributesW(fs::path(At("real/linked")).wstring().c_str()) ==
+        INVALID_FILE_ATTRIBUTES) {
+        GTEST_SKIP() << "the system said it made the link but made none (Wine does so)";
+    }
+    EXPECT_EQ(Listed(Walk({At("real")})), (std::vector<std::string>{"real/a.eml"}));
+    EXPECT_EQ(Noted(), (std::vector<std::string>{"real/linked"}));
+    // Opened by name as a walk opens entries (one listed as a folder and
+    // swapped for a link), it is refused, not followed.
+    HeldFolder real;
+    std::string reason;
+    ASSERT_TRUE(OpenNamedFolder(At("real"), &real, &reason)) << reason;
+    ListedEntry linked;
+    linked.name = "linked";
+    linked.kind = PathKind::kFolder;
+    HeldFolder opened;
+    EXPECT_FALSE(OpenEntryFolder(real, linked, &opened, &reason));
+    EXPECT_NE(reason.find("link"), std::string::npos) << reason;
+    CloseHeldFolder(&real);
+}
+#endif
+
 #ifndef _WIN32
 // Inside a walked folder no link is followed, whatever it points to; a
 // link named on the command line is the admin's choice and is read.
@@ -348,20 +401,6 @@ TEST_F(MessageListTest, LinksInWalkedFoldersAreSkippedLinksNamedAreRead) {
     notes_.clear();
     EXPECT_EQ(Listed(Walk({At("real/s"), At("real/loop/real/a.eml")})),
               (std::vector<std::string>{"real/s", "real/loop/real/a.eml"}));
-}
-
-// Each file runs once, however many names lead to it: hard links in one
-// folder, and a file named after the folder that held it.
-TEST_F(MessageListTest, AFileWithManyNamesRunsOnce) {
-    Touch("d/a.eml");
-    Touch("d/b.eml");
-    fs::create_hard_link(fs::path(At("d/a.eml")), fs::path(At("d/c.eml")));
-    EXPECT_EQ(Listed(Walk({At("d")})), (std::vector<std::string>{"d/a.eml", "d/b.eml"}));
-    EXPECT_EQ(notes_, (std::vector<std::string>{At("d") + ": 1 file run already under another "
-                                                          "name, run once"}));
-    notes_.clear();
-    EXPECT_EQ(Listed(Walk({At("d"), At("d/c.eml")})),
-              (std::vector<std::string>{"d/a.eml", "d/b.eml"}));
 }
 
 // The walk streams: a folder is listed only when the walk comes to it, so
