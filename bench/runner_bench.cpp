@@ -7,7 +7,9 @@
 //   velmora_runner_bench [--quick] [Google Benchmark options]
 //
 // The runner is run as a process, the way admins run it (module loading
-// and start-up included, shared by the 10,000 messages). After the usual
+// and start-up included, shared by the 10,000 messages): the one built
+// beside this benchmark, or another build's named by VELMORA_RUNNER and
+// VELMORA_MODULE, to compare two builds on one machine. After the usual
 // output a line gives the time per message of each and their ratio.
 #include <benchmark/benchmark.h>
 
@@ -35,6 +37,8 @@ constexpr mode_t kPrivateFileMode = 0600;
 constexpr std::size_t kReadChunk = 64 * 1024;
 constexpr double kNanosecondsPerMicrosecond = 1000.0;
 constexpr double kNanosecondsPerSecond = 1e9;
+constexpr const char* kRunnerVariable = "VELMORA_RUNNER";
+constexpr const char* kModuleVariable = "VELMORA_MODULE";
 constexpr const char* kNamePattern = "%05d.eml";
 constexpr std::size_t kNameSize = 16;
 // A small automatic reply: the module rewrites it, so every message goes
@@ -98,15 +102,21 @@ void RemoveMessages() {
     rmdir(g_folder.c_str());
 }
 
+// The environment variable `name`, or `otherwise` when it is not set.
+std::string FromEnvironment(const char* name, const char* otherwise) {
+    const char* value = std::getenv(name);
+    return value != nullptr && *value != '\0' ? value : otherwise;
+}
+
 // Runs velmora-run over the folder, its lines and notes to /dev/null.
 void RunRunnerOnce(benchmark::State& state) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    std::string runner = VELMORA_RUNNER_PATH;
+    std::string runner = FromEnvironment(kRunnerVariable, VELMORA_RUNNER_PATH);
     std::string moduleOption = "--module";
-    std::string module = VELMORA_MODULE_PATH;
+    std::string module = FromEnvironment(kModuleVariable, VELMORA_MODULE_PATH);
     std::vector<char*> argv = {&runner[0], &moduleOption[0], &module[0], &g_folder[0], nullptr};
     pid_t child = 0;
     const int spawned =
@@ -159,11 +169,15 @@ class PerMessageReporter : public benchmark::ConsoleReporter {
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
-            if (run.run_type != Run::RT_Iteration || run.iterations == 0) {
+            // Each repetition, or the median of them when only aggregates
+            // are reported.
+            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+            if (run.run_type != Run::RT_Iteration && !median) {
                 continue;
             }
-            const double perMessage = run.real_accumulated_time * kNanosecondsPerSecond /
-                                      static_cast<double>(run.iterations) / kMessages;
+            const double perMessage = run.GetAdjustedRealTime() /
+                                      benchmark::GetTimeUnitMultiplier(run.time_unit) *
+                                      kNanosecondsPerSecond / kMessages;
             const std::string name = run.benchmark_name();
             if (name.find("BM_RunnerOverFolder") == 0) {
                 g_runnerPerMessage = perMessage;
