@@ -37,6 +37,10 @@ struct HeldFolder {
     std::uint64_t owner = 0; // the owning user's number (POSIX); 0 on Windows
 };
 
+// An identity whose index is this one is not known (a file system that
+// keeps no file indexes): it is compared with nothing.
+constexpr std::uint64_t kUnknownIndex = 0;
+
 // A listing that cannot tell how many names a file has (Windows'): the
 // open file tells.
 constexpr std::uint64_t kLinksUnknown = 0;

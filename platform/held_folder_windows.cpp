@@ -28,6 +28,9 @@ constexpr unsigned kHighPartShift = 32;
 // NT status codes, as ntstatus.h has them.
 constexpr NTSTATUS kStatusNoMoreFiles = static_cast<NTSTATUS>(0x80000006L);
 constexpr NTSTATUS kStatusNoSuchFile = static_cast<NTSTATUS>(0xC000000FL);
+constexpr NTSTATUS kStatusInvalidInfoClass = static_cast<NTSTATUS>(0xC0000003L);
+constexpr NTSTATUS kStatusInvalidParameter = static_cast<NTSTATUS>(0xC000000DL);
+constexpr NTSTATUS kStatusNotSupported = static_cast<NTSTATUS>(0xC00000BBL);
 constexpr const wchar_t* kCurrentFolder = L".";
 constexpr const wchar_t* kParentFolder = L"..";
 constexpr ACCESS_MASK kFolderAccess =
@@ -138,7 +141,7 @@ bool OpenChecked(const HeldFolder& parent, const ListedEntry& entry, bool folder
         refusal = kNotRegularFile;
     } else if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
         refusal = kIsReparsePoint;
-    } else if (!(*identity == entry.identity)) {
+    } else if (entry.identity.index != kUnknownIndex && !(*identity == entry.identity)) {
         refusal = kReplaced;
     } else if (!folder && GetFileType(*opened) != FILE_TYPE_DISK) {
         refusal = kNotRegularFile;
@@ -151,18 +154,44 @@ bool OpenChecked(const HeldFolder& parent, const ListedEntry& entry, bool folder
     return true;
 }
 
-// One entry of a listing, as NtQueryDirectoryFile gave it.
-ListedEntry EntryOf(const FILE_ID_BOTH_DIR_INFORMATION& found, std::uint64_t volume) {
+// The file index a listing gives, 0 when it gives none.
+std::uint64_t IndexOf(const FILE_ID_BOTH_DIR_INFORMATION& found) {
+    return static_cast<std::uint64_t>(found.FileId.QuadPart);
+}
+std::uint64_t IndexOf(const FILE_DIRECTORY_INFORMATION& /*found*/) {
+    return kUnknownIndex;
+}
+
+// One entry of a listing, from the fields both kinds of listing have.
+ListedEntry EntryOf(const wchar_t* name, ULONG nameBytes, ULONG attributes, std::uint64_t volume,
+                    std::uint64_t index) {
     ListedEntry entry;
-    entry.name = Utf8FromWide(found.FileName, found.FileNameLength / sizeof(wchar_t));
-    entry.kind = (found.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? PathKind::kFolder
-                                                                        : PathKind::kFile;
-    entry.link = (found.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    entry.name = Utf8FromWide(name, nameBytes / sizeof(wchar_t));
+    entry.kind = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? PathKind::kFolder : PathKind::kFile;
+    entry.link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     // Explorer hides these too: desktop.ini, Thumbs.db and the like.
-    entry.hidden = (found.FileAttributes & kHiddenAttributes) != 0;
-    entry.identity = FileIdentity{volume, static_cast<std::uint64_t>(found.FileId.QuadPart)};
+    entry.hidden = (attributes & kHiddenAttributes) != 0;
+    entry.identity = FileIdentity{volume, index};
     entry.links = kLinksUnknown; // the listing does not say; the open file does
     return entry;
+}
+
+// Adds the entries of one answer of NtQueryDirectoryFile, whose records
+// are `Info` (with file indexes when `Info` has them).
+template <typename Info>
+void AddEntries(const char* at, std::uint64_t volume, std::vector<ListedEntry>* entries) {
+    for (;;) {
+        const auto& found = *reinterpret_cast<const Info*>(at);
+        const std::wstring name(found.FileName, found.FileNameLength / sizeof(wchar_t));
+        if (name != kCurrentFolder && name != kParentFolder) {
+            entries->push_back(EntryOf(found.FileName, found.FileNameLength, found.FileAttributes,
+                                       volume, IndexOf(found)));
+        }
+        if (found.NextEntryOffset == 0) {
+            return;
+        }
+        at += found.NextEntryOffset;
+    }
 }
 
 } // namespace
@@ -202,16 +231,27 @@ bool ListHeldFolder(const HeldFolder& folder, std::vector<ListedEntry>* entries,
     if (!HaveNtCalls(reason)) {
         return false;
     }
-    // Kept as ULONGs: the entries inside are aligned to 8 bytes at most.
+    // Kept as ULONGLONGs: the records inside are aligned to 8 bytes.
     std::vector<ULONGLONG> buffer(kListingBufferSize / sizeof(ULONGLONG));
+    // File systems that keep no file indexes (some network shares) refuse
+    // the listing with them: they are listed without, and what is opened
+    // is then checked for being no reparse point only.
+    FILE_INFORMATION_CLASS kind = FileIdBothDirectoryInformation;
     bool restart = true;
     for (;;) {
         IO_STATUS_BLOCK io;
-        const NTSTATUS status = Nt().queryDirectory(
-            AsHandle(folder.handle), nullptr, nullptr, nullptr, &io, buffer.data(),
-            kListingBufferSize, FileIdBothDirectoryInformation, FALSE, nullptr, restart);
+        const NTSTATUS status =
+            Nt().queryDirectory(AsHandle(folder.handle), nullptr, nullptr, nullptr, &io,
+                                buffer.data(), kListingBufferSize, kind, FALSE, nullptr, restart);
         const bool first = restart;
         restart = false;
+        if (first && kind == FileIdBothDirectoryInformation &&
+            (status == kStatusInvalidInfoClass || status == kStatusInvalidParameter ||
+             status == kStatusNotSupported)) {
+            kind = FileDirectoryInformation;
+            restart = true;
+            continue;
+        }
         if (status == kStatusNoMoreFiles || (first && status == kStatusNoSuchFile)) {
             return true;
         }
@@ -219,17 +259,11 @@ bool ListHeldFolder(const HeldFolder& folder, std::vector<ListedEntry>* entries,
             *reason = StatusText(status);
             return false;
         }
-        const char* at = reinterpret_cast<const char*>(buffer.data());
-        for (;;) {
-            const auto& found = *reinterpret_cast<const FILE_ID_BOTH_DIR_INFORMATION*>(at);
-            const std::wstring name(found.FileName, found.FileNameLength / sizeof(wchar_t));
-            if (name != kCurrentFolder && name != kParentFolder) {
-                entries->push_back(EntryOf(found, folder.identity.volume));
-            }
-            if (found.NextEntryOffset == 0) {
-                break;
-            }
-            at += found.NextEntryOffset;
+        const char* records = reinterpret_cast<const char*>(buffer.data());
+        if (kind == FileIdBothDirectoryInformation) {
+            AddEntries<FILE_ID_BOTH_DIR_INFORMATION>(records, folder.identity.volume, entries);
+        } else {
+            AddEntries<FILE_DIRECTORY_INFORMATION>(records, folder.identity.volume, entries);
         }
     }
 }

@@ -82,7 +82,8 @@ MessageWalk::Entered MessageWalk::Enter(const HeldFolder& folder, const std::str
     level.folder = folder;
     level.path = path;
     std::string reason;
-    if (!folders_.insert(folder.identity).second) {
+    const bool known = folder.identity.index != kUnknownIndex;
+    if (known && !folders_.insert(folder.identity).second) {
         // Another name of a folder walked already (a second named path, a
         // folder mounted inside itself): not listed again.
         notes->push_back(path + kSkipped + kFolderRepeatNote);
@@ -200,19 +201,28 @@ bool MessageWalk::TakeEntry(MessageSource* source, std::vector<std::string>* not
         *source = MessageSource{path, UnreadableReason(entry), InputFile()};
         return true;
     }
-    if (Seen(entry.identity, entry.links)) {
+    const bool listedIdentity = entry.identity.index != kUnknownIndex;
+    if (listedIdentity && Seen(entry.identity, entry.links)) {
         return false;
     }
     *source = MessageSource{path, std::string(), InputFile()};
-    if (OpenEntryFile(levels_.back().folder, entry, &source->file, &source->unreadable) &&
-        entry.links == kLinksUnknown) {
-        // The listing could not tell whether other names lead to the file;
-        // the open file can.
-        FileIdentity identity;
-        std::uint64_t links = 0;
-        if (IdentifyInputFile(source->file, &identity, &links) && links > 1) {
-            files_.insert(identity);
-        }
+    if (!OpenEntryFile(levels_.back().folder, entry, &source->file, &source->unreadable) ||
+        (listedIdentity && entry.links != kLinksUnknown)) {
+        return true;
+    }
+    // The listing could not tell who the file is, or whether other names
+    // lead to it; the open file can.
+    FileIdentity identity;
+    std::uint64_t links = 0;
+    if (!IdentifyInputFile(source->file, &identity, &links) || identity.index == kUnknownIndex) {
+        return true;
+    }
+    if (!listedIdentity && Seen(identity, links)) {
+        CloseInputFile(&source->file);
+        return false;
+    }
+    if (links > 1) {
+        files_.insert(identity);
     }
     return true;
 }
@@ -255,7 +265,8 @@ bool MessageWalk::StartNamed(MessageSource* source, std::vector<std::string>* no
     } else if (OpenInputFile(path, &source->file, &source->unreadable)) {
         FileIdentity identity;
         std::uint64_t links = 0;
-        if (IdentifyInputFile(source->file, &identity, &links) && Seen(identity, links)) {
+        if (IdentifyInputFile(source->file, &identity, &links) && identity.index != kUnknownIndex &&
+            Seen(identity, links)) {
             CloseInputFile(&source->file);
             given = false;
         }
