@@ -276,6 +276,9 @@ bool MessageWalk::StartNamed(MessageSource* source, std::vector<std::string>* no
 }
 
 bool MessageWalk::Next(MessageSource* source, std::vector<std::string>* notes) {
+    if (kinds_.size() != paths_.size()) {
+        return false; // not started, or a named path is missing
+    }
     for (;;) {
         if (!levels_.empty()) {
             if (TakeEntry(source, notes)) {

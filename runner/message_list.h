@@ -25,20 +25,19 @@ struct MessageSource {
 
 // Walks `paths` in the order given ("-" is standard input). Folders are
 // walked depth first, each folder's entries in byte order of their names,
-// so that runs repeat; one folder's listing is read at a time, and only
-// the entries still to come of the folders above it are kept, so that the
-// first message runs at once and memory follows the largest folder, not
-// the tree. A folder with at least two of cur/, new/ and tmp/ is a
-// Maildir (see maildir_layout.h): of it only cur/ and new/ are walked,
-// and its folders that are Maildirs themselves (Maildir++: .Sent,
-// .Archive); its tmp/ and everything else in it are skipped. Skipped too:
-// other names starting with a dot (and, on Windows, entries with the
-// hidden or system attribute), the files mail programs keep beside mail
-// (see mail_store_files.h), and links (junctions and other reparse points
-// on Windows): inside a walked folder nothing is followed, and every file
-// and folder is opened by descriptor relative to the folder that listed
-// it (see held_folder.h). A path named directly is taken whatever its
-// name, and may be a link. Notes tell of each entry skipped.
+// so that runs repeat. A folder is listed when the walk comes to it, and
+// its listing kept only until its entries are done, so that the first
+// message runs at once and memory follows the largest folder (and the
+// folders above it), not the tree: besides, only the identities of the
+// folders walked and of files that may be met again are kept. A folder with at least two of cur/,
+// new/ and tmp/ is a Maildir (see maildir_layout.h): of it only cur/ and new/ are walked, and its
+// folders that are Maildirs themselves (Maildir++: .Sent, .Archive); its tmp/ and everything else
+// in it are skipped. Skipped too: other names starting with a dot (and, on Windows, entries with
+// the hidden or system attribute), the files mail programs keep beside mail (see
+// mail_store_files.h), and links (junctions and other reparse points on Windows): inside a walked
+// folder nothing is followed, and every file and folder is opened by descriptor relative to the
+// folder that listed it (see held_folder.h). A path named directly is taken whatever its name, and
+// may be a link. Notes tell of each entry skipped.
 //
 // Each file is run once however many names lead to it (named twice, a
 // file inside a folder also named, hard links), where it comes first; the
@@ -57,7 +56,7 @@ class MessageWalk {
 
     // The next message source, with the notes gathered on the way to it
     // added to `notes`. False when the walk is done (`notes` may still
-    // have got its last notes).
+    // have got its last notes), or was not started.
     bool Next(MessageSource* source, std::vector<std::string>* notes);
 
     // True when the run names one path and that is no folder.
