@@ -263,12 +263,14 @@ std::string RunUsage(const std::string& program) {
            "message, a tab and the new Message-ID. Outcomes:\n" +
            OutcomeLines() +
            "A last line starting with # counts each outcome. Folders are walked\n"
-           "recursively in name order. Only mail is read: of a Maildir only cur/\n"
-           "and new/ (and its Maildir++ folders such as .Sent); names starting\n"
-           "with a dot, hidden files, links to folders and the files mail\n"
-           "programs keep beside mail (indexes, .msf files, Thumbs.db) are\n"
-           "skipped, and said so on standard error. On a terminal, standard error\n"
-           "shows the progress.\n"
+           "in name order as the jobs run. Only mail is read: of a Maildir only\n"
+           "cur/ and new/ (and its Maildir++ folders such as .Sent); names\n"
+           "starting with a dot, hidden files, links of any kind and the files\n"
+           "mail programs keep beside mail (indexes, .msf files, Thumbs.db) are\n"
+           "skipped, and said so on standard error. A file reached by several\n"
+           "names runs once. Run as root, a file in a folder is read only when\n"
+           "the folder's owner owns it too, or the folder is root's. On a\n"
+           "terminal, standard error shows the progress.\n"
            "\n" +
            OptionLines() +
            "  --                      every argument after this is a PATH\n"
