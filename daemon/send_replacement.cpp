@@ -109,8 +109,9 @@ bool CopyMessage(const HostServiceBlock* block, JobHandle incoming, JobHandle jo
 
 // The domain for the Message-ID: the server's own, or, when it has none,
 // the configured sender's, copied into `fallback`. "<ar1@>" is no valid
-// Message-ID, and receivers such as Gmail reject mail carrying one. Only
-// when the sender has no domain either does the part after "@" stay empty.
+// Message-ID, and receivers such as Gmail reject mail carrying one, so
+// when the sender has no domain either (no "@", or nothing after the last
+// one) there is none to give: empty, and the caller makes no replacement.
 // Null when no memory could be had for the copy.
 const char* ChooseMessageIdDomain(const char* sender, HeapString* fallback) {
     const char* stored = MessageIdDomain();
@@ -127,11 +128,15 @@ const char* ChooseMessageIdDomain(const char* sender, HeapString* fallback) {
 bool SendReplacement(JobHandle incoming, const HostServiceBlock* block, const char* sender) {
     // The domain and room for the Message-ID line are taken before the job
     // exists, so that a shortage of memory cannot leave a half-built job
-    // behind.
+    // behind. Without a domain no job is made at all: a replacement whose
+    // Message-ID receivers reject would be lost where the server drops the
+    // original once the module has taken it, so the server keeps the
+    // original instead.
     HeapString fallbackDomain;
     const char* domain = ChooseMessageIdDomain(sender, &fallbackDomain);
     HeapString messageIdLine;
-    if (domain == nullptr || !messageIdLine.Reserve(MessageIdLineCapacity(domain))) {
+    if (domain == nullptr || domain[0] == '\0' ||
+        !messageIdLine.Reserve(MessageIdLineCapacity(domain))) {
         return false;
     }
 

@@ -166,7 +166,10 @@ void CheckDaemonRound(const FuzzedHost& host, const DaemonRound& round,
     Require(!round.readBeforeRewind || !host.HasService(kHostRewindJobOffset));
     Require(!round.readAfterUnterminated);
 
+    // No domain from the server or the sender: no Message-ID can be made,
+    // so no replacement either.
     Require(round.created.size() <= 1);
+    Require(round.created.empty() || !ExpectedDomain(domain, configuredSender).empty());
     const bool sent = !round.created.empty() && round.created[0]->closeCalls == 1 &&
                       round.created[0]->closeAnswer > 0;
     Require(result == (sent ? 1 : 0));

@@ -1,8 +1,10 @@
 // Mailboxes laid out from a fuzzer's bytes; see mailbox_layout.h.
 #include "fuzz/mailbox_layout.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <iterator>
 #include <vector>
 
 namespace {
@@ -20,9 +22,10 @@ constexpr std::size_t kLongestSender = 20;             // fuzz bytes for a sende
 constexpr std::uint64_t kPastAnyInput = 1000000000000; // a Content-Length no input here reaches
 constexpr unsigned kDeletedFlag = 0x0008;
 constexpr unsigned kLargestStatus = 0xFFFF;
-constexpr unsigned char kFirstPrintable = 0x21;
-constexpr unsigned char kLastPrintable = 0x7E;
-constexpr unsigned char kFirst8Bit = 0x80;
+// What writers put for a sender they did not know; no address.
+const std::string kPlaceholders[] = {"???@???", "???", "?@?", "(unknown)"};
+constexpr std::size_t kLastPlaceholder = sizeof kPlaceholders / sizeof kPlaceholders[0] - 1;
+constexpr char kAddressLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
 
 enum class MessageKind { kPlain, kDeleted, kRightLength, kWrongLength };
 constexpr int kLastMessageKind = static_cast<int>(MessageKind::kWrongLength);
@@ -90,9 +93,11 @@ std::string Date(FuzzedDataProvider* fuzz) {
     }
 }
 
-// A separator's sender word, and the sender a reader must take from it.
+// A separator's sender word, and the sender a reader must take from it:
+// none from the placeholders of writers that did not know it ("-",
+// "???@???"), "<>" for the null sender's names, else the address itself.
 void Sender(FuzzedDataProvider* fuzz, std::string* word, std::string* expected) {
-    switch (fuzz->ConsumeIntegralInRange(0, 3)) {
+    switch (fuzz->ConsumeIntegralInRange(0, 4)) {
     case 0:
         *word = "-";
         break;
@@ -102,18 +107,20 @@ void Sender(FuzzedDataProvider* fuzz, std::string* word, std::string* expected) 
     case 2:
         *word = fuzz->ConsumeBool() ? "MAILER-DAEMON" : "mailer-daemon";
         break;
+    case 3:
+        *word = kPlaceholders[fuzz->ConsumeIntegralInRange<std::size_t>(0, kLastPlaceholder)];
+        break;
     default:
+        // A local part of the fuzzer's letters and digits at an example
+        // domain: an address by any reading.
         for (char c : fuzz->ConsumeRandomLengthString(kLongestSender)) {
-            const unsigned char byte = static_cast<unsigned char>(c);
-            if ((byte >= kFirstPrintable && byte <= kLastPrintable) || byte >= kFirst8Bit) {
-                *word += c;
-            }
+            *word += kAddressLetters[static_cast<unsigned char>(c) % (sizeof kAddressLetters - 1)];
         }
-        if (word->empty()) {
-            *word = "a@example.org";
-        }
+        *word = (word->empty() ? std::string("a") : *word) + "@example.org";
     }
-    *expected = *word == "-" ? "" : *word == "<>" || Lower(*word) == "mailer-daemon" ? "<>" : *word;
+    const bool none = *word == "-" || std::find(std::begin(kPlaceholders), std::end(kPlaceholders),
+                                                *word) != std::end(kPlaceholders);
+    *expected = none ? "" : *word == "<>" || Lower(*word) == "mailer-daemon" ? "<>" : *word;
 }
 
 // Lines from the fuzzer's bytes, each ended by `eol`. In a header section

@@ -5,6 +5,7 @@
 
 #include <cctype>
 #include <cstdint>
+#include <string>
 
 namespace {
 
@@ -14,6 +15,7 @@ constexpr const char* kDelimiter = "\x01\x01\x01\x01";
 constexpr const char* kFrom = "From ";
 constexpr std::size_t kFromLength = 5;
 constexpr std::size_t kYearDigits = 4;
+constexpr std::size_t kMostCountDigits = 19;
 
 bool StartsWith(const std::string& text, const char* start) {
     return text.compare(0, std::string(start).size(), start) == 0;
@@ -148,6 +150,19 @@ void CheckIntro(const std::string& intro, bool mmdf) {
     }
 }
 
+// An .emlx file's first line: digits alone (blanks may follow), whose
+// number is the stored message's length, or more when nothing follows
+// the message.
+void CheckEmlxCount(const std::string& intro, std::size_t storedLength, bool toTheEnd) {
+    const std::size_t digits = intro.find_first_not_of("0123456789");
+    Require(digits != std::string::npos && digits > 0 && digits <= kMostCountDigits);
+    const std::size_t rest = intro.find_first_not_of(" \t", digits);
+    Require(rest != std::string::npos && (intro.compare(rest, std::string::npos, "\n") == 0 ||
+                                          intro.compare(rest, std::string::npos, "\r\n") == 0));
+    const unsigned long long count = std::stoull(intro.substr(0, digits));
+    Require(count == storedLength || (toTheEnd && count > storedLength));
+}
+
 } // namespace
 
 Reading ReadChecked(const std::string& input, std::size_t chunk) {
@@ -187,8 +202,13 @@ Reading ReadChecked(const std::string& input, std::size_t chunk) {
         const std::string stored = input.substr(span.textStart, span.textEnd - span.textStart);
         const std::string closing = input.substr(span.textEnd, span.end - span.textEnd);
         if (!stream.IsMailbox()) {
-            Require(intro.empty() && closing.empty() && span.end == input.size());
-            Require(message.text == MendCrs(stored) && message.separatorSender.empty());
+            Require(span.end == input.size() && message.separatorSender.empty());
+            Require(message.text == MendCrs(stored));
+            if (intro.empty()) {
+                Require(closing.empty());
+            } else {
+                CheckEmlxCount(intro, stored.size(), closing.empty());
+            }
         } else {
             const bool mmdf = StartsWith(intro, kDelimiter);
             anyMmdf = anyMmdf || mmdf;

@@ -2,7 +2,8 @@
 // reader's own rules: its messages, with what introduced and closed them,
 // and the bytes its notes say it skipped cover the input exactly once, in
 // order; each message's text is its bytes as stored, less ">From "
-// quoting where the reader says so (a message file: less lone CRs); a
+// quoting where the reader says so (a message file: less lone CRs; an
+// .emlx file: the bytes its count line counts); a
 // separator line carries a date; a skip is only of what may be skipped.
 #ifndef VELMORA_FUZZ_MAILBOX_ORACLE_H
 #define VELMORA_FUZZ_MAILBOX_ORACLE_H

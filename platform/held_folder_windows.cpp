@@ -8,7 +8,7 @@
 // looked up at run time.
 #include "platform/held_folder.h"
 
-#include "platform/system_path_windows.h"
+#include "platform/windows_paths.h"
 #include "platform/windows_text.h"
 
 #include <cstdint>
@@ -198,7 +198,7 @@ void AddEntries(const char* at, std::uint64_t volume, std::vector<ListedEntry>* 
 
 bool OpenNamedFolder(const std::string& path, HeldFolder* folder, std::string* reason) {
     // The folder the admin named, through a junction if it is one.
-    HANDLE handle = CreateFileW(SystemPathOf(path).c_str(), kFolderAccess, kShareAll, nullptr,
+    HANDLE handle = CreateFileW(SystemPath(path).c_str(), kFolderAccess, kShareAll, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         *reason = WindowsErrorText(GetLastError());

@@ -29,6 +29,11 @@ enum class PathKind {
 // for them. Nothing to do elsewhere. Call it first thing.
 void PinSystemLibraries();
 
+// Makes a write to a closed pipe (`velmora-run ... | head`) fail as a
+// write, with the run's own status and cleanup, rather than end the
+// process at once. Nothing to do on Windows. Call it first thing.
+void IgnoreBrokenPipes();
+
 // The program's arguments without the program's name, as UTF-8 (on
 // Windows read from the wide command line, so that no name is lost to the
 // system's code page).

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -15,14 +16,8 @@
 namespace {
 
 constexpr char kSeparator = '/';
-// What the runner makes holds users' mail (saved replacements, a report
-// that quotes a message): for this user alone, as mail programs keep mail,
-// whatever the umask.
-constexpr mode_t kNewFileMode = 0600;
-constexpr mode_t kNewFolderMode = 0700;
 constexpr std::size_t kHashChunk = 64 * 1024;
 constexpr const char* kNotRegularFile = "not a regular file";
-constexpr const char* kReportIsLink = "a link is there; name the file itself";
 
 std::string SystemReason() {
     return std::strerror(errno);
@@ -67,49 +62,19 @@ std::string BaseName(const std::string& path) {
     return slash == std::string::npos ? trimmed : trimmed.substr(slash + 1);
 }
 
-CreateOutcome CreateNewFile(const std::string& path, const std::string& content,
-                            std::string* reason) {
-    const int fd =
-        open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kNewFileMode);
-    if (fd < 0) {
-        *reason = SystemReason();
-        return errno == EEXIST ? CreateOutcome::kExists : CreateOutcome::kFailed;
-    }
-    const bool written =
-        fchmod(fd, kNewFileMode) == 0 && WriteWhole(fd, content.data(), content.size());
-    if (!written) {
-        *reason = SystemReason();
-    }
-    const bool closed = close(fd) == 0;
-    if (written && !closed) {
-        *reason = SystemReason();
-    }
-    if (!written || !closed) {
-        unlink(path.c_str());
-        return CreateOutcome::kFailed;
-    }
-    return CreateOutcome::kCreated;
-}
-
-CreateOutcome CreateFolder(const std::string& path, std::string* reason) {
-    if (mkdir(path.c_str(), kNewFolderMode) == 0) {
-        if (chmod(path.c_str(), kNewFolderMode) != 0) {
-            *reason = SystemReason();
-            return CreateOutcome::kFailed;
-        }
-        return CreateOutcome::kCreated;
-    }
-    const int error = errno;
-    *reason = std::strerror(error);
-    return error == EEXIST ? CreateOutcome::kExists : CreateOutcome::kFailed;
-}
-
 bool StandardErrorIsTerminal() {
     return isatty(STDERR_FILENO) != 0;
 }
 
 bool StandardOutputIsTerminal() {
     return isatty(STDOUT_FILENO) != 0;
+}
+
+void IgnoreBrokenPipes() {
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(SIGPIPE, &ignore, nullptr);
 }
 
 std::vector<std::string> ProgramArguments(int argc, char** argv) {
@@ -205,19 +170,6 @@ OutputFile StandardOutput() {
 
 OutputFile StandardError() {
     return OutputFile{STDERR_FILENO, false, false};
-}
-
-bool CreateReportFile(const std::string& path, OutputFile* file, std::string* reason) {
-    // Not through a link: one planted at the name in a shared folder would
-    // make the runner, often run as root, overwrite another file.
-    const int fd =
-        open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, kNewFileMode);
-    if (fd < 0) {
-        *reason = errno == ELOOP ? kReportIsLink : SystemReason();
-        return false;
-    }
-    *file = OutputFile{fd, false, true};
-    return true;
 }
 
 bool WriteOutputFile(const OutputFile& file, const std::string& text, std::string* reason) {

@@ -7,8 +7,8 @@
 
 #include "platform/command_line.h"
 #include "platform/system_library.h"
-#include "platform/system_path_windows.h"
 #include "platform/whole_writes.h"
+#include "platform/windows_paths.h"
 #include "platform/windows_text.h"
 
 #include <algorithm>
@@ -25,8 +25,6 @@ constexpr char kSeparator = '\\';
 constexpr char kOtherSeparator = '/';       // Windows takes both
 constexpr std::size_t kDriveSpecLength = 2; // "C:"
 constexpr const wchar_t* kLongPathPrefix = L"\\\\?\\";
-constexpr const wchar_t* kLongUncPrefix = L"\\\\?\\UNC\\";
-constexpr std::size_t kUncStartLength = 2; // "\\server"
 constexpr DWORD kHashChunk = 64 * 1024;
 constexpr DWORD kConsoleChunk = 8 * 1024; // characters per console write
 constexpr std::size_t kSha256Bytes = 32;
@@ -49,37 +47,6 @@ std::string LastErrorText() {
 bool IsMissingError(DWORD code) {
     return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ||
            code == ERROR_INVALID_NAME || code == ERROR_BAD_NETPATH;
-}
-
-// The full path of `path` ("C:\...", "\\server\share\..."), or empty.
-std::wstring FullPath(const std::string& path) {
-    const std::wstring wide = WideFromUtf8(path);
-    const DWORD needed = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-    if (needed == 0) {
-        return std::wstring();
-    }
-    std::wstring full(needed, L'\0');
-    const DWORD length = GetFullPathNameW(wide.c_str(), needed, &full[0], nullptr);
-    full.resize(length < needed ? length : 0);
-    return full;
-}
-
-// `path` as the system's calls take it: the full path with the prefix
-// that lifts the 260-character limit. A path that already has a prefix,
-// or that the system cannot make full, is passed as it is.
-std::wstring SystemPath(const std::string& path) {
-    const std::wstring wide = WideFromUtf8(path);
-    if (wide.compare(0, 4, kLongPathPrefix) == 0) {
-        return wide;
-    }
-    const std::wstring full = FullPath(path);
-    if (full.empty()) {
-        return wide;
-    }
-    if (full.compare(0, kUncStartLength, L"\\\\") == 0) {
-        return kLongUncPrefix + full.substr(kUncStartLength);
-    }
-    return kLongPathPrefix + full;
 }
 
 PathKind KindOfAttributes(DWORD attributes) {
@@ -165,6 +132,10 @@ void PinSystemLibraries() {
     for (const wchar_t* name : kPinnedSystemLibraries) {
         LoadSystemLibrary(name);
     }
+}
+
+void IgnoreBrokenPipes() {
+    // A write to a closed pipe fails as a write here already.
 }
 
 std::vector<std::string> ProgramArguments(int /*argc*/, char** /*argv*/) {
@@ -322,17 +293,6 @@ OutputFile StandardError() {
     return StandardHandle(STD_ERROR_HANDLE);
 }
 
-bool CreateReportFile(const std::string& path, OutputFile* file, std::string* reason) {
-    HANDLE handle = CreateFileW(SystemPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        *reason = LastErrorText();
-        return false;
-    }
-    *file = OutputFile{FromHandle(handle), false, true};
-    return true;
-}
-
 bool WriteOutputFile(const OutputFile& file, const std::string& text, std::string* reason) {
     HANDLE handle = AsHandle(file.handle);
     const bool written = file.console ? WriteConsoleText(handle, text)
@@ -357,41 +317,6 @@ bool CloseOutputFile(OutputFile* file, std::string* reason) {
 
 bool TextFilesUseCrlf() {
     return true;
-}
-
-CreateOutcome CreateNewFile(const std::string& path, const std::string& content,
-                            std::string* reason) {
-    const std::wstring systemPath = SystemPath(path);
-    HANDLE file = CreateFileW(systemPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        const DWORD error = GetLastError();
-        *reason = WindowsErrorText(error);
-        return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? CreateOutcome::kExists
-                                                                           : CreateOutcome::kFailed;
-    }
-    const bool written = WriteWhole(FromHandle(file), content.data(), content.size());
-    if (!written) {
-        *reason = LastErrorText();
-    }
-    const bool closed = CloseHandle(file) != 0;
-    if (written && !closed) {
-        *reason = LastErrorText();
-    }
-    if (!written || !closed) {
-        DeleteFileW(systemPath.c_str());
-        return CreateOutcome::kFailed;
-    }
-    return CreateOutcome::kCreated;
-}
-
-CreateOutcome CreateFolder(const std::string& path, std::string* reason) {
-    if (CreateDirectoryW(SystemPath(path).c_str(), nullptr)) {
-        return CreateOutcome::kCreated;
-    }
-    const DWORD error = GetLastError();
-    *reason = WindowsErrorText(error);
-    return error == ERROR_ALREADY_EXISTS ? CreateOutcome::kExists : CreateOutcome::kFailed;
 }
 
 bool FileSha256(const std::string& path, std::string* hex, std::string* reason) {
@@ -448,8 +373,4 @@ bool StandardErrorIsTerminal() {
 
 bool StandardOutputIsTerminal() {
     return _isatty(_fileno(stdout)) != 0;
-}
-
-std::wstring SystemPathOf(const std::string& path) {
-    return SystemPath(path);
 }

@@ -58,7 +58,9 @@ ListRunTotals RunMessageList(const LoadedModule& module, ReferenceHost* host, In
     ListRunTotals totals;
     ResultSink sink(output, &totals);
     InputMessage item;
-    while (inputs->Next(&item)) {
+    // Once the lines cannot be written (a reader gone from the pipe), no
+    // more jobs: the run ends with what it has, and cleans up.
+    while (*output.lines && inputs->Next(&item)) {
         sink.Say(item.notes);
         if (item.kind == InputItemKind::kNotesOnly) {
             continue;

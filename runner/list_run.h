@@ -38,7 +38,8 @@ struct ListRunOutput {
 // to). Each line goes out as soon as it is made, so that an interrupted
 // run keeps what it did. Notes, inputs that cannot be read, messages the
 // module could not examine, replacements that cannot be saved and anything
-// the module did wrong in the host go to the errors; the run goes on.
+// the module did wrong in the host go to the errors; the run goes on
+// until the lines can no longer be written.
 ListRunTotals RunMessageList(const LoadedModule& module, ReferenceHost* host, InputReader* inputs,
                              const JobSettings& settings, const std::string& saveFolder,
                              const ListRunOutput& output);

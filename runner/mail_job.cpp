@@ -31,13 +31,13 @@ bool LoggedFoundHeader(const ReferenceHost& host) {
 
 } // namespace
 
-std::string EnvelopeSenderFor(const JobSettings& settings, const std::string& message,
+std::string EnvelopeSenderFor(const JobSettings& settings, std::string* message,
                               const std::string& separatorSender) {
     if (!settings.senderFromMessage) {
         return settings.envelopeSender;
     }
-    return SenderFromReturnPath(message, separatorSender.empty() ? settings.envelopeSender
-                                                                 : separatorSender);
+    return TakeReturnPath(message,
+                          separatorSender.empty() ? settings.envelopeSender : separatorSender);
 }
 
 std::int32_t RunJob(const LoadedModule& module, ReferenceHost* host, const JobSettings& settings,

@@ -25,8 +25,10 @@ struct JobSettings {
 };
 
 // The envelope sender the job gets for `message`, which its mailbox
-// separator gave `separatorSender` (empty: none).
-std::string EnvelopeSenderFor(const JobSettings& settings, const std::string& message,
+// separator gave `separatorSender` (empty: none). When the message's
+// Return-Path: gives it, that field is taken out of `message` (see
+// TakeReturnPath): the server queued the message without it.
+std::string EnvelopeSenderFor(const JobSettings& settings, std::string* message,
                               const std::string& separatorSender);
 
 // Adds `message` to `host` as an incoming job from `envelopeSender` and

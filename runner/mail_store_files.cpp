@@ -8,6 +8,7 @@ namespace {
 
 enum class NameMatch {
     kWhole,     // the whole name
+    kWholeFile, // the whole name, for files only: a folder so named may hold mail
     kPrefix,    // the name's start
     kExtension, // the name's end, for files only
 };
@@ -19,8 +20,9 @@ struct StoreFile {
 };
 
 // Run as messages these would count as mail the module turned down, and
-// an admin would read that as the module missing mail. Dot-files
-// (.mh_sequences, .DS_Store) are skipped for their dot already.
+// an admin would read that as the module missing mail. A walk skips
+// dot-files (.mh_sequences, .DS_Store) for their dot already; their rows
+// here say what they are.
 constexpr StoreFile kStoreFiles[] = {
     // Dovecot: dovecot-uidlist, dovecot-keywords, dovecot-uidvalidity.*,
     // dovecot.index*, dovecot.list.index*, dovecot-acl.
@@ -54,11 +56,31 @@ constexpr StoreFile kStoreFiles[] = {
     {".7z", NameMatch::kExtension, "an archive; unpack it to run the mail in it"},
     {".rar", NameMatch::kExtension, "an archive; unpack it to run the mail in it"},
     {".tar", NameMatch::kExtension, "an archive; unpack it to run the mail in it"},
-    {".gz", NameMatch::kExtension, "a compressed file; unpack it to run the mail in it"},
-    {".tgz", NameMatch::kExtension, "a compressed file; unpack it to run the mail in it"},
-    {".bz2", NameMatch::kExtension, "a compressed file; unpack it to run the mail in it"},
-    {".xz", NameMatch::kExtension, "a compressed file; unpack it to run the mail in it"},
-    {".zst", NameMatch::kExtension, "a compressed file; unpack it to run the mail in it"},
+    // Compressed files are not skipped by name: their bytes tell, and they
+    // count as not-mail ("compressed (bzip2): unpack it first") whatever
+    // they are called.
+    //
+    // A Mac mail client's store: its .emlx messages are read, and beside
+    // them property lists (Info.plist, SyncedRules.plist, .mboxCache.plist),
+    // attachments kept apart and its database of envelopes.
+    {".plist", NameMatch::kExtension, "a Mac mail client's settings (a property list)"},
+    {".emlxpart", NameMatch::kExtension, "a part of an .emlx message kept apart (an attachment)"},
+    {"Envelope Index", NameMatch::kPrefix, "a Mac mail client's database of envelopes"},
+    // MH and nmh: the profile's context and the folders' sequences and
+    // caches look like header fields ("Current-Folder: inbox").
+    {"context", NameMatch::kWholeFile, "nmh's context (the current folder), not a message"},
+    {".mh_sequences", NameMatch::kWhole, "an MH folder's list of sequences"},
+    {".mh_profile", NameMatch::kWhole, "an MH user's profile"},
+    {".xmhcache", NameMatch::kWhole, "xmh's list of an MH folder"},
+    {".folders", NameMatch::kWhole, "nmh's list of folders"},
+    // Claws Mail and Sylpheed, in each MH folder they keep.
+    {".claws_", NameMatch::kPrefix, "Claws Mail's cache or marks of the folder"},
+    {".sylpheed_", NameMatch::kPrefix, "Sylpheed's cache or marks of the folder"},
+    // Eudora and Outlook Express, beside their mailboxes.
+    {".toc", NameMatch::kExtension, "Eudora's table of contents of a mailbox"},
+    {"descmap.pce", NameMatch::kWhole, "Eudora's list of mailboxes"},
+    {".dbx", NameMatch::kExtension,
+     "an Outlook Express folder file, not Internet mail; export it as .eml files"},
 };
 
 // MH marks a deleted message by renaming "N" to ",N".
@@ -84,6 +106,8 @@ bool Matches(const StoreFile& row, const std::string& name, bool folder) {
     switch (row.match) {
     case NameMatch::kWhole:
         return name.size() == length && SameLetters(name.data(), row.pattern, length);
+    case NameMatch::kWholeFile:
+        return !folder && name.size() == length && SameLetters(name.data(), row.pattern, length);
     case NameMatch::kPrefix:
         return SameLetters(name.data(), row.pattern, length);
     case NameMatch::kExtension:

@@ -30,6 +30,21 @@ constexpr std::size_t kYearDigits = 4;
 constexpr std::size_t kOffsetDigits = 4; // "+hhmm"
 constexpr std::size_t kLongestZoneName = 5;
 
+// RFC 5322's atext less letters and digits: what a dot-atom local part
+// may hold besides them.
+constexpr const char* kAtextSymbols = "!#$%&'*+-/=?^_`{|}~";
+// What a local user's bare name may hold besides letters and digits.
+constexpr const char* kUserNameSymbols = "._-+";
+constexpr char kAt = '@';
+constexpr char kDot = '.';
+constexpr char kQuote = '"';
+constexpr char kBackslash = '\\';
+constexpr char kOpenAngle = '<';
+constexpr char kCloseAngle = '>';
+constexpr char kOpenLiteral = '[';
+constexpr char kCloseLiteral = ']';
+constexpr unsigned char kFirst8Bit = 0x80;
+
 struct Token {
     const char* at;
     std::size_t length;
@@ -45,6 +60,73 @@ bool IsDigit(char c) {
 
 bool IsLetter(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+// A letter, a digit, or a byte of an 8-bit (UTF-8) character.
+bool IsWordByte(char c) {
+    return IsLetter(c) || IsDigit(c) || static_cast<unsigned char>(c) >= kFirst8Bit;
+}
+
+bool IsOneOfSymbols(char c, const char* symbols) {
+    return c != '\0' && std::strchr(symbols, c) != nullptr;
+}
+
+// Dot-separated runs, none empty, each byte a word byte or one of
+// `symbols`.
+bool IsDottedRuns(const char* at, std::size_t length, const char* symbols) {
+    if (length == 0 || at[0] == kDot || at[length - 1] == kDot) {
+        return false;
+    }
+    for (std::size_t i = 0; i < length; ++i) {
+        if (at[i] == kDot) {
+            if (at[i - 1] == kDot) {
+                return false;
+            }
+        } else if (!IsWordByte(at[i]) && !IsOneOfSymbols(at[i], symbols)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// A quoted local part: "..." with backslash pairs, no bare quote inside.
+bool IsQuotedLocal(const char* at, std::size_t length) {
+    const std::size_t quotes = 2;
+    if (length <= quotes || at[0] != kQuote || at[length - 1] != kQuote) {
+        return false;
+    }
+    for (std::size_t i = 1; i + 1 < length; ++i) {
+        if (at[i] == kBackslash) {
+            ++i; // the escaped byte, which must not be the closing quote
+            if (i + 1 >= length) {
+                return false;
+            }
+        } else if (at[i] == kQuote) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Letter-digit-hyphen labels (8-bit bytes for internationalised ones),
+// or an address literal in brackets.
+bool IsDomain(const char* at, std::size_t length) {
+    if (length > 2 && at[0] == kOpenLiteral && at[length - 1] == kCloseLiteral) {
+        return std::memchr(at + 1, kOpenLiteral, length - 2) == nullptr &&
+               std::memchr(at + 1, kCloseLiteral, length - 2) == nullptr;
+    }
+    if (!IsDottedRuns(at, length, "-")) {
+        return false;
+    }
+    // A label neither starts nor ends with its hyphen.
+    for (std::size_t i = 0; i < length; ++i) {
+        const bool labelStart = i == 0 || at[i - 1] == kDot;
+        const bool labelEnd = i + 1 == length || at[i + 1] == kDot;
+        if (at[i] == '-' && (labelStart || labelEnd)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 // The value of `count` digits at `at`, or -1 when one is not a digit.
@@ -143,7 +225,8 @@ bool IsDate(const std::vector<Token>& tokens, std::size_t first) {
 
 } // namespace
 
-bool IsSeparatorLine(const char* line, std::size_t length) {
+bool FindSeparatorSender(const char* line, std::size_t length, std::size_t* senderBegin,
+                         std::size_t* senderEnd) {
     if (length > kLongestSeparatorLine || length < kSeparatorStartLength ||
         std::memcmp(line, kSeparatorStart, kSeparatorStartLength) != 0) {
         return false;
@@ -171,10 +254,40 @@ bool IsSeparatorLine(const char* line, std::size_t length) {
     // follows it to the line's end.
     for (std::size_t dateTokens = kFewestDateTokens; dateTokens <= kMostDateTokens; ++dateTokens) {
         if (tokens.size() > dateTokens && IsDate(tokens, tokens.size() - dateTokens)) {
+            const Token& last = tokens[tokens.size() - dateTokens - 1];
+            *senderBegin = static_cast<std::size_t>(tokens.front().at - line);
+            *senderEnd = static_cast<std::size_t>(last.at - line) + last.length;
             return true;
         }
     }
     return false;
+}
+
+bool IsSeparatorLine(const char* line, std::size_t length) {
+    std::size_t senderBegin = 0;
+    std::size_t senderEnd = 0;
+    return FindSeparatorSender(line, length, &senderBegin, &senderEnd);
+}
+
+bool IsSenderAddress(const char* word, std::size_t length) {
+    if (length >= 2 && word[0] == kOpenAngle && word[length - 1] == kCloseAngle) {
+        ++word;
+        length -= 2;
+    }
+    const char* at = static_cast<const char*>(std::memchr(word, kAt, length));
+    // The last '@' splits: a quoted local part may hold one.
+    for (const char* next = at; next != nullptr;) {
+        at = next;
+        const std::size_t rest = length - static_cast<std::size_t>(at - word) - 1;
+        next = static_cast<const char*>(std::memchr(at + 1, kAt, rest));
+    }
+    if (at == nullptr) {
+        return length > 0 && IsWordByte(word[0]) && IsDottedRuns(word, length, kUserNameSymbols);
+    }
+    const std::size_t localLength = static_cast<std::size_t>(at - word);
+    const bool localGood =
+        IsQuotedLocal(word, localLength) || IsDottedRuns(word, localLength, kAtextSymbols);
+    return localGood && IsDomain(at + 1, length - localLength - 1);
 }
 
 bool IsMmdfDelimiter(const char* line, std::size_t length) {

@@ -1,6 +1,7 @@
 // The messages a run covers; see message_list.h.
 #include "runner/message_list.h"
 
+#include "platform/system.h"
 #include "runner/mail_store_files.h"
 #include "runner/maildir_layout.h"
 

@@ -55,7 +55,7 @@ bool RunAndJudge(const LoadedModule& module, ReferenceHost* host, const JobSetti
                  InputMessage* item, MessageRun* run) {
     try {
         const std::string sender =
-            EnvelopeSenderFor(settings, item->message.text, item->message.separatorSender);
+            EnvelopeSenderFor(settings, &item->message.text, item->message.separatorSender);
         run->daemonResult = RunJob(module, host, settings, sender, std::move(item->message.text));
         run->daemonCalled = true;
         run->outcome = host->outOfMemory ? JobOutcome::kTooLarge : JudgeJob(*host, sender);

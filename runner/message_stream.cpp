@@ -15,7 +15,11 @@ constexpr const char* kSeparatorStart = "From ";
 constexpr std::size_t kSeparatorStartLength = 5;
 constexpr const char* kNullSender = "<>";
 constexpr const char* kMailerDaemon = "MAILER-DAEMON";
-constexpr const char* kUnknownSender = "-"; // Thunderbird's "From - date"
+// An .emlx file's first line: the message's length in decimal digits, as
+// many as a 64-bit count has at most, perhaps blanks after them.
+constexpr std::size_t kMostEmlxCountDigits = 19;
+constexpr std::size_t kLongestEmlxCountLine = 64;
+constexpr std::uint64_t kDecimalBase = 10;
 constexpr const char* kByteOrderMark = "\xEF\xBB\xBF";
 constexpr std::size_t kByteOrderMarkLength = 3;
 constexpr std::uint64_t kNoLimit = std::numeric_limits<std::uint64_t>::max();
@@ -23,10 +27,6 @@ constexpr std::uint64_t kNoLimit = std::numeric_limits<std::uint64_t>::max();
 // Content-Length: may reach and still be checked: further, a made-up
 // number would have the rest of a mailbox read into memory.
 constexpr std::uint64_t kContentLengthReach = 64 * 1024 * 1024;
-
-bool StartsSeparator(const std::string& line) {
-    return line.compare(0, kSeparatorStartLength, kSeparatorStart) == 0;
-}
 
 bool EqualsIgnoringCase(const std::string& a, const std::string& b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
@@ -97,20 +97,19 @@ struct MessageStream::Found {
 };
 
 std::string SeparatorSender(const std::string& separatorLine) {
-    if (!StartsSeparator(separatorLine)) {
+    std::size_t begin = 0;
+    std::size_t end = 0;
+    if (!FindSeparatorSender(separatorLine.data(), separatorLine.size(), &begin, &end)) {
         return std::string();
     }
-    const std::size_t start = separatorLine.find_first_not_of(" \t", kSeparatorStartLength);
-    if (start == std::string::npos) {
-        return std::string();
-    }
-    const std::size_t end = separatorLine.find_first_of(" \t\r\n", start);
-    const std::string address = separatorLine.substr(start, end - start);
-    if (address == kUnknownSender) {
-        return std::string();
-    }
+    const std::string address = separatorLine.substr(begin, end - begin);
     if (address == kNullSender || EqualsIgnoringCase(address, kMailerDaemon)) {
         return kNullSender;
+    }
+    // "From -", "From ???@???": the writer did not know the sender, and
+    // its placeholder must not pass for one.
+    if (!IsSenderAddress(address.data(), address.size())) {
+        return std::string();
     }
     return address;
 }
@@ -220,14 +219,54 @@ bool MessageStream::LineEnd(std::uint64_t at, std::uint64_t limit, std::uint64_t
     }
 }
 
+// Whether the first line, at bomEnd_, is an .emlx file's byte count:
+// digits alone (blanks may follow them) on a line of its own. No mail,
+// and no other text admins keep, starts so.
+bool MessageStream::DetectEmlx(std::string* reason) {
+    std::uint64_t end = 0;
+    if (!LineEnd(bomEnd_, kLongestEmlxCountLine + 1, &end, reason)) {
+        return false;
+    }
+    const char* line = At(bomEnd_);
+    const std::size_t length = static_cast<std::size_t>(end - bomEnd_);
+    if (length == 0 || line[length - 1] != '\n') {
+        return true;
+    }
+    std::size_t digits = 0;
+    std::uint64_t count = 0;
+    while (digits < length && line[digits] >= '0' && line[digits] <= '9') {
+        count = count * kDecimalBase + static_cast<std::uint64_t>(line[digits] - '0');
+        ++digits;
+    }
+    std::size_t rest = digits;
+    while (rest < length && (line[rest] == ' ' || line[rest] == '\t')) {
+        ++rest;
+    }
+    const bool lineEnd = rest + 1 == length || (rest + 2 == length && line[rest] == '\r');
+    if (digits > 0 && digits <= kMostEmlxCountDigits && lineEnd) {
+        format_ = Format::kEmlx;
+        emlxTextStart_ = end;
+        emlxCount_ = count;
+    }
+    return true;
+}
+
 // Looks past a byte-order mark and blank lines at the first line: a
-// separator or an MMDF delimiter makes the input a mailbox.
+// separator or an MMDF delimiter makes the input a mailbox, a byte count
+// an .emlx file.
 bool MessageStream::DetectFormat(std::string* reason) {
     if (!ReadUpTo(kByteOrderMarkLength, reason)) {
         return false;
     }
     if (buffer_.compare(0, kByteOrderMarkLength, kByteOrderMark) == 0) {
         bomEnd_ = kByteOrderMarkLength;
+    }
+    if (!DetectEmlx(reason)) {
+        return false;
+    }
+    if (format_ == Format::kEmlx) {
+        leadEnd_ = bomEnd_;
+        return true;
     }
     std::uint64_t at = bomEnd_;
     std::uint64_t end = 0;
@@ -276,7 +315,7 @@ bool MessageStream::Next(StreamedMessage* message, std::string* reason) {
     if (!leadSkipped_) {
         SkipLead();
     }
-    if (format_ == Format::kMessageFile) {
+    if (!IsMailbox()) {
         return NextWholeMessage(message, reason);
     }
     Found found;
@@ -301,7 +340,8 @@ bool MessageStream::Next(StreamedMessage* message, std::string* reason) {
 }
 
 // A message file is its one message, read whole into a buffer sized for
-// it and handed over, so that the text is the only copy.
+// it and handed over, so that the text is the only copy; of an .emlx file,
+// the bytes its first line counts.
 bool MessageStream::NextWholeMessage(StreamedMessage* message, std::string* reason) {
     if (wholeTaken_) {
         return false;
@@ -317,9 +357,23 @@ bool MessageStream::NextWholeMessage(StreamedMessage* message, std::string* reas
     }
     buffer_.erase(0, static_cast<std::size_t>(pos_ - bufferStart_));
     bufferStart_ = pos_;
+    const std::uint64_t end = pos_ + buffer_.size();
+    std::uint64_t textStart = pos_;
+    std::uint64_t textEnd = end;
+    if (format_ == Format::kEmlx) {
+        textStart = emlxTextStart_;
+        textEnd = emlxCount_ > end - textStart ? end : textStart + emlxCount_;
+        if (emlxCount_ > end - textStart) {
+            Note(StreamNote::Kind::kShortEmlx, textEnd, textEnd,
+                 "its first line counts " + std::to_string(emlxCount_) +
+                     " bytes of message, more than the file holds: read to its end");
+        }
+        buffer_.resize(static_cast<std::size_t>(textEnd - pos_));
+        buffer_.erase(0, static_cast<std::size_t>(textStart - pos_));
+    }
     const std::size_t mended = MendLoneCarriageReturns(&buffer_);
     number_ = 1;
-    span_ = MessageSpan{number_, pos_, pos_, pos_ + buffer_.size(), pos_ + buffer_.size(), false};
+    span_ = MessageSpan{number_, pos_, textStart, textEnd, end, false};
     if (mended > 0) {
         Note(StreamNote::Kind::kLoneCarriageReturns, pos_, pos_,
              std::to_string(mended) + " line ends of a lone CR read as LF");

@@ -3,7 +3,10 @@
 // mark and blank lines, its first line is a well-formed mbox separator
 // ("From SENDER DATE": mboxo, mboxrd, mboxcl2, Thunderbird's local folders)
 // or MMDF's delimiter. Inputs are streamed: one message is in memory at a
-// time, however large the mailbox.
+// time, however large the mailbox. An input whose first line is a byte
+// count alone is a Mac mail client's .emlx file: that many bytes after
+// the line are its one message, and the property list after them is not
+// mail.
 #ifndef VELMORA_RUNNER_MESSAGE_STREAM_H
 #define VELMORA_RUNNER_MESSAGE_STREAM_H
 
@@ -18,17 +21,19 @@
 struct StreamedMessage {
     std::string text;
     // The envelope sender its mailbox separator names: "<>" for
-    // MAILER-DAEMON or "<>", empty when there is none (a message file, or
-    // Thunderbird's "From - ..." lines).
+    // MAILER-DAEMON or "<>", empty when there is none (a message file) or
+    // the separator names no address (Thunderbird's "From - ...", the
+    // "From ???@??? ..." of Outlook Express and Eudora).
     std::string separatorSender;
 };
 
 // Where the message Next last gave came from, as byte offsets in the
 // input. [start, textStart) is what introduced it (its separator line;
 // MMDF's delimiter and the "From " line after it; nothing for a message
-// file), [textStart, textEnd) its text as stored, [textEnd, end) what
-// closed it (the blank line writers put before a separator, MMDF's
-// delimiter). The next message or note starts at `end`.
+// file; an .emlx file's byte count line), [textStart, textEnd) its text as
+// stored, [textEnd, end) what closed it (the blank line writers put before
+// a separator, MMDF's delimiter, an .emlx file's property list). The next
+// message or note starts at `end`.
 struct MessageSpan {
     std::size_t number = 0; // its place in the input from 1, skipped ones counted
     std::uint64_t start = 0;
@@ -50,6 +55,7 @@ struct StreamNote {
         kUnclosedMessage,      // the last MMDF message lacks its delimiter
         kIgnoredContentLength, // did not end on a separator: ignored
         kLoneCarriageReturns,  // CR-only line ends made LF
+        kShortEmlx,            // an .emlx file's count runs past its end
     };
     Kind kind;
     std::uint64_t begin;
@@ -80,7 +86,7 @@ class MessageStream {
     // chunks; they must outlive the stream.
     void OpenBytes(const char* data, std::size_t size);
 
-    bool IsMailbox() const { return format_ != Format::kMessageFile; }
+    bool IsMailbox() const { return format_ == Format::kMbox || format_ == Format::kMmdf; }
 
     // Takes the next message. False at the end of the input, and on a read
     // error, with `reason` set (empty at a plain end). Either way Notes()
@@ -95,7 +101,7 @@ class MessageStream {
     std::uint64_t Size() const { return size_; }
 
   private:
-    enum class Format { kMessageFile, kMbox, kMmdf };
+    enum class Format { kMessageFile, kEmlx, kMbox, kMmdf };
     struct Found; // a message's offsets while it is being read
 
     bool ReadSome(char* into, std::size_t size, std::size_t* got, std::string* reason);
@@ -104,6 +110,7 @@ class MessageStream {
     bool LineEnd(std::uint64_t at, std::uint64_t limit, std::uint64_t* end, std::string* reason);
     const char* At(std::uint64_t offset) const { return buffer_.data() + (offset - bufferStart_); }
     bool DetectFormat(std::string* reason);
+    bool DetectEmlx(std::string* reason);
     void SkipLead();
     bool NextWholeMessage(StreamedMessage* message, std::string* reason);
     bool FindMboxMessage(Found* found, std::string* reason);
@@ -126,10 +133,12 @@ class MessageStream {
     bool wholeTaken_ = false;  // a message file's one message was taken
     std::string buffer_;       // input bytes from bufferStart_ on
     std::uint64_t bufferStart_ = 0;
-    std::uint64_t pos_ = 0;     // where the next message starts: bytes before it may go
-    std::uint64_t bomEnd_ = 0;  // past a leading byte-order mark
-    std::uint64_t leadEnd_ = 0; // past the blank lines before a mailbox's first separator
-    std::size_t number_ = 0;    // messages passed, skipped ones counted
+    std::uint64_t pos_ = 0;           // where the next message starts: bytes before it may go
+    std::uint64_t bomEnd_ = 0;        // past a leading byte-order mark
+    std::uint64_t leadEnd_ = 0;       // past the blank lines before a mailbox's first separator
+    std::uint64_t emlxTextStart_ = 0; // past an .emlx file's count line
+    std::uint64_t emlxCount_ = 0;     // the bytes that line counts
+    std::size_t number_ = 0;          // messages passed, skipped ones counted
     MessageSpan span_;
     std::vector<StreamNote> notes_;
     std::uint64_t bytesRead_ = 0;

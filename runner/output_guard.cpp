@@ -1,13 +1,15 @@
 // Outputs checked against inputs; see output_guard.h.
 #include "runner/output_guard.h"
 
+#include "platform/system.h"
+#include "platform/trusted_path.h"
 #include "runner/maildir_layout.h"
 #include "runner/parent_folder.h"
-#include "platform/system.h"
 
 namespace {
 
 constexpr const char* kSaveOption = "--save-to ";
+constexpr const char* kReportOption = "--report ";
 
 // The input that the output with key `outputKey` would write over or
 // into, or null; `intoFolder` tells which of the two.
@@ -26,26 +28,6 @@ const std::string* OverlappedInput(const std::vector<std::string>& inputs,
         }
     }
     return nullptr;
-}
-
-// The key of a folder that may not exist yet, nor its parents: PathKey
-// alone gives those a name relative to where it stopped looking, which
-// would pass for a place outside every input.
-std::string FutureFolderKey(const std::string& path) {
-    std::vector<std::string> missing;
-    std::string existing = path;
-    std::string reason;
-    for (std::string parent = ParentFolder(existing);
-         !parent.empty() && InspectPath(existing, &reason) == PathKind::kMissing;
-         parent = ParentFolder(existing)) {
-        missing.push_back(BaseName(existing));
-        existing = parent;
-    }
-    std::string key = PathKey(existing);
-    for (auto name = missing.rbegin(); name != missing.rend(); ++name) {
-        key = JoinPath(key, *name);
-    }
-    return PathKey(key);
 }
 
 // The input whose folder (the one it lies in) has the key `folderKey`,
@@ -71,15 +53,46 @@ std::string EnclosingMaildir(const std::string& folderKey) {
     return std::string();
 }
 
+// Where `saveFolder` will be, walked as the runner will make it (".."
+// and links resolved, the missing part by name); empty with `problem` set
+// when the way fails the trust rule.
+std::string SaveFolderKey(const std::string& saveFolder, std::string* problem) {
+    TrustedWalk walk;
+    std::string reason;
+    if (!WalkTrustedPath(saveFolder, &walk, &reason)) {
+        *problem = ": " + reason;
+        return std::string();
+    }
+    const std::string key = PathKey(WalkedPath(walk));
+    CloseTrustedWalk(&walk);
+    return key;
+}
+
+// The reason the Maildir around `folderKey` gives for keeping outputs
+// out, or empty.
+std::string MaildirProblem(const std::string& folderKey) {
+    const std::string maildir = EnclosingMaildir(folderKey);
+    if (maildir.empty()) {
+        return std::string();
+    }
+    return (maildir == folderKey ? std::string(" is a Maildir")
+                                 : " lies inside the Maildir " + maildir) +
+           "; the mail server would take files saved there for mail, choose a folder "
+           "outside it";
+}
+
 // The reason `saveFolder` may not take saved replacements, or empty.
 std::string SaveFolderProblem(const std::vector<std::string>& inputs,
                               const std::string& saveFolder) {
-    std::string reason;
-    const PathKind kind = InspectPath(saveFolder, &reason);
+    std::string problem;
+    const PathKind kind = InspectPath(saveFolder, &problem);
     if (kind != PathKind::kFolder && kind != PathKind::kMissing) {
         return " is an existing file, not a folder";
     }
-    const std::string key = FutureFolderKey(saveFolder);
+    const std::string key = SaveFolderKey(saveFolder, &problem);
+    if (key.empty()) {
+        return problem;
+    }
     bool intoFolder = false;
     if (const std::string* input = OverlappedInput(inputs, key, &intoFolder)) {
         return " lies inside the folder " + *input +
@@ -90,14 +103,24 @@ std::string SaveFolderProblem(const std::vector<std::string>& inputs,
                ", which is read; saved replacements would lie among the messages, choose a "
                "folder apart from the inputs";
     }
-    const std::string maildir = EnclosingMaildir(key);
-    if (!maildir.empty()) {
-        return (maildir == key ? std::string(" is a Maildir")
-                               : " lies inside the Maildir " + maildir) +
-               "; the mail server would take files saved there for mail, choose a folder "
-               "outside it";
+    return MaildirProblem(key);
+}
+
+// The reason the report file may not be written at `reportFile`, or empty.
+std::string ReportProblem(const std::vector<std::string>& inputs, const std::string& reportFile) {
+    std::string resolved;
+    std::string reason;
+    if (!CheckReportPlace(reportFile, &resolved, &reason)) {
+        return ": " + reason;
     }
-    return std::string();
+    const std::string key = PathKey(resolved);
+    bool intoFolder = false;
+    if (const std::string* input = OverlappedInput(inputs, key, &intoFolder)) {
+        return (intoFolder ? " lies inside the folder " + *input + " that is read"
+                           : " is the message file " + *input + " that is read") +
+               "; nothing was written, choose a file outside the inputs";
+    }
+    return MaildirProblem(ParentFolder(key));
 }
 
 } // namespace
@@ -115,13 +138,10 @@ bool SameOrInside(const std::string& inner, const std::string& outer, char separ
 
 bool OutputsSpareInputs(const std::vector<std::string>& inputs, const std::string& reportFile,
                         const std::string& saveFolder, std::string* error) {
-    bool intoFolder = false;
     if (!reportFile.empty()) {
-        if (const std::string* input = OverlappedInput(inputs, PathKey(reportFile), &intoFolder)) {
-            *error = "--report " + reportFile +
-                     (intoFolder ? " lies inside the folder " + *input + " that is read"
-                                 : " is the message file " + *input + " that is read") +
-                     "; nothing was written, choose a file outside the inputs";
+        const std::string problem = ReportProblem(inputs, reportFile);
+        if (!problem.empty()) {
+            *error = kReportOption + reportFile + problem;
             return false;
         }
     }

@@ -1,11 +1,10 @@
 // Saving replacements; see replacement_file.h.
 #include "runner/replacement_file.h"
 
-#include "runner/parent_folder.h"
 #include "platform/system.h"
+#include "platform/trusted_path.h"
 
 #include <cctype>
-#include <vector>
 
 namespace {
 
@@ -113,23 +112,6 @@ std::string WithoutMaildirFields(std::string name) {
     return name;
 }
 
-// Makes the one folder at `path`, or finds it there already.
-bool MakeOneFolder(const std::string& path, std::string* reason) {
-    switch (CreateFolder(path, reason)) {
-    case CreateOutcome::kCreated:
-        return true;
-    case CreateOutcome::kFailed:
-        return false;
-    case CreateOutcome::kExists:
-        break;
-    }
-    if (InspectPath(path, reason) == PathKind::kFolder) {
-        return true;
-    }
-    *reason = "something that is not a folder is in the way";
-    return false;
-}
-
 } // namespace
 
 std::string ReplacementFileName(const std::string& sourcePath, unsigned attempt) {
@@ -185,22 +167,8 @@ bool SaveReplacement(const std::string& folder, const std::string& sourcePath,
 }
 
 bool MakeFolder(const std::string& path, std::string* reason) {
-    std::vector<std::string> folders{path};
-    std::string ignored;
-    for (std::string parent = ParentFolder(path);
-         !parent.empty() && InspectPath(parent, &ignored) == PathKind::kMissing;
-         parent = ParentFolder(parent)) {
-        folders.push_back(parent);
-    }
-    // Top down: each through CreateFolder, so that each is as private as
-    // the last.
-    for (auto folder = folders.rbegin(); folder != folders.rend(); ++folder) {
-        if (!MakeOneFolder(*folder, reason)) {
-            if (*folder != path) {
-                *reason = *folder + ": " + *reason;
-            }
-            return false;
-        }
-    }
-    return true;
+    TrustedWalk walk;
+    const bool made = WalkTrustedPath(path, &walk, reason) && MakeWalkedFolders(&walk, reason);
+    CloseTrustedWalk(&walk);
+    return made;
 }

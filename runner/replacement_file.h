@@ -31,9 +31,10 @@ bool SaveReplacement(const std::string& folder, const std::string& sourcePath,
                      const std::string& content, std::string* written, std::string* reason);
 
 // Makes the folder for replacements, and the folders above it that are
-// missing, unless it is there already; each new one through CreateFolder
-// (private to the user). False with `reason` set if one cannot be made
-// (naming it, when it is a parent) or something else is in the way.
+// missing, unless it is there already: walked from the root and made one
+// by one from the folder above, each private to the user (see
+// trusted_path.h). False with `reason` set if the way fails the trust
+// rule, one cannot be made (naming it) or something else is in the way.
 bool MakeFolder(const std::string& path, std::string* reason);
 
 #endif

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -14,6 +15,8 @@ constexpr std::size_t kHelpColumn = 26; // where an option's help starts
 constexpr std::size_t kOutcomeColumn = 15;
 constexpr std::size_t kHelpWidth = 76; // columns of --help text
 constexpr const char* kHelpIndent = "  ";
+// The value names of options whose value is a file or folder.
+constexpr const char* kPathValueNames[] = {"PATH", "FILE", "FOLDER"};
 #ifdef _WIN32
 // Windows programs take "/?" for their help.
 constexpr const char* kWindowsHelp = "/?";
@@ -78,26 +81,34 @@ const std::vector<RunOption> kOptions = {
      "the envelope sender of jobs whose message names none (default: <>)",
      &SetJobText<&JobSettings::envelopeSender>, ""},
     {"--no-return-path", nullptr,
-     "every job gets --envelope-sender; by default a message's Return-Path: gives its sender, else "
-     "its mailbox separator (MAILER-DAEMON is <>)",
+     "every job gets --envelope-sender; by default a message's topmost Return-Path: gives its "
+     "sender, else its mailbox separator (MAILER-DAEMON is <>; a sender that is no address, as in "
+     "From - or From ???@???, gives none). That Return-Path: is the delivering server's trace, "
+     "not part of the message it queued: the job's message leaves it out, and so does any "
+     "replacement",
      &ClearJobFlag<&JobSettings::senderFromMessage>, ""},
     {"--rcpt", "ADDR", "a recipient of each job; repeat for more (default: alice@example.net)",
      &AddJobText<&JobSettings::recipients>, ""},
     {"--sender", "ADDR",
      "the configured sender, the daemon's parameter (default: autoreply@example.org)",
      &SetJobText<&JobSettings::configuredSender>, ""},
-    {"--domain", "NAME", "the server's domain, used in Message-IDs (default: mail.example.org)",
-     &SetText<&RunOptions::domain>, ""},
+    {"--domain", "NAME",
+     "the server's domain, used in Message-IDs (default: mail.example.org; \"\" for a server "
+     "without one)",
+     &SetText<&RunOptions::domain>, "", true},
     {"--host-version", "M.N", "version the server reports (default: 2.20)", &TakeHostVersion,
      "MAJOR.MINOR with numbers from 0 to 255"},
     {"--save-to", "FOLDER",
      "save each submitted replacement as a message file in FOLDER (made with its parents, for you "
      "alone), named after its source (NAME-N.eml for a mailbox's); an existing file is never "
-     "replaced; refused when FOLDER is in a Maildir or a folder that holds an input",
+     "replaced; refused when FOLDER is in a Maildir or a folder that holds an input, or when a "
+     "folder or link on the way belongs to another user or a folder on it may be written by "
+     "others and is not sticky",
      &SetText<&RunOptions::saveFolder>, ""},
     {"--report", "FILE",
      "write the report or the lines to FILE, not to standard output; refused when FILE is an input "
-     "or lies in a folder that is read",
+     "or lies in a folder that is read, when the way to it fails the rule of --save-to, or when "
+     "a file there is not yours alone (another user's, or with a second name)",
      &SetText<&RunOptions::reportFile>, ""},
     {"--lines", nullptr, "one line per message also for one file", &SetFlag<&RunOptions::lines>,
      ""},
@@ -107,6 +118,17 @@ const std::vector<RunOption> kOptions = {
      &SetFlag<&RunOptions::version>, ""},
     {"--help", nullptr, "show this text", &SetFlag<&RunOptions::help>, ""},
 };
+
+// Whether the option's value names a file or folder (its --help name
+// says so).
+bool IsPathValue(const RunOption& option) {
+    for (const char* pathName : kPathValueNames) {
+        if (std::strcmp(option.valueName, pathName) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
 
 const RunOption* FindOption(const std::string& name) {
     for (const RunOption& option : kOptions) {
@@ -171,8 +193,9 @@ std::string OptionLines() {
     const std::string pathLead = std::string(kHelpIndent) + "PATH";
     lines += pathLead;
     AppendWrapped(&lines, pathLead.size(), kHelpColumn,
-                  "a message file, a mailbox file (mbox or MMDF; each message is named "
-                  "PATH#N), a folder of them, such as a Maildir, or - for standard input");
+                  "a message file (.eml, or a Mac mail client's .emlx: the message its first "
+                  "line counts), a mailbox file (mbox or MMDF; each message is named PATH#N), a "
+                  "folder of them, such as a Maildir, or - for standard input");
     for (const RunOption& option : kOptions) {
         std::string lead = std::string(kHelpIndent) + option.name;
         if (option.valueName != nullptr) {
@@ -236,6 +259,16 @@ ParseOutcome ParseRunOptions(const std::vector<std::string>& args, RunOptions* o
                 return Refused(*options, error);
             }
             value = equals != std::string::npos ? arg.substr(equals + 1) : args[++i];
+            // An empty value is a slip (an unset shell variable, "--save-to="),
+            // never a choice: taken, it would quietly turn the option off.
+            // Only where empty is a setting of its own is it taken.
+            if (value.empty() && !option->takesEmpty) {
+                *error = "option " + name + " needs a value, got an empty one";
+                return Refused(*options, error);
+            }
+            if (!IsPathValue(*option)) {
+                options->wordValues.push_back(RunOptions::OptionValue{name, value});
+            }
         }
         if (!option->take(value, options)) {
             *error = name + " wants " + option->wants + ", got " + value;
@@ -256,7 +289,9 @@ std::string RunUsage(const std::string& program) {
            "\n"
            "With no PATH, or one message file, it prints what the module logged,\n"
            "what it returned, the outcome and the replacement job it submitted.\n"
-           "Without a PATH a bundled sample out-of-office reply is used.\n"
+           "Without a PATH it runs a bundled sample out-of-office reply, and the\n"
+           "report's first line says so. Standard input is read only when named\n"
+           "as -, never because mail is piped in: velmora-run - < message.eml.\n"
            "\n"
            "With a folder, a mailbox, more than one PATH or --lines, it prints one\n"
            "line per message: the name, a tab, the outcome and, for a rewritten\n"
@@ -266,18 +301,26 @@ std::string RunUsage(const std::string& program) {
            "in name order as the jobs run. Only mail is read: of a Maildir only\n"
            "cur/ and new/ (and its Maildir++ folders such as .Sent); names\n"
            "starting with a dot, hidden files, links of any kind and the files\n"
-           "mail programs keep beside mail (indexes, .msf files, Thumbs.db) are\n"
-           "skipped, and said so on standard error. A file reached by several\n"
-           "names runs once. Run as root, a file in a folder is read only when\n"
-           "the folder's owner owns it too, or the folder is root's. On a\n"
-           "terminal, standard error shows the progress.\n"
+           "mail programs keep beside mail (indexes, .msf and .plist files, nmh's\n"
+           "context, Thumbs.db) are skipped, and said so on standard error. A\n"
+           "file reached by several names runs once. Run as root, a file in a\n"
+           "folder is read only when the folder's owner owns it too, or the\n"
+           "folder is root's. A file is mail when its first line, past a\n"
+           "byte-order mark and blank lines, is a header field (Name: value) or\n"
+           "a mailbox separator; any other file, compressed ones too (gzip,\n"
+           "bzip2, xz, zstd, lzip: unpack them first), is not-mail, with the\n"
+           "reason on standard error. On a terminal, standard error shows the\n"
+           "progress.\n"
            "\n" +
            OptionLines() +
            "  --                      every argument after this is a PATH\n"
-           "An option's value may also follow it after '=': --save-to=FOLDER.\n"
+           "An option's value may also follow it after '=': --save-to=FOLDER. An\n"
+           "empty value is refused. With no PATH, an ADDR, NAME or M.N value that\n"
+           "names a file or folder is refused: it is most likely the PATH, taken\n"
+           "as the option's value (--envelope-sender Saved).\n"
            "\n"
            "Exit status: 0 every job ran; 1 the module refused to start; 2 bad\n"
-           "option, or an output that would write over an input or into a\n"
+           "or empty option, or an output that would write over an input or into a\n"
            "Maildir (nothing ran); 3 a PATH does not exist (nothing ran) or a\n"
            "message could not be read (the others ran); 4 module cannot be\n"
            "loaded or lacks an entry point; 5 the report, the lines or a\n"

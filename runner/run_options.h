@@ -21,6 +21,14 @@ struct RunOptions {
     bool lines = false;     // one line per message, also for a single file
     bool help = false;
     bool version = false;
+    // The values given to options that take no file or folder (ADDR,
+    // NAME), in order: with no PATH, one naming an existing file is a PATH
+    // taken as an option's value by mistake.
+    struct OptionValue {
+        std::string option;
+        std::string value;
+    };
+    std::vector<OptionValue> wordValues;
 };
 
 // One option: its name, the name of its value (null for an option without
@@ -32,6 +40,9 @@ struct RunOption {
     const char* help;
     bool (*take)(const std::string& value, RunOptions* options);
     const char* wants;
+    // An empty value is a setting of its own (a server without a domain),
+    // not a slip.
+    bool takesEmpty = false;
 };
 
 // The options, in the order --help lists them.
@@ -42,7 +53,8 @@ enum class ParseOutcome { kRun, kHelp, kVersion, kError };
 // Reads the arguments (without the program's name) into `options`. An
 // argument starting with "-" is an option wherever it stands; "-" alone is
 // standard input; after "--" every argument is a path. A value follows its
-// option as the next argument or after "=" ("--save-to=DIR"). --help (and
+// option as the next argument or after "=" ("--save-to=DIR"), and is never
+// empty. --help (and
 // "/?" on Windows) wins over everything, --version over running. On kError,
 // `error` holds a one-line message for standard error.
 ParseOutcome ParseRunOptions(const std::vector<std::string>& args, RunOptions* options,

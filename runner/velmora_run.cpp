@@ -17,6 +17,7 @@
 #include "standin/module_loader.h"
 #include "standin/private_temp_folder.h"
 #include "standin/reference_host.h"
+#include "standin/temp_files.h"
 
 #include <cstdio>
 #include <memory>
@@ -33,6 +34,11 @@ constexpr int kExitUnexamined = 6;
 
 constexpr const char* kProgramName = "velmora-run";
 constexpr const char* kSampleName = "sample.eml";
+// The report's first line when no PATH was given: a run of the sample must
+// never pass for a run of the admin's mail.
+constexpr const char* kSampleNotice =
+    "No PATH given: the built-in sample out-of-office reply, not your mail.\n"
+    "Name message files, mailboxes or folders, or - for standard input.\n\n";
 
 // STARTUP's result is one byte; the register's upper bits mean nothing.
 constexpr unsigned kStartupResultMask = 0xFFu;
@@ -135,6 +141,9 @@ int SingleRunStatus(const MessageRun& run, std::ostream& out) {
 // The full report on one message (or the sample).
 int RunSingle(const RunOptions& options, bool defaultModule, InputReader* inputs,
               std::ostream& out) {
+    if (inputs == nullptr) {
+        out << kSampleNotice;
+    }
     InputMessage item;
     if (!TakeSingleMessage(inputs, &item)) {
         return Fail(kExitBadMessage, "no message in " + options.paths[0]);
@@ -211,11 +220,38 @@ int PrintVersion(const RunOptions& options, std::ostream& out) {
     return kExitOk;
 }
 
+// With no PATH, an option's value that names an existing file or folder
+// (--envelope-sender Saved, its address forgotten) is most likely the
+// PATH, taken as that value: refused rather than run as the sample. A
+// status other than kExitOk means nothing runs.
+int RefuseMistakenPath(const RunOptions& options) {
+    if (!options.paths.empty()) {
+        return kExitOk;
+    }
+    for (const RunOptions::OptionValue& given : options.wordValues) {
+        std::string ignored;
+        const PathKind kind = InspectPath(given.value, &ignored);
+        if (kind != PathKind::kFile && kind != PathKind::kFolder) {
+            continue;
+        }
+        const char* what = kind == PathKind::kFolder ? "a folder" : "a file";
+        return Fail(kExitBadOption, "no PATH given, and " + given.value + ", the value of " +
+                                        given.option + ", is " + what +
+                                        ": if it is the mail to run, give " + given.option +
+                                        " its own value before it");
+    }
+    return kExitOk;
+}
+
 // Checks the outputs against the inputs (so that the report and saved
 // replacements never lie where the walk goes) and that every named input
 // is there, then opens the report file and runs, walking the folders as
 // the jobs go.
 int RunWithOutput(const RunOptions& options, bool defaultModule) {
+    const int mistaken = RefuseMistakenPath(options);
+    if (mistaken != kExitOk) {
+        return mistaken;
+    }
     std::string error;
     if (!OutputsSpareInputs(options.paths, options.reportFile, options.saveFolder, &error)) {
         return Fail(kExitBadOption, error);
@@ -233,6 +269,10 @@ int RunWithOutput(const RunOptions& options, bool defaultModule) {
     const int prepared = PrepareSaveFolder(options);
     if (prepared != kExitOk) {
         return prepared;
+    }
+    const std::string copiesNote = TempCopiesNote();
+    if (!copiesNote.empty()) {
+        Tell(copiesNote);
     }
     OutputFile file = StandardOutput();
     std::string ignored;
@@ -260,6 +300,7 @@ int RunWithOutput(const RunOptions& options, bool defaultModule) {
 
 int main(int argc, char** argv) {
     PinSystemLibraries();
+    IgnoreBrokenPipes();
     // The stand-in's copies of users' mail go with the run, also when the
     // admin stops it.
     RemovePrivateTempFolderOnInterrupt();

@@ -423,15 +423,17 @@ MessageHandle VELMORA_CDECL OpenMessageFile(const char* path, std::int32_t flags
         return nullptr;
     }
     // Only the header section: that is where the header asked for is, and
-    // a large message is not read into memory once more.
-    if (!ReadHeaderSection(path, &content, &reason)) {
+    // a large message is not read into memory once more. The file stays
+    // open until closed, as servers hold it.
+    std::intptr_t held = -1;
+    if (!OpenHeldCopy(path, &content, &held, &reason)) {
         Host().serverFailures.push_back(std::string("cannot open the temporary copy ") + path +
                                         ": " + reason);
         return nullptr;
     }
     HostMessage* message = Host().NewMessage();
     message->path = path;
-    message->file = OpenHeldFile(path); // held open until closed, as servers do
+    message->held = held;
     message->lines = SplitIntoCrlfLines(content);
     ++Host().messagesOpened;
     return reinterpret_cast<MessageHandle>(message);
@@ -446,11 +448,11 @@ std::int32_t VELMORA_CDECL CloseMessageFile(MessageHandle handle) {
     Expect(!message->closed, "HostCloseMessageFile: closed twice");
     // The module must not delete the file before the host is done with it:
     // on Windows that delete fails and leaves somebody's mail on disk.
-    Expect(FileExists(message->path),
-           "HostCloseMessageFile: " + message->path + " was deleted while open");
-    if (message->file != nullptr) {
-        std::fclose(message->file);
-        message->file = nullptr;
+    if (message->held != -1) {
+        Expect(HeldCopyStillNamed(message->held, message->path),
+               "HostCloseMessageFile: " + message->path + " was deleted while open");
+        CloseHeldCopy(message->held);
+        message->held = -1;
     }
     message->closed = true;
     // What FindHeader returned dies with the message; make any later use of

@@ -3,7 +3,6 @@
 
 #include "standin/host_services.h"
 #include "standin/message_lines.h"
-#include "standin/private_temp_folder.h"
 #include "standin/temp_files.h"
 
 #include <sstream>
@@ -27,10 +26,8 @@ ReferenceHost::~ReferenceHost() {
 
 void ReferenceHost::CloseHeldFiles() {
     for (const auto& message : messages_) {
-        if (message->file != nullptr) {
-            std::fclose(message->file);
-            message->file = nullptr;
-        }
+        CloseHeldCopy(message->held);
+        message->held = -1;
     }
 }
 
@@ -38,9 +35,15 @@ void ReferenceHost::ForgetHistory() {
     CloseHeldFiles();
     // What the module left of the copies holds somebody's mail: once it
     // has been reported, it goes.
-    for (const std::string& path : tempFiles) {
+    // A copy the last Leaks found gone is not looked for again.
+    for (const std::string& path : tempFilesLeft_) {
         RemoveFile(path);
     }
+    for (std::size_t i = tempFilesLookedFor_; i < tempFiles.size(); ++i) {
+        RemoveFile(tempFiles[i]);
+    }
+    tempFilesLookedFor_ = 0;
+    tempFilesLeft_.clear();
     jobs_.clear();
     lastIncoming_ = nullptr;
     messages_.clear();
@@ -177,11 +180,14 @@ std::string ReferenceHost::Leaks() const {
             report << "message file not closed; ";
         }
     }
+    tempFilesLeft_.clear();
     for (const std::string& path : tempFiles) {
         if (FileExists(path)) {
             report << "temporary file " << path << " left behind; ";
+            tempFilesLeft_.push_back(path);
         }
     }
+    tempFilesLookedFor_ = tempFiles.size();
     return report.str();
 }
 
@@ -268,6 +274,9 @@ bool ReferenceHost::OwnsMessage(const HostMessage* message) const {
 
 bool ReferenceHost::NextTempPath(std::string* path, std::string* reason) {
     const unsigned serial = g_tempSerial++;
-    NoteTempCopySerial(serial);
-    return TempCopyPath(serial, path, reason);
+    if (!TempCopyPath(serial, path, reason)) {
+        return false;
+    }
+    NoteCopyInFlight(*path);
+    return true;
 }

@@ -61,7 +61,7 @@ struct HostJob {
 // the host keeps the file itself open until HostCloseMessageFile.
 struct HostMessage {
     std::string path;
-    std::FILE* file = nullptr;
+    std::intptr_t held = -1; // the file held open (temp_files.h), -1 for none
     std::vector<std::string> lines;
     std::string headerValue; // last value found, owned by the host
     bool closed = false;
@@ -129,6 +129,8 @@ class ReferenceHost {
 
     // Everything the module left behind: created jobs not released, message
     // files not closed, temporary files still on disk. Empty when clean.
+    // What it finds on disk is remembered, so that ForgetHistory does not
+    // try to remove again the copies found gone.
     std::string Leaks() const;
 
     // Drops every job, message file and record so far, keeping the block
@@ -174,6 +176,10 @@ class ReferenceHost {
     std::deque<HostJob*> queue_;
     const HostJob* lastIncoming_ = nullptr;
     unsigned currentGeneration_ = 0;
+    // From the last Leaks: how many of tempFiles it looked for, and those
+    // it found still on disk.
+    mutable std::size_t tempFilesLookedFor_ = 0;
+    mutable std::vector<std::string> tempFilesLeft_;
 };
 
 // Fills a block's slot for the service at a 32-bit byte offset, copying the

@@ -1,21 +1,8 @@
 // Temporary message copies of the stand-in server; see temp_files.h.
 #include "standin/temp_files.h"
 
+#include "platform/private_folder.h"
 #include "standin/private_temp_folder.h"
-#include "platform/whole_writes.h"
-
-#include <cerrno>
-#include <cstring>
-
-#ifdef _WIN32
-#include "platform/windows_text.h"
-
-#include <windows.h>
-#else
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -24,31 +11,24 @@ namespace {
 constexpr std::size_t kLongestCopyName = 24;
 constexpr const char* kCopyExtension = ".tmp";
 constexpr std::size_t kReadChunk = 64 * 1024;
-constexpr const char* kNotRegularFile = "not a regular file";
+constexpr const char* kSeparators = "/\\";
+constexpr const char* kOutsideFolder = "not in the server's private folder";
 
-#ifdef _WIN32
-
-std::string LastError() {
-    return WindowsErrorText(GetLastError());
+// The name in the private folder that `path` gives; false when `path`
+// lies elsewhere (or deeper).
+bool NameInFolder(const std::string& path, std::string* name, std::string* reason) {
+    const std::string folder = PrivateTempFolder(kLongestCopyName, reason);
+    if (folder.empty()) {
+        return false;
+    }
+    if (path.compare(0, folder.size(), folder) != 0 || path.size() == folder.size() ||
+        path.find_first_of(kSeparators, folder.size()) != std::string::npos) {
+        *reason = kOutsideFolder;
+        return false;
+    }
+    *name = path.substr(folder.size());
+    return true;
 }
-
-HANDLE OpenForReading(const std::string& path) {
-    // FILE_FLAG_OPEN_REPARSE_POINT: a link planted at the name is opened
-    // as itself, and then it is no regular file.
-    return CreateFileW(WideFromAnsi(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                       OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-}
-
-#else
-
-std::string LastError() {
-    return std::strerror(errno);
-}
-
-// Copies are for this user alone, whatever the umask.
-constexpr mode_t kCopyMode = 0600;
-
-#endif
 
 } // namespace
 
@@ -59,6 +39,18 @@ bool TempCopyPath(unsigned serial, std::string* path, std::string* reason) {
     }
     *path = folder + std::to_string(serial) + kCopyExtension;
     return true;
+}
+
+void NoteCopyInFlight(const std::string& path) {
+    std::string name;
+    std::string reason;
+    if (NameInFolder(path, &name, &reason)) {
+        NotePrivateCopy(name);
+    }
+}
+
+std::string TempCopiesNote() {
+    return PrivateTempFolderNote(kLongestCopyName);
 }
 
 std::string UniqueTempPath(unsigned serial) {
@@ -72,65 +64,33 @@ TempCopyWriter::~TempCopyWriter() {
 }
 
 void TempCopyWriter::Abandon() {
-    if (handle_ == -1) {
+    if (handle_ == kNoCopy) {
         return;
     }
-#ifdef _WIN32
-    CloseHandle(reinterpret_cast<HANDLE>(handle_));
-#else
-    close(static_cast<int>(handle_));
-#endif
-    handle_ = -1;
-    RemoveFile(path_);
+    std::string ignored;
+    ClosePrivateCopy(handle_, &ignored);
+    handle_ = kNoCopy;
+    RemovePrivateCopy(name_);
 }
 
 bool TempCopyWriter::Create(const std::string& path, std::string* reason) {
     Abandon();
-    path_ = path;
-#ifdef _WIN32
-    HANDLE file = CreateFileW(WideFromAnsi(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                              FILE_ATTRIBUTE_TEMPORARY, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        *reason = LastError();
-        return false;
-    }
-    handle_ = reinterpret_cast<std::intptr_t>(file);
-#else
-    const int fd =
-        open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kCopyMode);
-    if (fd < 0) {
-        *reason = LastError();
-        return false;
-    }
-    handle_ = fd;
-    if (fchmod(fd, kCopyMode) != 0) {
-        *reason = LastError();
-        Abandon();
-        return false;
-    }
-#endif
-    return true;
+    return NameInFolder(path, &name_, reason) && CreatePrivateCopy(name_, &handle_, reason);
 }
 
 bool TempCopyWriter::Write(const std::string& piece, std::string* reason) {
-    const bool written = WriteWhole(handle_, piece.data(), piece.size());
+    const bool written = WritePrivateCopy(handle_, piece.data(), piece.size(), reason);
     if (!written) {
-        *reason = LastError();
         Abandon();
     }
     return written;
 }
 
 bool TempCopyWriter::Finish(std::string* reason) {
-#ifdef _WIN32
-    const bool closed = CloseHandle(reinterpret_cast<HANDLE>(handle_)) != 0;
-#else
-    const bool closed = close(static_cast<int>(handle_)) == 0;
-#endif
-    handle_ = -1;
+    const bool closed = ClosePrivateCopy(handle_, reason);
+    handle_ = kNoCopy;
     if (!closed) {
-        *reason = LastError();
-        RemoveFile(path_);
+        RemovePrivateCopy(name_);
     }
     return closed;
 }
@@ -184,91 +144,73 @@ bool Take(std::string* content, const char* piece, std::size_t size, bool header
     return false;
 }
 
-// Reads the file, all of it or its header section, not through a link.
-bool ReadCopy(const std::string& path, std::string* content, std::string* reason, bool headerOnly) {
+// Reads the open copy, all of it or its header section.
+bool ReadOpenCopy(std::intptr_t copy, std::string* content, std::string* reason, bool headerOnly) {
     content->clear();
     std::string chunk(kReadChunk, '\0');
-#ifdef _WIN32
-    HANDLE file = OpenForReading(path);
-    if (file == INVALID_HANDLE_VALUE) {
-        *reason = LastError();
-        return false;
-    }
-    bool ok = GetFileType(file) == FILE_TYPE_DISK;
-    if (!ok) {
-        *reason = kNotRegularFile;
-    }
-    DWORD got = 0;
-    while (ok && (ok = ReadFile(file, &chunk[0], kReadChunk, &got, nullptr) != 0) && got > 0) {
+    std::size_t got = 0;
+    bool ok = true;
+    while ((ok = ReadPrivateCopy(copy, &chunk[0], chunk.size(), &got, reason)) && got > 0) {
         if (Take(content, chunk.data(), got, headerOnly)) {
             break;
         }
     }
-    if (!ok && reason->empty()) {
-        *reason = LastError();
-    }
-    CloseHandle(file);
     return ok;
-#else
-    const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        *reason = LastError();
-        return false;
-    }
-    struct stat info;
-    bool ok = fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
-    if (!ok) {
-        *reason = kNotRegularFile;
-    }
-    while (ok) {
-        const ssize_t got = read(fd, &chunk[0], chunk.size());
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got < 0) {
-            *reason = LastError();
-            ok = false;
-        }
-        if (got <= 0 || Take(content, chunk.data(), static_cast<std::size_t>(got), headerOnly)) {
-            break;
-        }
-    }
-    close(fd);
-    return ok;
-#endif
 }
 
 } // namespace
 
 bool ReadWholeFile(const std::string& path, std::string* content, std::string* reason) {
-    return ReadCopy(path, content, reason, false);
+    std::string name;
+    std::intptr_t copy = kNoCopy;
+    if (!NameInFolder(path, &name, reason) || !OpenPrivateCopy(name, &copy, reason)) {
+        return false;
+    }
+    const bool read = ReadOpenCopy(copy, content, reason, false);
+    std::string ignored;
+    ClosePrivateCopy(copy, &ignored);
+    return read;
 }
 
-bool ReadHeaderSection(const std::string& path, std::string* head, std::string* reason) {
-    return ReadCopy(path, head, reason, true);
+bool OpenHeldCopy(const std::string& path, std::string* head, std::intptr_t* held,
+                  std::string* reason) {
+    std::string name;
+    std::intptr_t copy = kNoCopy;
+    if (!NameInFolder(path, &name, reason) || !OpenPrivateCopy(name, &copy, reason)) {
+        return false;
+    }
+    if (!ReadOpenCopy(copy, head, reason, true)) {
+        std::string ignored;
+        ClosePrivateCopy(copy, &ignored);
+        return false;
+    }
+    *held = copy;
+    return true;
 }
 
-std::FILE* OpenHeldFile(const std::string& path) {
-#ifdef _WIN32
-    return _wfopen(WideFromAnsi(path).c_str(), L"rb");
-#else
-    return std::fopen(path.c_str(), "rb");
-#endif
+bool HeldCopyStillNamed(std::intptr_t held, const std::string& path) {
+    std::string name;
+    std::string reason;
+    return NameInFolder(path, &name, &reason) && PrivateCopyStillNamed(held, name);
+}
+
+void CloseHeldCopy(std::intptr_t held) {
+    if (held != kNoCopy) {
+        std::string ignored;
+        ClosePrivateCopy(held, &ignored);
+    }
 }
 
 bool FileExists(const std::string& path) {
-#ifdef _WIN32
-    return GetFileAttributesW(WideFromAnsi(path).c_str()) != INVALID_FILE_ATTRIBUTES;
-#else
-    struct stat info;
-    return lstat(path.c_str(), &info) == 0;
-#endif
+    std::string name;
+    std::string reason;
+    return NameInFolder(path, &name, &reason) && PrivateCopyExists(name);
 }
 
 void RemoveFile(const std::string& path) {
-#ifdef _WIN32
-    DeleteFileW(WideFromAnsi(path).c_str());
-#else
-    unlink(path.c_str());
-#endif
+    std::string name;
+    std::string reason;
+    if (NameInFolder(path, &name, &reason)) {
+        RemovePrivateCopy(name);
+    }
 }

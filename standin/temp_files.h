@@ -1,6 +1,8 @@
 // The stand-in server's temporary message copies: real files, made only
 // inside its private folder (see private_temp_folder.h), for this user
-// alone, never through a link and never over a file that is there.
+// alone, never through a link and never over a file that is there. Paths
+// are those the server gives the module; each is reached as a name in the
+// folder the process holds, and a path outside it is refused.
 //
 // On Windows the paths are 8-bit, in the system's code page, as the
 // module's path buffer holds them; the files are reached through the wide
@@ -9,7 +11,6 @@
 #define VELMORA_STANDIN_TEMP_FILES_H
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,15 @@
 // the server's 128-byte path buffer. False, with `reason` set, when there
 // is no such folder.
 bool TempCopyPath(unsigned serial, std::string* path, std::string* reason);
+
+// Tells the interruption cleanup that the copy at `path` may be on disk
+// from now on (see private_folder.h). From one thread: the server's.
+void NoteCopyInFlight(const std::string& path);
+
+// What the user is to know about where the copies go (a temporary folder
+// named by the environment passed over, and why), or empty. Makes the
+// private folder if it is not made yet.
+std::string TempCopiesNote();
 
 // A path in the private folder that no other call of this process gets
 // for the same `serial`; empty when there is no private folder. For
@@ -42,7 +52,7 @@ class TempCopyWriter {
   private:
     void Abandon();
 
-    std::string path_;
+    std::string name_;          // in the private folder
     std::intptr_t handle_ = -1; // a descriptor, or a Windows handle
 };
 
@@ -53,14 +63,18 @@ bool CreateTempCopy(const std::string& path, const std::vector<std::string>& lin
 // Reads the whole file at `path`, not through a link. False with `reason`.
 bool ReadWholeFile(const std::string& path, std::string* content, std::string* reason);
 
-// Reads the file at `path` up to and with the empty line that ends its
-// header section (all of it when it has none), not through a link. False
-// with `reason`.
-bool ReadHeaderSection(const std::string& path, std::string* head, std::string* reason);
+// Opens the file at `path` and reads it up to and with the empty line that
+// ends its header section (all of it when it has none), not through a
+// link; the file stays open in `held`, as a server holds the files it
+// uses. False with `reason`.
+bool OpenHeldCopy(const std::string& path, std::string* head, std::intptr_t* held,
+                  std::string* reason);
 
-// Opens the file for reading and keeps it open, as a server holds the files
-// it uses; null when it cannot.
-std::FILE* OpenHeldFile(const std::string& path);
+// True while the held file at `path` still has its name (was not deleted).
+bool HeldCopyStillNamed(std::intptr_t held, const std::string& path);
+
+// Lets go of a held file.
+void CloseHeldCopy(std::intptr_t held);
 
 bool FileExists(const std::string& path);
 

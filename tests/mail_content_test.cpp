@@ -36,11 +36,15 @@ const ContentCase kContentCases[] = {
      "e\n\n\xE4\n",
      false, true},
     {"a byte-order mark before mail", kBom + kHeader, false, true},
-    {"a byte-order mark alone", kBom, false, true},
+    {"a byte-order mark alone", kBom, false, false},
+    {"blank lines before the header", "\n\r\n" + kHeader, false, true},
+    {"a header with blanks before its colon", "Subject : old\n\n", false, true},
+    {"an MMDF mailbox", "\x01\x01\x01\x01\nS: x\n", false, true},
     {"a stray NUL in a header", "Subject: odd" + kNul + "byte\n\n", false, true},
     {"a few NUL bytes in a body", kHeader + Repeat(kNul, 3) + Repeat("x", 200), false, true},
     {"a header named like a signature", "PK-Id: 1\nRar-Note: x\n\n", false, true},
-    {"the first bytes of a signature only", "!BD", false, true},
+    {"the first bytes of a signature only", "!BD: x\n", false, true},
+    {"a header starting like bzip2", "BZh-Id: 91AY&SY\n\n", false, true},
     {"an empty file", "", true, false},
     {"a NUL first", kNul + kHeader, false, false},
     {"a NUL after a byte-order mark", kBom + kNul + kHeader, false, false},
@@ -60,6 +64,27 @@ const ContentCase kContentCases[] = {
          kNul + "u" + kNul,
      false, false},
     {"UTF-16 text without a mark", "S" + kNul + "u" + kNul + "b" + kNul, false, false},
+    // Compressed mailboxes, whatever they are named.
+    {"a bzip2 file", "BZh91AY&SY\x12\x34" + kHeader, false, false},
+    {"an empty bzip2 stream", "BZh9\x17\x72\x45\x38\x50\x90" + Repeat(kNul, 4), false, false},
+    {"an xz file",
+     "\xFD"
+     "7zXZ" +
+         kNul + kHeader,
+     false, false},
+    {"a zstd file", "\x28\xB5\x2F\xFD" + kHeader, false, false},
+    {"an lzip file", "LZIP\x01" + kHeader, false, false},
+    {"a compress (.Z) file", "\x1F\x9D\x90" + kHeader, false, false},
+    // Text that is not mail: its first line is no header field.
+    {"a web page", "<!DOCTYPE html>\n<html><head><title>x: y</title>\n", false, false},
+    {"an XML file", "<?xml version=\"1.0\"?>\n<folder/>\n", false, false},
+    {"notes", "Meeting notes: Monday\nSubject: budget\n", false, false},
+    {"a list of addresses", "name,email\nBob,bob@example.org\n", false, false},
+    {"a report", "STARTUP returned 1\nDAEMON returned 1\nOutcome: rewritten\n", false, false},
+    {"lines of a run on Windows", "C:\\mail\\1.eml\trewritten\n", false, false},
+    {"a \"From \" line without a date", "From bob@example.org\nS: x\n\n", false, false},
+    {"only blank lines", "\n\r\n\n", false, false},
+    {"a header after a blank first line", " folded: x\nS: y\n", false, false},
 };
 
 TEST(NotMailReason, TellsMailFromWhatIsNot) {
@@ -72,6 +97,11 @@ TEST(NotMailReason, TellsMailFromWhatIsNot) {
 TEST(NotMailReason, SaysWhy) {
     EXPECT_STREQ(NotMailReason("", true), "empty (0 bytes)");
     EXPECT_STREQ(NotMailReason("!BDN", false), "an Outlook data file (.pst or .ost)");
+    EXPECT_STREQ(NotMailReason("BZh91AY&SY\x01", false), "compressed (bzip2): unpack it first");
+    EXPECT_STREQ(NotMailReason("\x1F\x8B\x08", false), "compressed (gzip): unpack it first");
+    EXPECT_STREQ(NotMailReason("index\n", false),
+                 "text whose first line is neither a header field (Name: value) nor a mailbox "
+                 "separator");
 }
 
 } // namespace

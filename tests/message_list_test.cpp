@@ -203,11 +203,18 @@ const WalkCase kWalkCases[] = {
     {"mail programs' files outside a Maildir, any letter case",
      {"tb/Inbox", "tb/Inbox.msf", "tb/msgFilterRules.dat", "tb/POPSTATE.DAT", "tb/filterlog.html",
       "tb/panacea.dat", "tb/virtualFolders.dat", "tb/Thumbs.db", "tb/DESKTOP.INI", "tb/item.msg",
-      "tb/old.pst", "tb/mail.zip", "tb/mail.tar.gz", "tb/unpacked.zip/1.eml"},
+      "tb/old.pst", "tb/mail.zip", "tb/mail.tar", "tb/unpacked.zip/1.eml"},
      {"tb/Inbox", "tb/unpacked.zip/1.eml"},
      {"tb/DESKTOP.INI", "tb/Inbox.msf", "tb/POPSTATE.DAT", "tb/Thumbs.db", "tb/filterlog.html",
-      "tb/item.msg", "tb/mail.tar.gz", "tb/mail.zip", "tb/msgFilterRules.dat", "tb/old.pst",
+      "tb/item.msg", "tb/mail.tar", "tb/mail.zip", "tb/msgFilterRules.dat", "tb/old.pst",
       "tb/panacea.dat", "tb/virtualFolders.dat"}},
+    {"a Mac mail client's mailbox and nmh's files",
+     {"Mail/INBOX.mbox/Info.plist", "Mail/INBOX.mbox/Messages/1.emlx",
+      "Mail/INBOX.mbox/Messages/2.partial.emlx", "Mail/SyncedRules.plist", "Mail/context",
+      "Mail/inbox/1", "Mail/inbox/.mh_sequences"},
+     {"Mail/INBOX.mbox/Messages/1.emlx", "Mail/INBOX.mbox/Messages/2.partial.emlx", "Mail/inbox/1"},
+     {"Mail/INBOX.mbox/Info.plist", "Mail/SyncedRules.plist", "Mail/context",
+      "Mail/inbox/.mh_sequences"}},
     {"an MH folder's deleted messages",
      {"mh/1", "mh/,2", "mh/,x", "mh/.mh_sequences"},
      {"mh/,x", "mh/1"},
@@ -240,7 +247,7 @@ const StoreNameCase kStoreNameCases[] = {
     {"Inbox.msf", true, false}, // a folder: only files go by extension
     {"Inbox", false, false},
     {"Inbox.sbd", true, false},
-    {"archive.tar.gz", false, true},
+    {"archive.tar", false, true},
     {"backup.7z", false, true},
     {"gz", false, false}, // no dot: a name, not an extension
     {",12", false, true},
@@ -249,6 +256,27 @@ const StoreNameCase kStoreNameCases[] = {
     {",1a", false, false},
     {"1733639411.M1P2.mail.example.org,S=1234:2,S", false, false},
     {"subscriptions.eml", false, false},
+    // A Mac mail client's store: .emlx messages among property lists.
+    {"Info.plist", false, true},
+    {"SyncedRules.plist", false, true},
+    {".mboxCache.plist", false, true},
+    {"12345.emlx", false, false},
+    {"12345.partial.emlx", false, false},
+    {"12345.2.emlxpart", false, true},
+    {"Envelope Index-wal", false, true},
+    // MH and nmh, and the programs that read MH folders.
+    {"context", false, true},
+    {"context", true, false}, // a folder so named may hold mail
+    {".mh_sequences", false, true},
+    {".xmhcache", false, true},
+    {".claws_cache", false, true},
+    {".sylpheed_mark", false, true},
+    // Eudora and Outlook Express.
+    {"In.toc", false, true},
+    {"Inbox.dbx", false, true},
+    // Compressed mailboxes are judged by their bytes, not skipped by name.
+    {"inbox.bz2", false, false},
+    {"mail.tar.gz", false, false},
 };
 
 TEST(MailStoreFileNote, KnowsMailProgramsFilesByName) {

@@ -85,7 +85,7 @@ const StreamCase kStreamCases[] = {
      "From g@h Tue Dec  8 10:00:00 UTC 2026\n5\n"
      "From \"i j\"@k Tue Dec  8 10:00:00 MET DST 2026  \n6\n",
      {"1\n", "2\n", "3\n", "4\n", "5\n", "6\n"},
-     {"a@b", "<>", "c@d", "e@f", "g@h", "\"i"},
+     {"a@b", "<>", "c@d", "e@f", "g@h", "\"i j\"@k"},
      {}},
     {"separator_at_the_end_without_line_end",
      "From a@b Tue Dec  8 10:00:00 2026\nx\n\nFrom c@d Tue Dec  8 10:00:00 2026",
@@ -170,6 +170,33 @@ const StreamCase kStreamCases[] = {
      {""},
      {}},
     {"message_file_blank_lines_kept", "\n\nS: x\n", {"\n\nS: x\n"}, {""}, {}},
+    // Senders that are no address: Outlook Express and Eudora write
+    // "???@???" for one they did not know, as Thunderbird writes "-".
+    {"placeholder_senders",
+     "From ???@??? Mon Jan 01 00:00:00 2024\nS: 1\n\n"
+     "From ??? Mon Jan 01 00:00:00 2024\nS: 2\n\n"
+     "From <bob@example.org> Mon Jan 01 00:00:00 2024\nS: 3\n\n"
+     "From alice Mon Jan 01 00:00:00 2024\nS: 4\n\n"
+     "From a@b-.c Mon Jan 01 00:00:00 2024\nS: 5\n\n"
+     "From Mailer-Daemon Mon Jan 01 00:00:00 2024\nS: 6\n",
+     {"S: 1\n", "S: 2\n", "S: 3\n", "S: 4\n", "S: 5\n", "S: 6\n"},
+     {"", "", "<bob@example.org>", "alice", "", "<>"},
+     {}},
+    // A Mac mail client's .emlx: a byte count, that many bytes of message,
+    // then a property list that is not mail.
+    {"emlx_message_then_property_list",
+     "20        \nS: a\r\nT: b\r\n\r\nbody\r\n<?xml version=\"1.0\"?>\n<plist/>\n",
+     {"S: a\r\nT: b\r\n\r\nbody\r\n"},
+     {""},
+     {}},
+    {"emlx_count_past_the_end", "99\nS: a\n\nx\n", {"S: a\n\nx\n"}, {""}, {Kind::kShortEmlx}},
+    {"emlx_with_lone_crs",
+     "8\r\nS: a\r\rx\r<plist/>",
+     {"S: a\n\nx\n"},
+     {""},
+     {Kind::kLoneCarriageReturns}},
+    // Digits with more on their line are no count: a message file.
+    {"digits_then_text_are_no_count", "24 bytes\nS: a\n", {"24 bytes\nS: a\n"}, {""}, {}},
 };
 
 // Names the case in test output instead of dumping its bytes.

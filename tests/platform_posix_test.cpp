@@ -1,11 +1,20 @@
 // The real POSIX platform layer: the clock counts milliseconds of the
-// system's monotonic clock, wrapped to 32 bits, and deletion removes files.
+// system's monotonic clock, wrapped to 32 bits, and deletion removes files;
+// the private folder is removed by what the process holds, and the signals
+// it handles leave those it was started with ignored alone.
 #include "daemon/platform.h"
+#include "platform/private_folder.h"
 #include "standin/temp_files.h"
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <ctime>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -42,6 +51,57 @@ TEST(PlatformPosixTest, DeleteFileRemovesTheFile) {
     PlatformDeleteFile(path.c_str());
     EXPECT_FALSE(FileExists(path));
     PlatformDeleteFile(path.c_str()); // already gone: nothing to report
+}
+
+// In a child process of its own, which makes its own private folder.
+// Renamed away and a link to another folder planted at its name, the
+// folder made is emptied and the other folder is left alone.
+TEST(PlatformPosixTest, CleanupNeverFollowsANamePutInPlaceOfTheFolder) {
+    EXPECT_EXIT(
+        {
+            const std::string path = UniqueTempPath(1);
+            std::string reason;
+            bool ok = CreateTempCopy(path, {"mail\r\n"}, &reason);
+            const std::string folder = path.substr(0, path.rfind('/'));
+            const std::string away = folder + ".away";
+            const std::string victim = folder + ".victim";
+            ok = ok && mkdir(victim.c_str(), 0700) == 0;
+            ok = ok && close(open((victim + "/keep").c_str(), O_CREAT | O_WRONLY, 0600)) == 0;
+            ok = ok && rename(folder.c_str(), away.c_str()) == 0;
+            ok = ok && symlink(victim.c_str(), folder.c_str()) == 0;
+            RemovePrivateFolder();
+            struct stat info;
+            ok = ok && stat((victim + "/keep").c_str(), &info) == 0; // left alone
+            ok = ok && stat((away + "/1.tmp").c_str(), &info) != 0;  // emptied
+            ok = ok && lstat(folder.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+            unlink(folder.c_str());
+            unlink((victim + "/keep").c_str());
+            rmdir(victim.c_str());
+            rmdir(away.c_str());
+            std::exit(ok ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
+// A signal ignored when the process started (SIGHUP under nohup) stays
+// ignored; one that is not ends the process after the cleanup.
+TEST(PlatformPosixTest, InterruptHandlingKeepsIgnoredSignalsIgnored) {
+    EXPECT_EXIT(
+        {
+            std::signal(SIGHUP, SIG_IGN);
+            RemovePrivateFolderOnInterrupt();
+            std::raise(SIGHUP);
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
+    EXPECT_EXIT(
+        {
+            std::signal(SIGHUP, SIG_DFL);
+            RemovePrivateFolderOnInterrupt();
+            std::raise(SIGHUP);
+            std::exit(0);
+        },
+        ::testing::KilledBySignal(SIGHUP), "");
 }
 
 } // namespace

@@ -13,21 +13,28 @@ struct ReturnPathCase {
     const char* name;
     const char* message;
     const char* sender;
+    const char* left; // the message once the field that gave the sender is out
 };
 
 const ReturnPathCase kReturnPathCases[] = {
-    {"null_path", "Return-Path: <>\nSubject: x\n\nbody\n", "<>"},
-    {"crlf_and_white_space", "Subject: x\r\nReturn-Path:   <>  \r\n\r\nbody\r\n", "<>"},
-    {"address", "Return-Path: <bob@example.org>\n\n", "<bob@example.org>"},
-    {"name_in_any_case", "return-path: <>\n\n", "<>"},
-    {"folded", "Return-Path:\n <bob@example.org>\n\n", "<bob@example.org>"},
-    {"first_of_two", "Return-Path: <>\nReturn-Path: <bob@example.org>\n\n", "<>"},
-    {"absent", "From: bob@example.org\n\nReturn-Path: <>\n", kFallback},
-    {"only_in_the_body_after_crlf", "From: b@example.org\r\n\r\nReturn-Path: <>\r\n", kFallback},
-    {"empty_value", "Return-Path:\nFrom: b@example.org\n\n", kFallback},
-    {"longer_field_name", "Return-Paths: <>\n\n", kFallback},
-    {"no_body_no_line_end", "Return-Path: <>", "<>"},
-    {"empty_message", "", kFallback},
+    {"null_path", "Return-Path: <>\nSubject: x\n\nbody\n", "<>", "Subject: x\n\nbody\n"},
+    {"crlf_and_white_space", "Subject: x\r\nReturn-Path:   <>  \r\n\r\nbody\r\n", "<>",
+     "Subject: x\r\n\r\nbody\r\n"},
+    {"address", "Return-Path: <bob@example.org>\n\n", "<bob@example.org>", "\n"},
+    {"name_in_any_case", "return-path: <>\n\n", "<>", "\n"},
+    {"folded", "Return-Path:\n <bob@example.org>\nS: x\n\n", "<bob@example.org>", "S: x\n\n"},
+    // Each delivery puts its own on top: only the topmost is this one's.
+    {"first_of_two", "Return-Path: <>\nReturn-Path: <bob@example.org>\n\n", "<>",
+     "Return-Path: <bob@example.org>\n\n"},
+    {"absent", "From: bob@example.org\n\nReturn-Path: <>\n", kFallback,
+     "From: bob@example.org\n\nReturn-Path: <>\n"},
+    {"only_in_the_body_after_crlf", "From: b@example.org\r\n\r\nReturn-Path: <>\r\n", kFallback,
+     "From: b@example.org\r\n\r\nReturn-Path: <>\r\n"},
+    {"empty_value", "Return-Path:\nFrom: b@example.org\n\n", kFallback,
+     "Return-Path:\nFrom: b@example.org\n\n"},
+    {"longer_field_name", "Return-Paths: <>\n\n", kFallback, "Return-Paths: <>\n\n"},
+    {"no_body_no_line_end", "Return-Path: <>", "<>", ""},
+    {"empty_message", "", kFallback, ""},
 };
 
 // Names the case in test listings, instead of its bytes.
@@ -39,6 +46,14 @@ class SenderFromReturnPathTest : public ::testing::TestWithParam<ReturnPathCase>
 
 TEST_P(SenderFromReturnPathTest, TakesTheHeaderOrFallsBack) {
     EXPECT_EQ(SenderFromReturnPath(GetParam().message, kFallback), GetParam().sender);
+}
+
+// The field that gives the sender leaves the job's message; any other
+// stays as it was.
+TEST_P(SenderFromReturnPathTest, TakesTheFieldOutWhenItGivesTheSender) {
+    std::string message = GetParam().message;
+    EXPECT_EQ(TakeReturnPath(&message, kFallback), GetParam().sender);
+    EXPECT_EQ(message, GetParam().left);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, SenderFromReturnPathTest, ::testing::ValuesIn(kReturnPathCases),

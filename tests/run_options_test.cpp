@@ -68,7 +68,32 @@ const ParseCase kParseCases[] = {
      {"a", "--bogus", "-"}},
     {"single_dash_is_a_path", {"-"}, ParseOutcome::kRun, "", {"-"}},
     {"value_after_equals", {"--save-to=saved", "a", "--rcpt=x@y.z"}, ParseOutcome::kRun, "", {"a"}},
-    {"empty_value_after_equals", {"--envelope-sender=", "a"}, ParseOutcome::kRun, "", {"a"}},
+    // An empty value is a slip (an unset variable), never "off".
+    {"empty_value_after_equals",
+     {"--envelope-sender=", "a"},
+     ParseOutcome::kError,
+     "option --envelope-sender needs a value, got an empty one",
+     {}},
+    {"empty_folder_after_equals",
+     {"a", "--save-to="},
+     ParseOutcome::kError,
+     "option --save-to needs a value, got an empty one",
+     {}},
+    {"empty_folder_as_next_argument",
+     {"--save-to", "", "a"},
+     ParseOutcome::kError,
+     "option --save-to needs a value, got an empty one",
+     {}},
+    {"empty_report",
+     {"--report=", "a"},
+     ParseOutcome::kError,
+     "option --report needs a value, got an empty one",
+     {}},
+    {"empty_module",
+     {"--module", ""},
+     ParseOutcome::kError,
+     "option --module needs a value, got an empty one",
+     {}},
     {"bad_value_after_equals",
      {"--host-version=2"},
      ParseOutcome::kError,
@@ -160,6 +185,18 @@ TEST(ParseRunOptions, EveryOptionReachesItsSetting) {
     EXPECT_EQ(options.saveFolder, "saved");
     EXPECT_TRUE(options.lines);
     EXPECT_TRUE(options.paths.empty());
+}
+
+// An empty --domain is a server without a domain setting, in both spellings,
+// not the slip an empty value is for the other options.
+TEST(ParseRunOptions, AnEmptyDomainIsAServerWithoutOne) {
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--domain", ""}, std::vector<std::string>{"--domain="}}) {
+        RunOptions options;
+        std::string error;
+        ASSERT_EQ(ParseRunOptions(args, &options, &error), ParseOutcome::kRun) << error;
+        EXPECT_EQ(options.domain, "");
+    }
 }
 
 // Senders come from the messages unless told otherwise.

@@ -178,12 +178,15 @@ foreach(source IN LISTS sources_rewritten)
   endif()
   file(STRINGS "${tree}/${source}" source_lines ENCODING UTF-8)
   file(STRINGS "${saved}/${name}" copy_lines ENCODING UTF-8)
-  list(FILTER source_lines EXCLUDE REGEX "^Message-I[Dd]:|^[ \t]+<autoreply\\.")
+  # Nor the delivering server's Return-Path: on top, which gave the job its
+  # sender and is no part of the message that server queued.
+  list(FILTER source_lines EXCLUDE REGEX "^Message-I[Dd]:|^[ \t]+<autoreply\\.|^Return-Path:")
   list(REMOVE_AT copy_lines 0)
   list(TRANSFORM source_lines REPLACE "\r$" "")
   list(TRANSFORM copy_lines REPLACE "\r$" "")
   if(NOT source_lines STREQUAL copy_lines)
-    message(FATAL_ERROR "${name}: the saved replacement is not the source without its Message-ID")
+    message(FATAL_ERROR "${name}: the saved replacement is not the source without its Message-ID "
+                        "and Return-Path:")
   endif()
   math(EXPR i "${i} + 1")
 endforeach()

@@ -1,8 +1,9 @@
 // The runner's POSIX platform layer: names split into folder and file,
 // what it makes (for this user alone, never through a link), and inputs
 // that are not regular files refused at once rather than waited on.
-#include "platform/system.h"
 #include "platform/sha256.h"
+#include "platform/system.h"
+#include "platform/trusted_path.h"
 #include "standin/temp_files.h"
 
 #include <gtest/gtest.h>
@@ -89,6 +90,125 @@ TEST_F(RunnerPlatformTest, ReportFileIsNotWrittenThroughALink) {
     EXPECT_FALSE(CreateReportFile(At("report.txt"), &file, &reason));
     EXPECT_NE(reason.find("link"), std::string::npos) << reason;
     EXPECT_NE(access(At("victim").c_str(), F_OK), 0);
+}
+
+// The way to an output, walked as it will be: ".." and links as the
+// system takes them on what exists, by name on what is still to be made;
+// a folder others may write to that is not sticky, or anything but a
+// folder on the way, fails.
+TEST_F(RunnerPlatformTest, TrustedWalkResolvesTheWayAndRefusesWhatOthersCouldChange) {
+    ASSERT_EQ(mkdir(At("a").c_str(), 0700), 0);
+    ASSERT_EQ(mkdir(At("open").c_str(), 0700), 0);
+    ASSERT_EQ(chmod(At("open").c_str(), 0777), 0);
+    ASSERT_EQ(mkdir(At("sticky").c_str(), 0700), 0);
+    ASSERT_EQ(chmod(At("sticky").c_str(), 01777), 0);
+    ASSERT_EQ(symlink("a", At("link").c_str()), 0);
+    ASSERT_EQ(symlink("loop", At("loop").c_str()), 0);
+    ASSERT_EQ(close(open(At("file").c_str(), O_CREAT | O_WRONLY, 0600)), 0);
+    const std::string real = RealFolder(root_);
+    const std::string top = BaseName(root_);
+    struct Case {
+        const char* path;     // below the scratch folder
+        const char* resolved; // below its real path; null: refused
+        std::size_t missing;
+        const char* reason; // part of the refusal
+    };
+    const Case cases[] = {
+        {"a", "/a", 0, nullptr},
+        {"a/b/c", "/a/b/c", 2, nullptr},
+        {"new/../a", "/a", 0, nullptr},
+        {"new/../new2/../a/x", "/a/x", 1, nullptr},
+        {"link/x", "/a/x", 1, nullptr},
+        {"a/./../link/", "/a", 0, nullptr},
+        {"sticky/x", "/sticky/x", 1, nullptr},
+        {"open/x", nullptr, 0, "/open may be written by other users and is not sticky"},
+        {"new/../open/x", nullptr, 0, "may be written by other users"},
+        {"file/x", nullptr, 0, "/file is not a folder"},
+        {"loop/x", nullptr, 0, "too many links"},
+    };
+    for (const Case& c : cases) {
+        TrustedWalk walk;
+        std::string reason;
+        const bool ok = WalkTrustedPath(At(c.path), &walk, &reason);
+        EXPECT_EQ(ok, c.resolved != nullptr) << c.path << ": " << reason;
+        if (ok && c.resolved != nullptr) {
+            EXPECT_EQ(WalkedPath(walk), real + c.resolved) << c.path;
+            EXPECT_EQ(walk.missing.size(), c.missing) << c.path;
+        }
+        if (!ok && c.reason != nullptr) {
+            EXPECT_NE(reason.find(c.reason), std::string::npos) << c.path << ": " << reason;
+        }
+        CloseTrustedWalk(&walk);
+    }
+    // Up past the scratch folder and back in by name.
+    TrustedWalk walk;
+    std::string reason;
+    ASSERT_TRUE(WalkTrustedPath(At("a/../../" + top + "/a"), &walk, &reason)) << reason;
+    EXPECT_EQ(WalkedPath(walk), real + "/a");
+    // Nothing on the way was made.
+    EXPECT_NE(access(At("new").c_str(), F_OK), 0);
+    CloseTrustedWalk(&walk);
+}
+
+// The missing folders are made one by one from the one above, private
+// whatever the umask; a file in the way stops it.
+TEST_F(RunnerPlatformTest, WalkedFoldersAreMadeOneByOne) {
+    TrustedWalk walk;
+    std::string reason;
+    ASSERT_TRUE(WalkTrustedPath(At("x/../m/n"), &walk, &reason)) << reason;
+    const mode_t old = umask(0);
+    const bool made = MakeWalkedFolders(&walk, &reason);
+    umask(old);
+    ASSERT_TRUE(made) << reason;
+    EXPECT_TRUE(walk.missing.empty());
+    EXPECT_EQ(walk.reached, RealFolder(root_) + "/m/n");
+    EXPECT_EQ(ModeOf(At("m")), 0700u);
+    EXPECT_EQ(ModeOf(At("m/n")), 0700u);
+    EXPECT_NE(access(At("x").c_str(), F_OK), 0);
+    EXPECT_EQ(CreateFileInFolder(walk, "f.eml", "x", &reason), CreateOutcome::kCreated) << reason;
+    EXPECT_EQ(ModeOf(At("m/n/f.eml")), 0600u);
+    EXPECT_EQ(CreateFileInFolder(walk, "f.eml", "y", &reason), CreateOutcome::kExists);
+    CloseTrustedWalk(&walk);
+}
+
+// A report file is replaced only when it is this user's own regular file
+// with one name; then it becomes private.
+TEST_F(RunnerPlatformTest, ReportPlaceTakesOnlyTheUsersOwnFile) {
+    ASSERT_EQ(close(open(At("own.txt").c_str(), O_CREAT | O_WRONLY, 0600)), 0);
+    ASSERT_EQ(chmod(At("own.txt").c_str(), 0666), 0);
+    ASSERT_EQ(close(open(At("twice.txt").c_str(), O_CREAT | O_WRONLY, 0600)), 0);
+    ASSERT_EQ(link(At("twice.txt").c_str(), At("second.txt").c_str()), 0);
+    ASSERT_EQ(symlink("own.txt", At("link.txt").c_str()), 0);
+    ASSERT_EQ(mkfifo(At("pipe").c_str(), 0600), 0);
+    ASSERT_EQ(mkdir(At("folder").c_str(), 0700), 0);
+    const std::pair<const char*, const char*> cases[] = {
+        {"new.txt", nullptr},
+        {"own.txt", nullptr},
+        {"twice.txt", "has other names"},
+        {"link.txt", "a link is there"},
+        {"pipe", "not a regular file"},
+        {"folder", "it is a folder"},
+        {"folder/", "names a folder"},
+        {"missing/r.txt", "does not exist"},
+    };
+    for (const auto& [name, refusal] : cases) {
+        std::string resolved;
+        std::string reason;
+        const bool ok = CheckReportPlace(At(name), &resolved, &reason);
+        EXPECT_EQ(ok, refusal == nullptr) << name << ": " << reason;
+        if (refusal != nullptr) {
+            EXPECT_NE(reason.find(refusal), std::string::npos) << name << ": " << reason;
+        } else {
+            EXPECT_EQ(resolved, RealFolder(root_) + "/" + name);
+        }
+    }
+    OutputFile file;
+    std::string reason;
+    ASSERT_TRUE(CreateReportFile(At("own.txt"), &file, &reason)) << reason;
+    EXPECT_TRUE(CloseOutputFile(&file, &reason));
+    EXPECT_EQ(ModeOf(At("own.txt")), 0600u);
+    EXPECT_FALSE(CreateReportFile(At("twice.txt"), &file, &reason));
+    EXPECT_FALSE(CreateReportFile(At("pipe"), &file, &reason));
 }
 
 // A pipe (or anything but a regular file) is refused at once: opening it

@@ -20,6 +20,38 @@ if(NOT old_id EQUAL -1)
   message(FATAL_ERROR "bundled sample: the old folded Message-ID was copied:\n${run_out}")
 endif()
 expect_contains("${run_out}" "Message-ID: <q4-figures.1207@example.net>" "body line kept")
+# Its first line says that it is the sample, so that it never passes for
+# a run of one's own mail; also when mail is piped in, which is read only
+# when named as "-".
+string(REGEX MATCH "^[^\r\n]*" first_line "${run_out}")
+expect_contains("${first_line}" "No PATH given: the built-in sample" "sample's first line")
+set(run_input "${SOURCE_DIR}/runner/samples/ordinary.eml")
+run_runner()
+expect_status(0 "mail piped in without -")
+string(REGEX MATCH "^[^\r\n]*" first_line "${run_out}")
+expect_contains("${first_line}" "No PATH given: the built-in sample" "mail piped in without -")
+unset(run_input)
+
+# A PATH taken as an option's value (its own value forgotten) is refused,
+# not run as the sample.
+file(MAKE_DIRECTORY "${WORK_DIR}/Saved")
+run_runner(--envelope-sender "${WORK_DIR}/Saved")
+expect_status(2 "a PATH taken as an option's value")
+expect_contains("${run_err}" "the value of --envelope-sender, is a folder"
+                "a PATH taken as an option's value")
+
+# An empty value for any option is refused, the option named: taken, it
+# would have quietly turned the option off.
+foreach(option --save-to --report --module --envelope-sender)
+  execute_process(COMMAND ${EMULATOR} "${RUNNER}" "${option}=" "${SOURCE_DIR}/runner/samples"
+                  RESULT_VARIABLE run_status OUTPUT_VARIABLE run_out ERROR_VARIABLE run_err)
+  expect_status(2 "${option}=")
+  expect_contains("${run_err}" "option ${option} needs a value, got an empty one" "${option}=")
+  execute_process(COMMAND ${EMULATOR} "${RUNNER}" "${option}" "" "${SOURCE_DIR}/runner/samples"
+                  RESULT_VARIABLE run_status OUTPUT_VARIABLE run_out ERROR_VARIABLE run_err)
+  expect_status(2 "${option} with an empty argument")
+  expect_contains("${run_err}" "option ${option} needs a value" "${option} with an empty argument")
+endforeach()
 
 # A message file of one's own, with options, written to a report file.
 file(WRITE "${WORK_DIR}/ordinary.eml" "From: bob@example.org\nSubject: hi\n\nhello\n")
@@ -74,9 +106,9 @@ foreach(case "${WORK_DIR}/ordinary.eml|${WORK_DIR}/ordinary.eml"
   expect_contains("${run_err}" "--report ${output}" "report over an input")
   expect_contains("${run_err}" "nothing was written" "report over an input")
 endforeach()
-# A report that names a folder is refused, saying so.
+# A report that names a folder is refused before anything runs, saying so.
 run_runner(--report "${WORK_DIR}/walked" "${WORK_DIR}/ordinary.eml")
-expect_status(5 "report into a folder")
+expect_status(2 "report into a folder")
 expect_contains("${run_err}" "it is a folder; --report names a file" "report into a folder")
 file(READ "${WORK_DIR}/ordinary.eml" after)
 if(NOT after STREQUAL before OR EXISTS "${WORK_DIR}/walked/results.txt")
@@ -92,14 +124,27 @@ unset(run_input)
 
 # A message the module could not examine, because the stand-in server
 # cannot write its temporary copy, is said so, with a status of its own.
-if(NOT windows_runner)
-  execute_process(COMMAND ${CMAKE_COMMAND} -E env TMPDIR=${WORK_DIR}/no-such-tmp
+# (A temporary folder that passes the trust rule but takes no new folder:
+# /proc/self on Linux.)
+if(NOT windows_runner AND EXISTS /proc/self)
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env TMPDIR=/proc/self
                   ${EMULATOR} "${RUNNER}" "${SOURCE_DIR}/runner/samples"
                   RESULT_VARIABLE run_status OUTPUT_VARIABLE run_out ERROR_VARIABLE run_err)
   expect_status(6 "no temporary folder")
   expect_contains("${run_out}" "vacation-8bit.eml	unexamined" "no temporary folder")
   expect_contains("${run_out}" "ordinary.eml	ordinary" "no temporary folder")
   expect_contains("${run_err}" "cannot make a folder of its own" "no temporary folder")
+  # A temporary folder named that is not there is passed over, said once.
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env TMPDIR=${WORK_DIR}/no-such-tmp
+                  ${EMULATOR} "${RUNNER}" --lines "${SOURCE_DIR}/runner/samples/ordinary.eml"
+                  RESULT_VARIABLE run_status OUTPUT_VARIABLE run_out ERROR_VARIABLE run_err)
+  expect_status(0 "a temporary folder that is not there")
+  string(REGEX MATCHALL "is not used" said "${run_err}")
+  list(LENGTH said times)
+  if(NOT times EQUAL 1)
+    message(FATAL_ERROR "the temporary folder passed over, said ${times} times:\n${run_err}")
+  endif()
+  expect_contains("${run_err}" "TMPDIR=${WORK_DIR}/no-such-tmp is not used" "a temporary folder that is not there")
 
   # A temporary folder too deep for the server's 128-byte path buffer: the
   # copy goes into a folder of its own under /tmp, and the message is
@@ -129,16 +174,23 @@ file(SHA256 "${module}" module_hash)
 expect_contains("${run_out}" "  SHA-256 ${module_hash}" "--version")
 
 # What cannot be written makes the run fail with status 5, also for a
-# single message: the report, and the saved replacement. (Linux: /dev/full
+# single message: the report or the lines, and the saved replacement. (Linux: /dev/full
 # refuses every write, and no one may create a file in /proc/self.)
 if(NOT windows_runner AND EXISTS /dev/full AND EXISTS /proc/self)
   set(sample "${SOURCE_DIR}/runner/samples/vacation-8bit.eml")
-  foreach(args "--report;/dev/full;${sample}" "--report;/dev/full;--lines;${sample}"
-          "--save-to;/proc/self;${sample}")
-    run_runner(${args})
-    expect_status(5 "an output that cannot be written: ${args}")
+  foreach(args "${sample}" "--lines;${sample}")
+    execute_process(COMMAND ${EMULATOR} "${RUNNER}" ${args} OUTPUT_FILE /dev/full
+                    RESULT_VARIABLE run_status ERROR_VARIABLE run_err)
+    expect_status(5 "standard output that cannot be written: ${args}")
   endforeach()
+  run_runner(--save-to /proc/self "${sample}")
+  expect_status(5 "a folder where nothing can be saved")
   expect_contains("${run_err}" "cannot save the replacement of ${sample}" "no room to save")
+  # A device named as the report is no file of the user's: refused before
+  # anything runs.
+  run_runner(--report /dev/full "${sample}")
+  expect_status(2 "a device as the report")
+  expect_contains("${run_err}" "--report /dev/full: it is not a regular file" "a device as the report")
   # A file that opens but cannot be read is named in the error.
   if(NOT EMULATOR)
     run_runner(/proc/self/mem)

@@ -172,3 +172,167 @@ if(NOT windows_runner)
     expect_lacks("${run_out}" "SECRET" "planted links")
   endif()
 endif()
+
+# Where the runner writes, the way there must be trusted (as OpenSSH's
+# StrictModes has it): a folder others may write to that is not sticky is
+# refused, before anything runs, for --save-to, --report and TMPDIR.
+set(open_folder "${work}/open")
+file(MAKE_DIRECTORY "${open_folder}")
+file(CHMOD "${open_folder}" PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ
+     GROUP_WRITE GROUP_EXECUTE WORLD_READ WORLD_WRITE WORLD_EXECUTE)
+run_runner(--save-to "${open_folder}/saved" "${sample}")
+expect_status(2 "--save-to below a folder anyone may write to")
+expect_contains("${run_err}" "${open_folder} may be written by other users and is not sticky"
+                "--save-to below a folder anyone may write to")
+run_runner(--report "${open_folder}/report.txt" "${sample}")
+expect_status(2 "--report in a folder anyone may write to")
+if(EXISTS "${open_folder}/saved" OR EXISTS "${open_folder}/report.txt")
+  message(FATAL_ERROR "something was written below a folder anyone may write to")
+endif()
+execute_process(COMMAND ${CMAKE_COMMAND} -E env TMPDIR=${open_folder}
+                        ${EMULATOR} ${RUNNER} --lines ${sample}
+                RESULT_VARIABLE run_status OUTPUT_VARIABLE run_out ERROR_VARIABLE run_err)
+expect_status(0 "TMPDIR anyone may write to")
+expect_contains("${run_err}" "TMPDIR=${open_folder} is not used" "TMPDIR anyone may write to")
+file(GLOB left "${open_folder}/*")
+if(left)
+  message(FATAL_ERROR "the run made its private folder in an untrusted TMPDIR: ${left}")
+endif()
+
+# The way is judged as it will be: "new/../mail/saved" with new/ missing
+# is mail/saved, inside the folder read; refused, and new/ is not made.
+set(cwd "${work}/dotdot")
+file(MAKE_DIRECTORY "${cwd}/mail")
+file(COPY_FILE "${sample}" "${cwd}/mail/a.eml")
+execute_process(COMMAND ${EMULATOR} ${RUNNER} --save-to new/../mail/saved mail
+                WORKING_DIRECTORY "${cwd}"
+                RESULT_VARIABLE run_status OUTPUT_VARIABLE run_out ERROR_VARIABLE run_err)
+expect_status(2 "--save-to through a missing folder and ..")
+expect_contains("${run_err}" "lies inside the folder mail that is read" "--save-to new/../mail")
+if(EXISTS "${cwd}/new" OR EXISTS "${cwd}/mail/saved")
+  message(FATAL_ERROR "--save-to new/../mail/saved made something before it was refused")
+endif()
+
+# Signals: one the run was started with ignored stays ignored (SIGHUP under
+# nohup); one that ends the run takes the private folder with it. A reader
+# gone from the pipe ends the run with status 5, the folder removed too.
+set(box "${work}/box.mbox")
+file(READ "${sample}" sample_text)
+string(REPEAT "From a@example.org Mon Jan  1 00:00:00 2024\n${sample_text}\n" 3000 box_text)
+file(WRITE "${box}" "${box_text}")
+# The run waits on standard input while the signal comes; its private
+# folder is made by then.
+foreach(case "ignored;trap '' HUP;0" "default;:;129")
+  list(GET case 0 label)
+  list(GET case 1 trap)
+  list(GET case 2 expected)
+  set(hup_tmp "${work}/hup-${label}")
+  file(MAKE_DIRECTORY "${hup_tmp}")
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env TMPDIR=${hup_tmp} sh -c
+                  "${trap}; { cat ${sample}; sleep 2; } | ${EMULATOR} ${RUNNER} - >/dev/null 2>&1 & \
+pid=$!; sleep 1; ls ${hup_tmp} > ${work}/hup-during; kill -HUP $pid; wait $pid; echo $?"
+                  OUTPUT_VARIABLE hup_status OUTPUT_STRIP_TRAILING_WHITESPACE)
+  if(NOT hup_status STREQUAL expected)
+    message(FATAL_ERROR "SIGHUP, ${label}: status ${hup_status}, expected ${expected}")
+  endif()
+  file(READ "${work}/hup-during" during)
+  if(NOT during MATCHES "^velmora-")
+    message(FATAL_ERROR "SIGHUP, ${label}: no private folder while the run waited: the check proves nothing")
+  endif()
+  file(GLOB left "${hup_tmp}/*")
+  if(left)
+    message(FATAL_ERROR "SIGHUP, ${label}: the run left ${left}")
+  endif()
+endforeach()
+set(pipe_tmp "${work}/pipe-tmp")
+file(MAKE_DIRECTORY "${pipe_tmp}")
+execute_process(COMMAND ${CMAKE_COMMAND} -E env TMPDIR=${pipe_tmp} sh -c
+                "(${EMULATOR} ${RUNNER} ${box} 2>/dev/null; echo $? > ${work}/pipe-status) | head -2"
+                OUTPUT_VARIABLE run_out)
+file(READ "${work}/pipe-status" pipe_status)
+string(STRIP "${pipe_status}" pipe_status)
+if(NOT pipe_status STREQUAL "5")
+  message(FATAL_ERROR "a reader gone from the pipe: status ${pipe_status}, expected 5")
+endif()
+file(GLOB left "${pipe_tmp}/*")
+if(left)
+  message(FATAL_ERROR "a reader gone from the pipe: the run left ${left}")
+endif()
+
+# The private folder renamed away and a link planted under its name while
+# the run waits: the cleanup empties the folder it holds and leaves where
+# the link leads alone.
+set(swap_tmp "${work}/swap-tmp")
+file(MAKE_DIRECTORY "${swap_tmp}" "${work}/swap-victim")
+file(WRITE "${work}/swap-victim/keep.txt" "untouched\n")
+execute_process(COMMAND ${CMAKE_COMMAND} -E env TMPDIR=${swap_tmp} sh -c
+                "{ cat ${sample}; sleep 2; } | ${EMULATOR} ${RUNNER} - >/dev/null 2>&1 & \
+pid=$!; sleep 1; made=$(ls ${swap_tmp}); mv ${swap_tmp}/$made ${work}/swap-away; \
+ln -s ${work}/swap-victim ${swap_tmp}/$made; wait $pid; echo $?"
+                OUTPUT_VARIABLE swap_status OUTPUT_STRIP_TRAILING_WHITESPACE)
+if(NOT swap_status STREQUAL "0")
+  message(FATAL_ERROR "the private folder swapped for a link: status ${swap_status}")
+endif()
+if(NOT EXISTS "${work}/swap-victim/keep.txt")
+  message(FATAL_ERROR "the cleanup followed a link planted in place of the private folder")
+endif()
+file(GLOB left "${work}/swap-away/*")
+if(left)
+  message(FATAL_ERROR "the cleanup did not empty the folder it made: ${left}")
+endif()
+
+# What another user plants: only as root can the test be that user
+# (nobody); elsewhere these checks are skipped.
+execute_process(COMMAND id -u OUTPUT_VARIABLE uid OUTPUT_STRIP_TRAILING_WHITESPACE)
+execute_process(COMMAND id -u nobody RESULT_VARIABLE no_nobody OUTPUT_QUIET ERROR_QUIET)
+if(NOT uid STREQUAL "0" OR no_nobody)
+  message(STATUS "not run as root (or no user nobody): the checks of what another user plants are skipped")
+  return()
+endif()
+set(shared "${work}/shared")
+file(MAKE_DIRECTORY "${shared}" "${work}/root-target")
+execute_process(COMMAND chmod 1777 "${shared}")
+# A link the user planted as --save-to, or on the way to --report.
+execute_process(COMMAND setpriv --reuid=nobody --regid=nogroup --clear-groups
+                        ln -s "${work}/root-target" "${shared}/out"
+                RESULT_VARIABLE planted)
+if(NOT planted EQUAL 0)
+  message(FATAL_ERROR "could not plant a link as nobody")
+endif()
+run_runner(--save-to "${shared}/out" "${sample}")
+expect_status(2 "--save-to a link another user planted")
+expect_contains("${run_err}" "${shared}/out is a link that belongs to another user"
+                "--save-to a link another user planted")
+run_runner(--report "${shared}/out/report.txt" "${sample}")
+expect_status(2 "--report through a link another user planted")
+file(GLOB written "${work}/root-target/*")
+if(written)
+  message(FATAL_ERROR "written through a planted link: ${written}")
+endif()
+# A report file the user made, readable by all, or a second name of one.
+execute_process(COMMAND setpriv --reuid=nobody --regid=nogroup --clear-groups sh -c
+                        "umask 0; echo mine > ${shared}/report.txt")
+run_runner(--report "${shared}/report.txt" "${sample}")
+expect_status(2 "--report over another user's file")
+expect_contains("${run_err}" "belongs to another user" "--report over another user's file")
+file(READ "${shared}/report.txt" report_text)
+if(NOT report_text STREQUAL "mine\n")
+  message(FATAL_ERROR "--report wrote over another user's file")
+endif()
+file(WRITE "${work}/own.txt" "own\n")
+file(CREATE_LINK "${work}/own.txt" "${work}/second-name.txt")
+run_runner(--report "${work}/second-name.txt" "${sample}")
+expect_status(2 "--report over a file with two names")
+expect_contains("${run_err}" "has other names" "--report over a file with two names")
+# A folder of the user's on the way, and a TMPDIR of the user's.
+file(MAKE_DIRECTORY "${work}/users")
+execute_process(COMMAND chown nobody "${work}/users")
+run_runner(--save-to "${work}/users/saved" "${sample}")
+expect_status(2 "--save-to in another user's folder")
+expect_contains("${run_err}" "${work}/users belongs to another user" "--save-to in another user's folder")
+execute_process(COMMAND ${CMAKE_COMMAND} -E env TMPDIR=${work}/users
+                        ${EMULATOR} ${RUNNER} --lines ${sample}
+                RESULT_VARIABLE run_status OUTPUT_VARIABLE run_out ERROR_VARIABLE run_err)
+expect_status(0 "TMPDIR of another user")
+expect_contains("${run_err}" "TMPDIR=${work}/users is not used: ${work}/users belongs to another user"
+                "TMPDIR of another user")

@@ -91,21 +91,26 @@ TEST_F(ReplacementTest, MessageIdLineComesFirstWithClockAndDomain) {
 }
 
 // A server without a domain setting: "<ar7@>" is no valid Message-ID, so
-// the configured sender's domain stands in. Only a sender without one
-// leaves the part after the "@" empty.
+// the configured sender's domain stands in. A sender without one gives
+// no replacement at all (messageId null): the job stays the server's, the
+// log says the change failed.
 TEST_F(ReplacementTest, WithoutADomainTheSendersDomainIsTaken) {
     struct Case {
         const char* storedDomain;
         const char* sender;
-        const char* messageId;
+        const char* messageId; // null: no replacement is made
     };
     const Case cases[] = {
         {"mx.example.org", "relay@example.org", "<ar7@mx.example.org>"},
         {"", "relay@example.org", "<ar7@example.org>"},
         {"", "<relay@mx.example.net>", "<ar7@mx.example.net>"},
         {"", "\"a@b\"@example.com> \t", "<ar7@example.com>"},
-        {"", "relay-without-domain", "<ar7@>"},
-        {"", "relay@", "<ar7@>"},
+        {"", "relay-without-domain", nullptr},
+        {"", "relay@", nullptr},
+        {"", "relay@ \t", nullptr},
+        {"", "<relay@>", nullptr},
+        // The server's domain still serves a sender without one.
+        {"mx.example.org", "relay-without-domain", "<ar7@mx.example.org>"},
         // A one-character domain is copied too, not left as the bytes the
         // allocation happened to hold.
         {"", "autoreply@x", "<ar7@x>"},
@@ -118,9 +123,17 @@ TEST_F(ReplacementTest, WithoutADomainTheSendersDomainIsTaken) {
         SetFakeClock(7);
         ReferenceHost fresh;
         JobHandle job = fresh.AddIncomingJob(kNullSender, {"a@x.y"}, Autoreply("bob@example.org"));
-        ASSERT_EQ(DAEMON(job, fresh.Block(), nullptr, c.sender), 1);
-        EXPECT_EQ(fresh.CreatedJobs().at(0)->Lines().at(0),
-                  std::string("Message-ID: ") + c.messageId + "\r\n");
+        if (c.messageId == nullptr) {
+            EXPECT_EQ(DAEMON(job, fresh.Block(), nullptr, c.sender), 0);
+            EXPECT_TRUE(fresh.CreatedJobs().empty());
+            ASSERT_EQ(fresh.logs.size(), 2u);
+            EXPECT_EQ(fresh.logs[0].text, "Autoreply from bob@example.org found");
+            EXPECT_EQ(fresh.logs[1].text, "Unable to modify MAIL FROM in autoreply");
+        } else {
+            ASSERT_EQ(DAEMON(job, fresh.Block(), nullptr, c.sender), 1);
+            EXPECT_EQ(fresh.CreatedJobs().at(0)->Lines().at(0),
+                      std::string("Message-ID: ") + c.messageId + "\r\n");
+        }
         ExpectHostClean(fresh);
     }
 }

@@ -5,8 +5,12 @@
 #     byte for byte but for CR LF line ends; the list of changes has an
 #     entry for the version packaged;
 #   - the texts read in Notepad on every Windows: CR LF line ends, plain
-#     ASCII without tabs, lines of at most 80 characters, no Markdown link
-#     syntax (README.txt and CHANGES.txt);
+#     ASCII without tabs, lines of at most 80 characters, no Markdown marks
+#     (backticks, '#' headings, link syntax) in README.txt and CHANGES.txt;
+#   - every section README.txt's contents list is there, headed "[N] NAME"
+#     (Notepad's Find reaches it by "[N]", found nowhere else), and the
+#     text names sections with their numbers; CHANGES.txt dates every
+#     release, newest first;
 #   - SHA256SUMS gives the right sum for every other file in the zip, and
 #     NAME.sha256 beside NAME.zip, the list to publish apart from it, gives
 #     the zip's own sum and one for each file in it, as NAME/FILE; both
@@ -19,6 +23,7 @@
 
 cmake_minimum_required(VERSION 3.25)
 include(${CMAKE_CURRENT_LIST_DIR}/../support/pe_image.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/plain_text_checks.cmake)
 get_filename_component(source_dir "${CMAKE_CURRENT_LIST_DIR}/../.." ABSOLUTE)
 
 # The widest line Notepad shows in a standard window without scrolling, and
@@ -122,24 +127,20 @@ foreach(pair "README.txt;docs/admin-guide.md" "CHANGES.txt;docs/changes.md")
     string(SUBSTRING "${others}" 0 30 sample)
     fail("${name} holds bytes other than printable ASCII, CR and LF: ${sample}...")
   endif()
-  string(REGEX MATCHALL "[^\n]*${full_width}[^\n]+" long_lines "${text}")
+  # Each long line becomes a list item: a ';' in it would split it in two.
+  string(REPLACE ";" "," shown "${text}")
+  string(REGEX MATCHALL "[^\n]*${full_width}[^\n]+" long_lines "${shown}")
   foreach(line IN LISTS long_lines)
     string(LENGTH "${line}" length)
     fail("${name} has a line of ${length} characters (at most ${max_line_length}): ${line}")
   endforeach()
-  string(FIND "${text}" "](" link)
-  if(NOT link EQUAL -1)
-    fail("${name} holds Markdown link syntax '](', which Notepad shows as it is")
+  check_no_markdown_marks("${name}" "${text}")
+  if(name STREQUAL "README.txt")
+    check_guide_contents("${name}" "${text}")
+  else()
+    check_release_dates("${name}" "${text}" "${version}")
   endif()
 endforeach()
-if(EXISTS "${unpacked}/CHANGES.txt")
-  file(READ "${unpacked}/CHANGES.txt" changes)
-  string(REPLACE "." "\\." version_pattern "${version}")
-  if(NOT changes MATCHES "(^|\n)${version_pattern}\r?\n")
-    fail("CHANGES.txt has no entry for ${version}, the version packaged (a line holding only "
-         "the version)")
-  endif()
-endif()
 
 # Checks the list FILE, whose names are relative to BASE: every line in
 # sha256sum's format with the file's right sum. Sets OUT to the names.
@@ -238,6 +239,7 @@ if(failures)
   message(FATAL_ERROR "${zips}:\n${failures}")
 endif()
 message(STATUS "${zips}: ${entries}; sums checked in the zip and beside it; texts with CR LF, "
-               "lines of at most ${max_line_length} characters; ${RUNNER} "
+               "lines of at most ${max_line_length} characters, no Markdown marks, the "
+               "guide's sections as its contents list them, releases dated; ${RUNNER} "
                "${runner_size} bytes, no debug sections, OS ${image_os}, subsystem "
                "${image_subsystem}, ${import_count} imports, all in Windows XP SP3")

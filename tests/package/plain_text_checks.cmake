@@ -1,0 +1,122 @@
+# Checks on the admins' texts as Notepad shows them, for package_test.cmake.
+# Each function adds its findings with fail(), which the including script
+# defines, and hands `failures` back to its caller.
+
+# No Markdown marks in NAME's TEXT: backticks and '#' headings are noise in
+# Notepad (the texts are plain text that also reads as Markdown).
+function(check_no_markdown_marks name text)
+  # Shown lines become list items: a ';' in them would split one in two.
+  string(REPLACE ";" "," text "${text}")
+  string(REGEX MATCHALL "[^\n]*`[^\n]*" lines "${text}")
+  foreach(line IN LISTS lines)
+    fail("${name} holds a backtick, which Notepad shows as it is: ${line}")
+  endforeach()
+  string(REGEX MATCHALL "(^|\n) ? ? ?#[^\n]*" headings "${text}")
+  foreach(heading IN LISTS headings)
+    string(STRIP "${heading}" heading)
+    fail("${name} has a '#' heading, which Notepad shows as it is: ${heading}")
+  endforeach()
+  string(FIND "${text}" "](" link)
+  if(NOT link EQUAL -1)
+    fail("${name} holds Markdown link syntax '](', which Notepad shows as it is")
+  endif()
+  set(failures "${failures}" PARENT_SCOPE)
+endfunction()
+
+# The guide's contents, at the top between "Contents" and the first
+# section, lists every section as "N  NAME". Notepad's Edit > Find reaches
+# a section at once by "[N]", so: every section listed has the heading
+# "[N] NAME" underlined with dashes, in the listed order; "[N]" is found
+# nowhere else; no heading is left out of the contents; and wherever the
+# text names a section, it is as "N NAME" with the right number.
+function(check_guide_contents name text)
+  set(contents_heading "\nContents\n--------\n")
+  string(FIND "${text}" "${contents_heading}" contents_at)
+  string(FIND "${text}" "\n[1] " first_at)
+  if(contents_at EQUAL -1 OR first_at EQUAL -1 OR first_at LESS contents_at)
+    fail("${name} has no contents block (\"Contents\" underlined, before section [1])")
+    set(failures "${failures}" PARENT_SCOPE)
+    return()
+  endif()
+  math(EXPR block_length "${first_at} - ${contents_at}")
+  string(SUBSTRING "${text}" ${contents_at} ${block_length} block)
+  string(REGEX MATCHALL "\n +[0-9]+  [A-Z][^\n]*" entries "${block}")
+  if(NOT entries)
+    fail("${name}'s contents list no sections")
+  endif()
+
+  string(REGEX REPLACE "[ \n]+" " " flat " ${text} ")
+  string(REPLACE ";" "," flat "${flat}")
+  set(last_at -1)
+  set(listed 0)
+  foreach(entry IN LISTS entries)
+    string(REGEX MATCH "([0-9]+)  ([^\n]*)" ignored "${entry}")
+    set(number "${CMAKE_MATCH_1}")
+    string(STRIP "${CMAKE_MATCH_2}" section)
+    math(EXPR listed "${listed} + 1")
+    set(heading "[${number}] ${section}")
+    string(LENGTH "${heading}" heading_length)
+    string(REPEAT "-" ${heading_length} underline)
+    string(FIND "${text}" "\n${heading}\n${underline}\n" heading_at)
+    if(heading_at EQUAL -1)
+      fail("${name}'s contents list ${number} ${section}, but there is no heading "
+           "\"${heading}\" underlined with ${heading_length} dashes")
+      continue()
+    endif()
+    if(heading_at LESS last_at)
+      fail("${name}: section ${heading} stands before the one listed above it")
+    endif()
+    set(last_at ${heading_at})
+    string(FIND "${text}" "[${number}]" tag_first)
+    string(FIND "${text}" "[${number}]" tag_last REVERSE)
+    if(NOT tag_first EQUAL tag_last)
+      fail("${name} holds \"[${number}]\" outside its heading: Find would stop there first")
+    endif()
+    # Every mention of the section's name must carry its number.
+    string(REPLACE "${heading}" "" flat "${flat}")
+    string(REGEX REPLACE "([][.*+?^$()|\\])" "\\\\\\1" section_pattern "${section}")
+    string(REGEX REPLACE "([^0-9])${number} ${section_pattern}" "\\1" flat "${flat}")
+    string(REGEX MATCHALL
+           "[^ ]* [^ ]*[^A-Za-z0-9]${section_pattern}([^A-Za-z0-9.][^ ]*|\\.[^A-Za-z][^ ]*)"
+           strays "${flat}")
+    foreach(stray IN LISTS strays)
+      fail("${name} names section ${section} without its number ${number}: ...${stray}...")
+    endforeach()
+  endforeach()
+  string(REGEX MATCHALL "\n\\[[0-9]+\\] [^\n]*\n--" headings "${text}")
+  list(LENGTH headings heading_count)
+  if(NOT heading_count EQUAL listed)
+    fail("${name} has ${heading_count} numbered headings, its contents list ${listed}")
+  endif()
+  set(failures "${failures}" PARENT_SCOPE)
+endfunction()
+
+# Every release in the list of changes is headed "VERSION (YYYY-MM-DD)",
+# newest first, and the version packaged is among them.
+function(check_release_dates name text version)
+  set(date "[12][0-9][0-9][0-9]-[01][0-9]-[0-3][0-9]")
+  string(REGEX MATCHALL "(^|\n)[0-9]+\\.[0-9]+[^\n]*\n-+\n" releases "${text}")
+  if(NOT releases)
+    fail("${name} has no release headings")
+  endif()
+  set(newer "")
+  foreach(release IN LISTS releases)
+    string(STRIP "${release}" release)
+    string(REGEX REPLACE "\n.*" "" release "${release}")
+    if(NOT release MATCHES "^[0-9]+\\.[0-9]+\\.[0-9]+ \\((${date})\\)$")
+      fail("${name}: the release heading \"${release}\" is not \"VERSION (YYYY-MM-DD)\"")
+      continue()
+    endif()
+    set(released "${CMAKE_MATCH_1}")
+    if(newer AND newer STRLESS released)
+      fail("${name}: ${release} stands below a release dated ${newer}: newest first")
+    endif()
+    set(newer "${released}")
+  endforeach()
+  string(REPLACE "." "\\." version_pattern "${version}")
+  if(NOT text MATCHES "(^|\n)${version_pattern} \\(${date}\\)\n")
+    fail("${name} has no entry for ${version}, the version packaged (a heading "
+         "\"${version} (YYYY-MM-DD)\")")
+  endif()
+  set(failures "${failures}" PARENT_SCOPE)
+endfunction()
