@@ -183,6 +183,7 @@ bool OpenEntryFile(const HeldFolder& parent, const ListedEntry& entry, InputFile
     }
     file->handle = fd;
     file->standardInput = false;
+    file->openedSize = static_cast<std::int64_t>(info.st_size);
     return true;
 }
 

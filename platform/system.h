@@ -67,6 +67,9 @@ constexpr const char* kStandardInputPath = "-";
 struct InputFile {
     std::intptr_t handle = -1;
     bool standardInput = false;
+    // The size seen when it was opened, when the opening looked (POSIX):
+    // InputFileSize then asks the system no more. -1: not known.
+    std::int64_t openedSize = -1;
 };
 
 // Opens `path` for reading; "-" is standard input. False with `reason`.

@@ -108,6 +108,7 @@ bool OpenInputFile(const std::string& path, InputFile* file, std::string* reason
     if (path == kStandardInputPath) {
         file->handle = STDIN_FILENO;
         file->standardInput = true;
+        file->openedSize = -1;
         return true;
     }
     // Without blocking: a pipe swapped in for a listed file would wait for
@@ -131,6 +132,7 @@ bool OpenInputFile(const std::string& path, InputFile* file, std::string* reason
     }
     file->handle = fd;
     file->standardInput = false;
+    file->openedSize = static_cast<std::int64_t>(info.st_size);
     return true;
 }
 
@@ -154,9 +156,13 @@ void CloseInputFile(InputFile* file) {
         close(static_cast<int>(file->handle));
     }
     file->handle = -1;
+    file->openedSize = -1;
 }
 
 std::uint64_t InputFileSize(const InputFile& file) {
+    if (file.openedSize >= 0) {
+        return static_cast<std::uint64_t>(file.openedSize);
+    }
     struct stat info;
     if (fstat(static_cast<int>(file.handle), &info) != 0 || !S_ISREG(info.st_mode)) {
         return 0;
