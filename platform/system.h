@@ -15,19 +15,11 @@
 #include <vector>
 
 enum class PathKind {
-    kFile,         // a regular file, or a link to one
-    kFolder,       // a folder named directly
-    kLinkedFolder, // a link to a folder, met inside a folder: not followed
-    kOther,        // a device, pipe or socket: never opened
-    kMissing,      // nothing there, or a link to nothing
-    kUnknown,      // the system would not say; `reason` tells why
-};
-
-struct FolderEntry {
-    std::string name;
-    PathKind kind;
-    std::string reason;  // for kMissing and kUnknown
-    bool hidden = false; // marked hidden by the system (Windows' attributes)
+    kFile,    // a regular file, or a link to one
+    kFolder,  // a folder
+    kOther,   // a device, pipe or socket: never opened
+    kMissing, // nothing there, or a link to nothing
+    kUnknown, // the system would not say; `reason` tells why
 };
 
 // Loads, from the system folder, the system DLLs that are not KnownDLLs
@@ -51,9 +43,7 @@ std::vector<std::string> ProgramArguments(int argc, char** argv);
 // is the system's explanation.
 PathKind InspectPath(const std::string& path, std::string* reason);
 
-// The entries of a folder other than "." and "..", in no particular order.
-// False with `reason` set when the folder cannot be read.
-bool ListFolder(const std::string& path, std::vector<FolderEntry>* entries, std::string* reason);
+// Folders are walked by descriptor: see held_folder.h.
 
 // `folder` and `name` joined with the platform's separator.
 std::string JoinPath(const std::string& folder, const std::string& name);
@@ -77,6 +67,9 @@ constexpr const char* kStandardInputPath = "-";
 struct InputFile {
     std::intptr_t handle = -1;
     bool standardInput = false;
+    // The size seen when it was opened, when the opening looked (POSIX):
+    // InputFileSize then asks the system no more. -1: not known.
+    std::int64_t openedSize = -1;
 };
 
 // Opens `path` for reading; "-" is standard input. False with `reason`.

@@ -1,8 +1,6 @@
 // System DLLs from the system folder; see system_library.h.
 #include "platform/system_library.h"
 
-#ifdef _WIN32
-
 #include <string>
 
 namespace {
@@ -35,5 +33,3 @@ HMODULE LoadSystemLibrary(const wchar_t* name) {
     path += name;
     return LoadLibraryW(path.c_str());
 }
-
-#endif

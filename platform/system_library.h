@@ -5,15 +5,11 @@
 #ifndef VELMORA_PLATFORM_SYSTEM_LIBRARY_H
 #define VELMORA_PLATFORM_SYSTEM_LIBRARY_H
 
-#ifdef _WIN32
-
 #include <windows.h>
 
 // Loads `name` ("winmm.dll") from the system folder: with the loader's
 // system-folder-only search where the system has it, else by its full
 // path there. Null when it cannot be loaded.
 HMODULE LoadSystemLibrary(const wchar_t* name);
-
-#endif
 
 #endif

@@ -9,7 +9,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -31,28 +30,6 @@ PathKind KindOf(const struct stat& info) {
     return S_ISDIR(info.st_mode) ? PathKind::kFolder : PathKind::kOther;
 }
 
-// An entry inside a folder: links to files count as files, links to
-// folders are not followed (they may lead back up the tree).
-FolderEntry InspectEntry(const std::string& folder, const std::string& name) {
-    const std::string path = JoinPath(folder, name);
-    FolderEntry entry{name, PathKind::kUnknown, std::string(), false};
-    struct stat info;
-    if (lstat(path.c_str(), &info) != 0) {
-        entry.kind = errno == ENOENT ? PathKind::kMissing : PathKind::kUnknown;
-        entry.reason = SystemReason();
-        return entry;
-    }
-    if (!S_ISLNK(info.st_mode)) {
-        entry.kind = KindOf(info);
-        return entry;
-    }
-    entry.kind = InspectPath(path, &entry.reason);
-    if (entry.kind == PathKind::kFolder) {
-        entry.kind = PathKind::kLinkedFolder;
-    }
-    return entry;
-}
-
 } // namespace
 
 void PinSystemLibraries() {
@@ -67,28 +44,6 @@ PathKind InspectPath(const std::string& path, std::string* reason) {
         return error == ENOENT || error == ENOTDIR ? PathKind::kMissing : PathKind::kUnknown;
     }
     return KindOf(info);
-}
-
-bool ListFolder(const std::string& path, std::vector<FolderEntry>* entries, std::string* reason) {
-    DIR* folder = opendir(path.c_str());
-    if (folder == nullptr) {
-        *reason = SystemReason();
-        return false;
-    }
-    errno = 0;
-    while (const struct dirent* item = readdir(folder)) {
-        const std::string name = item->d_name;
-        if (name != "." && name != "..") {
-            entries->push_back(InspectEntry(path, name));
-        }
-        errno = 0;
-    }
-    const bool complete = errno == 0;
-    if (!complete) {
-        *reason = SystemReason();
-    }
-    closedir(folder);
-    return complete;
 }
 
 std::string JoinPath(const std::string& folder, const std::string& name) {
@@ -153,6 +108,7 @@ bool OpenInputFile(const std::string& path, InputFile* file, std::string* reason
     if (path == kStandardInputPath) {
         file->handle = STDIN_FILENO;
         file->standardInput = true;
+        file->openedSize = -1;
         return true;
     }
     // Without blocking: a pipe swapped in for a listed file would wait for
@@ -176,6 +132,7 @@ bool OpenInputFile(const std::string& path, InputFile* file, std::string* reason
     }
     file->handle = fd;
     file->standardInput = false;
+    file->openedSize = static_cast<std::int64_t>(info.st_size);
     return true;
 }
 
@@ -199,9 +156,13 @@ void CloseInputFile(InputFile* file) {
         close(static_cast<int>(file->handle));
     }
     file->handle = -1;
+    file->openedSize = -1;
 }
 
 std::uint64_t InputFileSize(const InputFile& file) {
+    if (file.openedSize >= 0) {
+        return static_cast<std::uint64_t>(file.openedSize);
+    }
     struct stat info;
     if (fstat(static_cast<int>(file.handle), &info) != 0 || !S_ISREG(info.st_mode)) {
         return 0;

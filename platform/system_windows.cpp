@@ -53,21 +53,6 @@ PathKind KindOfAttributes(DWORD attributes) {
     return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? PathKind::kFolder : PathKind::kFile;
 }
 
-// An entry inside a folder. Junctions and links to folders are not
-// followed (they may lead back up the tree).
-FolderEntry EntryOf(const WIN32_FIND_DATAW& found) {
-    // Explorer hides these too: desktop.ini, Thumbs.db and the like.
-    const DWORD hiddenAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-    FolderEntry entry{Utf8FromWide(std::wstring(found.cFileName)),
-                      KindOfAttributes(found.dwFileAttributes), std::string(),
-                      (found.dwFileAttributes & hiddenAttributes) != 0};
-    if (entry.kind == PathKind::kFolder &&
-        (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-        entry.kind = PathKind::kLinkedFolder;
-    }
-    return entry;
-}
-
 HANDLE AsHandle(std::intptr_t handle) {
     return reinterpret_cast<HANDLE>(handle);
 }
@@ -171,28 +156,6 @@ PathKind InspectPath(const std::string& path, std::string* reason) {
     return KindOfAttributes(attributes);
 }
 
-bool ListFolder(const std::string& path, std::vector<FolderEntry>* entries, std::string* reason) {
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(SystemPath(JoinPath(path, "*")).c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) {
-        *reason = LastErrorText();
-        return false;
-    }
-    do {
-        const std::wstring name = found.cFileName;
-        if (name != L"." && name != L"..") {
-            entries->push_back(EntryOf(found));
-        }
-    } while (FindNextFileW(search, &found));
-    const DWORD error = GetLastError();
-    FindClose(search);
-    if (error != ERROR_NO_MORE_FILES) {
-        *reason = WindowsErrorText(error);
-        return false;
-    }
-    return true;
-}
-
 std::string JoinPath(const std::string& folder, const std::string& name) {
     if (!folder.empty() && (IsSeparator(folder.back()) || folder.back() == ':')) {
         return folder + name;
@@ -259,9 +222,20 @@ bool OpenInputFile(const std::string& path, InputFile* file, std::string* reason
         file->standardInput = true;
         return true;
     }
-    HANDLE handle = CreateFileW(SystemPath(path).c_str(), GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    // Opened as itself first: a reparse point (a link, a junction) is
+    // seen for what it is. The admin named this path, so one is then
+    // followed on purpose; inside walked folders none is (held_folder.h).
+    const std::wstring systemPath = SystemPath(path);
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    HANDLE handle = CreateFileW(systemPath.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    BY_HANDLE_FILE_INFORMATION named;
+    if (handle != INVALID_HANDLE_VALUE && GetFileInformationByHandle(handle, &named) &&
+        (named.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        CloseHandle(handle);
+        handle = CreateFileW(systemPath.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
+                             FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    }
     if (handle == INVALID_HANDLE_VALUE) {
         *reason = LastErrorText();
         return false;

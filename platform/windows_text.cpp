@@ -1,8 +1,6 @@
 // UTF-8 and UTF-16 on Windows; see windows_text.h.
 #include "platform/windows_text.h"
 
-#ifdef _WIN32
-
 #include <windows.h>
 
 namespace {
@@ -83,5 +81,3 @@ std::string WindowsErrorText(unsigned long code) {
     }
     return result.empty() ? "Windows error " + std::to_string(code) : result;
 }
-
-#endif

@@ -4,8 +4,6 @@
 #ifndef VELMORA_PLATFORM_WINDOWS_TEXT_H
 #define VELMORA_PLATFORM_WINDOWS_TEXT_H
 
-#ifdef _WIN32
-
 #include <string>
 
 std::wstring WideFromUtf8(const std::string& text);
@@ -22,7 +20,5 @@ bool AnsiFromWide(const std::wstring& text, std::string* ansi);
 // The system's message for an error code, in UTF-8, without its line end
 // and final full stop; "Windows error N" when it has none.
 std::string WindowsErrorText(unsigned long code);
-
-#endif
 
 #endif

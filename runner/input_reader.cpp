@@ -14,18 +14,38 @@ constexpr char kMessageNumberMark = '#';
 
 } // namespace
 
-InputReader::InputReader(std::vector<MessageSource> sources, std::uint64_t maxMessage)
-    : sources_(std::move(sources)), maxMessage_(maxMessage) {}
+InputReader::InputReader(MessageWalk* walk, std::uint64_t maxMessage)
+    : walk_(walk), maxMessage_(maxMessage) {}
+
+InputReader::~InputReader() {
+    CloseInputFile(&source_.file);
+}
+
+// Takes the walk's next source, unless one is being read. False when the
+// walk is done.
+bool InputReader::TakeSource() {
+    if (haveSource_) {
+        return true;
+    }
+    if (walkDone_) {
+        return false;
+    }
+    haveSource_ = walk_->Next(&source_, &walkNotes_);
+    walkDone_ = !haveSource_;
+    return haveSource_;
+}
 
 bool InputReader::OpenCurrent(std::string* reason) {
-    const MessageSource& source = sources_[current_];
-    if (!source.unreadable.empty()) {
-        *reason = source.unreadable;
+    if (!source_.unreadable.empty()) {
+        *reason = source_.unreadable;
         return false;
     }
     stream_ = std::make_unique<MessageStream>(MessageStream::kDefaultReadChunk, maxMessage_);
     headLooked_ = false;
-    if (!stream_->Open(source.path, reason)) {
+    // The walk opened what it found; a path named alone is opened here.
+    const bool opened = source_.file.handle != -1 ? stream_->Take(&source_.file, reason)
+                                                  : stream_->Open(source_.path, reason);
+    if (!opened) {
         stream_.reset();
         return false;
     }
@@ -33,7 +53,7 @@ bool InputReader::OpenCurrent(std::string* reason) {
 }
 
 bool InputReader::IsSingleMessageFile(const std::string& namedPath) {
-    if (sources_.size() != 1 || sources_[0].path != namedPath) {
+    if (!walk_->NamesOneFile() || !TakeSource() || source_.path != namedPath) {
         return false;
     }
     std::string reason;
@@ -63,24 +83,37 @@ bool InputReader::LookAtHead(const char** notMail, std::string* reason) {
 
 // The stream's notes on what it skipped or changed, after the input's name.
 void InputReader::TakeNotes(InputMessage* item) const {
-    const std::string path = PrintableName(sources_[current_].path);
+    const std::string path = PrintableName(source_.path);
     for (const StreamNote& note : stream_->Notes()) {
         item->notes.push_back(path + ": " + PrintableName(note.text));
     }
 }
 
-// Closes the current input and says what became of it.
-bool InputReader::EndInput(InputItemKind kind, const std::string& reason, InputMessage* item) {
-    item->kind = kind;
-    item->name = PrintableName(sources_[current_].path);
-    item->reason = reason;
-    stream_.reset();
-    ++current_;
+// Gives `item`, after the walk's notes gathered on the way to it.
+bool InputReader::Deliver(InputMessage* item) {
+    std::vector<std::string> notes;
+    for (const std::string& note : walkNotes_) {
+        notes.push_back(PrintableName(note));
+    }
+    walkNotes_.clear();
+    notes.insert(notes.end(), item->notes.begin(), item->notes.end());
+    item->notes.swap(notes);
     return true;
 }
 
+// Closes the current input and says what became of it.
+bool InputReader::EndInput(InputItemKind kind, const std::string& reason, InputMessage* item) {
+    item->kind = kind;
+    item->name = PrintableName(source_.path);
+    item->reason = reason;
+    stream_.reset();
+    CloseInputFile(&source_.file);
+    haveSource_ = false;
+    return Deliver(item);
+}
+
 bool InputReader::Next(InputMessage* item) {
-    while (current_ < sources_.size()) {
+    while (TakeSource()) {
         *item = InputMessage();
         std::string reason;
         if (stream_ == nullptr && !OpenCurrent(&reason)) {
@@ -108,7 +141,7 @@ bool InputReader::Next(InputMessage* item) {
         }
         TakeNotes(item);
         if (got) {
-            const std::string& path = sources_[current_].path;
+            const std::string& path = source_.path;
             item->inMailbox = stream_->IsMailbox();
             // A message file is its one message, numbered 0.
             const std::size_t number = item->inMailbox ? stream_->Span().number : 0;
@@ -122,7 +155,7 @@ bool InputReader::Next(InputMessage* item) {
                 item->reason = "over the size limit (--max-size " + MessageSizeText(maxMessage_) +
                                "): not read";
             }
-            return true;
+            return Deliver(item);
         }
         if (!reason.empty()) {
             return EndInput(InputItemKind::kUnreadable, reason, item);
@@ -131,9 +164,15 @@ bool InputReader::Next(InputMessage* item) {
             return EndInput(InputItemKind::kNotesOnly, reason, item);
         }
         stream_.reset();
-        ++current_;
+        CloseInputFile(&source_.file);
+        haveSource_ = false;
     }
-    return false;
+    if (walkNotes_.empty()) {
+        return false;
+    }
+    *item = InputMessage();
+    item->kind = InputItemKind::kNotesOnly;
+    return Deliver(item);
 }
 
 bool InputReader::InMailbox() const {

@@ -1,7 +1,7 @@
 // The messages of a run, input by input. The one place that knows what
 // each input is (a message file, a mailbox, or standard input holding
-// either; folders are walked into their files beforehand, by
-// ListMessages) and that owns the stream it is read from.
+// either; folders are walked into their files as the run goes, by
+// MessageWalk) and that owns the stream it is read from.
 #ifndef VELMORA_RUNNER_INPUT_READER_H
 #define VELMORA_RUNNER_INPUT_READER_H
 
@@ -37,8 +37,10 @@ struct InputMessage {
 
 class InputReader {
   public:
+    // Reads the inputs that `walk` (started) finds, as it finds them;
     // `maxMessage`: the size limit on a message, in bytes.
-    InputReader(std::vector<MessageSource> sources, std::uint64_t maxMessage);
+    InputReader(MessageWalk* walk, std::uint64_t maxMessage);
+    ~InputReader();
     InputReader(const InputReader&) = delete;
     InputReader& operator=(const InputReader&) = delete;
 
@@ -49,10 +51,9 @@ class InputReader {
     bool IsSingleMessageFile(const std::string& namedPath);
 
     // The next message, or what became of an input that gives none. False
-    // when every input is done.
+    // when every input is done. The walk's notes come with the item after
+    // them.
     bool Next(InputMessage* item);
-
-    std::size_t InputCount() const { return sources_.size(); }
 
     // The input being read: a mailbox, how many of its bytes are read, and
     // its size (0 when unknown), for the progress line.
@@ -61,13 +62,18 @@ class InputReader {
     std::uint64_t Size() const;
 
   private:
+    bool TakeSource();
     bool OpenCurrent(std::string* reason);
     bool LookAtHead(const char** notMail, std::string* reason);
     void TakeNotes(InputMessage* item) const;
+    bool Deliver(InputMessage* item);
     bool EndInput(InputItemKind kind, const std::string& reason, InputMessage* item);
 
-    std::vector<MessageSource> sources_;
-    std::size_t current_ = 0;               // the input being read, or to read next
+    MessageWalk* walk_;
+    MessageSource source_;                  // the input being read
+    bool haveSource_ = false;               // source_ is taken and not done
+    bool walkDone_ = false;                 // the walk has given its last source
+    std::vector<std::string> walkNotes_;    // the walk's notes not yet given
     std::unique_ptr<MessageStream> stream_; // null until it is opened
     std::uint64_t maxMessage_;
     bool headLooked_ = false; // the open message file's first bytes were looked at

@@ -7,19 +7,29 @@ constexpr const char* kMaildirFolders[] = {kMaildirCur, kMaildirNew, kMaildirTmp
 constexpr int kMaildirFoldersNeeded = 2;
 
 bool IsFolderKind(PathKind kind) {
-    return kind == PathKind::kFolder || kind == PathKind::kLinkedFolder;
+    return kind == PathKind::kFolder;
 }
 
 } // namespace
 
-bool IsMaildir(const std::vector<FolderEntry>& entries) {
+bool IsMaildir(const std::vector<ListedEntry>& entries) {
     int found = 0;
     for (const char* name : kMaildirFolders) {
-        for (const FolderEntry& entry : entries) {
-            if (entry.name == name && IsFolderKind(entry.kind)) {
+        for (const ListedEntry& entry : entries) {
+            if (entry.name == name && entry.kind == PathKind::kFolder && !entry.link) {
                 ++found;
                 break;
             }
+        }
+    }
+    return found >= kMaildirFoldersNeeded;
+}
+
+bool IsMaildirIn(const HeldFolder& folder) {
+    int found = 0;
+    for (const char* name : kMaildirFolders) {
+        if (HoldsFolder(folder, name)) {
+            ++found;
         }
     }
     return found >= kMaildirFoldersNeeded;

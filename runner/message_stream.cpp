@@ -133,9 +133,16 @@ MessageStream::~MessageStream() {
 }
 
 bool MessageStream::Open(const std::string& path, std::string* reason) {
-    if (!OpenInputFile(path, &file_, reason)) {
+    InputFile file;
+    if (!OpenInputFile(path, &file, reason)) {
         return false;
     }
+    return Take(&file, reason);
+}
+
+bool MessageStream::Take(InputFile* file, std::string* reason) {
+    file_ = *file;
+    *file = InputFile();
     size_ = InputFileSize(file_);
     return DetectFormat(reason);
 }

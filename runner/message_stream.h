@@ -85,6 +85,10 @@ class MessageStream {
     // False with `reason` set when it cannot be opened or read.
     bool Open(const std::string& path, std::string* reason);
 
+    // The same for a file opened already, which the stream now owns
+    // (`file` is left closed).
+    bool Take(InputFile* file, std::string* reason);
+
     // Reads the `size` bytes at `data` instead of a file, in the same
     // chunks; they must outlive the stream.
     void OpenBytes(const char* data, std::size_t size);

@@ -10,7 +10,8 @@ constexpr std::uint64_t kBytesPerMegabyte = 1024 * 1024;
 } // namespace
 
 ProgressMeter::ProgressMeter(std::FILE* terminal, std::size_t total)
-    : terminal_(terminal), total_(total), windowStart_(Clock::now()) {}
+    : terminal_(terminal), total_(total), countsMessagesOnly_(total == 0),
+      windowStart_(Clock::now()) {}
 
 void ProgressMeter::SetBytesTotal(std::uint64_t bytes) {
     bytesTotal_ = bytes;

@@ -15,7 +15,8 @@
 class ProgressMeter {
   public:
     // `terminal` is where to draw (null: stay quiet); `total` the count of
-    // messages found.
+    // messages found, 0 when it is not known beforehand (folders are
+    // walked as the run goes).
     ProgressMeter(std::FILE* terminal, std::size_t total);
 
     // Notes that `done` messages are finished and, inside a mailbox, that

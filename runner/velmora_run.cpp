@@ -67,19 +67,6 @@ void Say(const std::vector<std::string>& lines) {
     *g_errors << std::flush;
 }
 
-// Lists the inputs; a status other than kExitOk means nothing runs.
-int ListInputs(const RunOptions& options, std::vector<MessageSource>* sources) {
-    std::vector<std::string> notes;
-    std::string error;
-    if (!ListMessages(options.paths, sources, &notes, &error)) {
-        return Fail(kExitBadMessage, error);
-    }
-    for (const std::string& note : notes) {
-        Tell(note);
-    }
-    return kExitOk;
-}
-
 // Makes the folder for saved replacements, before any job runs: better no
 // run than a run whose replacements cannot be kept.
 int PrepareSaveFolder(const RunOptions& options) {
@@ -196,7 +183,9 @@ int RunList(const RunOptions& options, bool defaultModule, InputReader* inputs, 
         return Fail(kExitStartupRefused, "the module refused to start; no message was run");
     }
 
-    ProgressMeter progress(StandardErrorIsTerminal() ? stderr : nullptr, inputs->InputCount());
+    // The walk goes on as the jobs run: how many messages there are is not
+    // known beforehand.
+    ProgressMeter progress(StandardErrorIsTerminal() ? stderr : nullptr, 0);
     const ListRunOutput output{&out, g_errors, &progress, StandardOutputIsTerminal()};
     const ListRunTotals totals = RunMessageList(started.module, &started.host, inputs, options.job,
                                                 options.saveFolder, output);
@@ -254,8 +243,10 @@ int RefuseMistakenPath(const RunOptions& options) {
     return kExitOk;
 }
 
-// Checks the outputs against the inputs, lists the inputs, and only then
-// opens the report file, so that it is never listed itself; then runs.
+// Checks the outputs against the inputs (so that the report and saved
+// replacements never lie where the walk goes) and that every named input
+// is there, then opens the report file and runs, walking the folders as
+// the jobs go.
 int RunWithOutput(const RunOptions& options, bool defaultModule) {
     const int mistaken = RefuseMistakenPath(options);
     if (mistaken != kExitOk) {
@@ -265,14 +256,13 @@ int RunWithOutput(const RunOptions& options, bool defaultModule) {
     if (!OutputsSpareInputs(options.paths, options.reportFile, options.saveFolder, &error)) {
         return Fail(kExitBadOption, error);
     }
-    std::vector<MessageSource> sources;
-    const int listed = ListInputs(options, &sources);
-    if (listed != kExitOk) {
-        return listed;
+    MessageWalk walk(options.paths);
+    if (!walk.Start(&error)) {
+        return Fail(kExitBadMessage, error);
     }
     std::unique_ptr<InputReader> inputs;
     if (!options.paths.empty()) {
-        inputs = std::make_unique<InputReader>(std::move(sources), options.maxSize);
+        inputs = std::make_unique<InputReader>(&walk, options.maxSize);
     }
     const bool single = inputs == nullptr || (!options.lines && options.paths.size() == 1 &&
                                               inputs->IsSingleMessageFile(options.paths[0]));

@@ -1,18 +1,28 @@
 // Walking the paths of a run: name order, what is skipped, what is
 // unreadable, and a missing path stopping everything before it starts; and
 // telling whether an output lies inside an input.
+#include "platform/held_folder.h"
+#include "platform/system.h"
 #include "runner/mail_store_files.h"
 #include "runner/message_list.h"
 #include "runner/output_guard.h"
 #include "runner/parent_folder.h"
-#include "platform/system.h"
 #include "standin/temp_files.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
+#ifdef _WIN32
+#include <windows.h>
+#endif
+#ifndef _WIN32
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -76,10 +86,22 @@ class MessageListTest : public ::testing::Test {
         return relative;
     }
 
+    // Every source of a walk over `paths`, its files closed again.
     std::vector<MessageSource> Walk(const std::vector<std::string>& paths) {
-        std::vector<MessageSource> messages;
+        MessageWalk walk(paths);
         std::string error;
-        EXPECT_TRUE(ListMessages(paths, &messages, &notes_, &error)) << error;
+        EXPECT_TRUE(walk.Start(&error)) << error;
+        return Drain(&walk);
+    }
+
+    // The rest of a started walk's sources, their files closed.
+    std::vector<MessageSource> Drain(MessageWalk* walk) {
+        std::vector<MessageSource> messages;
+        MessageSource source;
+        while (walk->Next(&source, &notes_)) {
+            CloseInputFile(&source.file);
+            messages.push_back(source);
+        }
         return messages;
     }
 
@@ -325,14 +347,13 @@ TEST_F(MessageListTest, NamedPathsComeInTheGivenOrderWhateverTheirNames) {
 
 TEST_F(MessageListTest, AMissingPathListsNothing) {
     Touch("a.eml");
-    std::vector<MessageSource> messages;
     std::string error;
     const std::string missing = JoinPath(root_, "missing");
+    MessageWalk walk({root_, missing});
 
-    EXPECT_FALSE(ListMessages({root_, missing}, &messages, &notes_, &error));
+    EXPECT_FALSE(walk.Start(&error));
 
     EXPECT_EQ(error, "no such file or folder: " + missing);
-    EXPECT_TRUE(messages.empty());
 }
 
 TEST_F(MessageListTest, AnEmptyFolderListsNothingAndIsNoError) {
@@ -340,17 +361,199 @@ TEST_F(MessageListTest, AnEmptyFolderListsNothingAndIsNoError) {
     EXPECT_TRUE(Walk({JoinPath(root_, "empty")}).empty());
 }
 
-#ifndef _WIN32
-TEST_F(MessageListTest, LinksToFilesAreFollowedLinksToFoldersAreNot) {
-    Touch("real/a.eml");
-    fs::create_symlink(fs::path(root_) / "real" / "a.eml", fs::path(root_) / "link.eml");
-    fs::create_directory_symlink(fs::path(root_), fs::path(root_) / "loop");
-    fs::create_symlink(fs::path(root_) / "gone.eml", fs::path(root_) / "dangling.eml");
+// Each file runs once, however many names lead to it: hard links in one
+// folder, and a file named after the folder that held it.
+TEST_F(MessageListTest, AFileWithManyNamesRunsOnce) {
+    Touch("d/a.eml");
+    Touch("d/b.eml");
+    fs::create_hard_link(fs::path(At("d/a.eml")), fs::path(At("d/c.eml")));
+    EXPECT_EQ(Listed(Walk({At("d")})), (std::vector<std::string>{"d/a.eml", "d/b.eml"}));
+    EXPECT_EQ(notes_, (std::vector<std::string>{At("d") + ": 1 file run already under another "
+                                                          "name, run once"}));
+    notes_.clear();
+    EXPECT_EQ(Listed(Walk({At("d"), At("d/c.eml")})),
+              (std::vector<std::string>{"d/a.eml", "d/b.eml"}));
+}
 
+#ifdef _WIN32
+// Windows: a symbolic link or junction inside a walked folder is a reparse
+// point, skipped and never followed.
+TEST_F(MessageListTest, ReparsePointsInWalkedFoldersAreSkipped) {
+    Touch("real/a.eml");
+    Touch("outside/secret.eml");
+    // Looked up: Windows XP's kernel32 has no CreateSymbolicLinkW.
+    using MakeLinkFn = BOOLEAN(WINAPI*)(LPCWSTR, LPCWSTR, DWORD);
+    const auto makeLink = reinterpret_cast<MakeLinkFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "CreateSymbolicLinkW")));
+    const DWORD folderLink = 1; // SYMBOLIC_LINK_FLAG_DIRECTORY
+    if (makeLink == nullptr || !makeLink(fs::path(At("real/linked")).wstring().c_str(),
+                                         fs::path(At("outside")).wstring().c_str(), folderLink)) {
+        GTEST_SKIP() << "this system makes no symbolic links here (error " << GetLastError() << ")";
+    }
+    if (GetFileAttributesW(fs::path(At("real/linked")).wstring().c_str()) ==
+        INVALID_FILE_ATTRIBUTES) {
+        GTEST_SKIP() << "the system said it made the link but made none (Wine does so)";
+    }
+    EXPECT_EQ(Listed(Walk({At("real")})), (std::vector<std::string>{"real/a.eml"}));
+    EXPECT_EQ(Noted(), (std::vector<std::string>{"real/linked"}));
+    // Opened by name as a walk opens entries (one listed as a folder and
+    // swapped for a link), it is refused, not followed.
+    HeldFolder real;
+    std::string reason;
+    ASSERT_TRUE(OpenNamedFolder(At("real"), &real, &reason)) << reason;
+    ListedEntry linked;
+    linked.name = "linked";
+    linked.kind = PathKind::kFolder;
+    HeldFolder opened;
+    EXPECT_FALSE(OpenEntryFolder(real, linked, &opened, &reason));
+    EXPECT_NE(reason.find("link"), std::string::npos) << reason;
+    CloseHeldFolder(&real);
+}
+#endif
+
+#ifndef _WIN32
+// Inside a walked folder no link is followed, whatever it points to; a
+// link named on the command line is the admin's choice and is read.
+TEST_F(MessageListTest, LinksInWalkedFoldersAreSkippedLinksNamedAreRead) {
+    Touch("real/a.eml");
+    Touch("outside/secret.eml");
+    fs::create_symlink(fs::path(root_) / "outside" / "secret.eml", fs::path(root_) / "real" / "s");
+    fs::create_directory_symlink(fs::path(root_), fs::path(root_) / "real" / "loop");
+    fs::create_symlink(fs::path(root_) / "gone.eml", fs::path(root_) / "real" / "dangling.eml");
+
+    EXPECT_EQ(Listed(Walk({At("real")})), (std::vector<std::string>{"real/a.eml"}));
+    EXPECT_EQ(Noted(), (std::vector<std::string>{"real/dangling.eml", "real/loop", "real/s"}));
+    for (const std::string& note : notes_) {
+        EXPECT_NE(note.find(": skipped, a link, not followed"), std::string::npos) << note;
+    }
+    notes_.clear();
+    EXPECT_EQ(Listed(Walk({At("real/s"), At("real/loop/real/a.eml")})),
+              (std::vector<std::string>{"real/s", "real/loop/real/a.eml"}));
+}
+
+// The walk streams: a folder is listed only when the walk comes to it, so
+// the first message is there before the rest of the tree is read.
+TEST_F(MessageListTest, AFolderIsListedWhenTheWalkComesToIt) {
+    Touch("a/1.eml");
+    Folder("b");
+    MessageWalk walk({root_});
+    std::string error;
+    ASSERT_TRUE(walk.Start(&error)) << error;
+    MessageSource first;
+    ASSERT_TRUE(walk.Next(&first, &notes_));
+    CloseInputFile(&first.file);
+    EXPECT_EQ(Listed({first}), (std::vector<std::string>{"a/1.eml"}));
+    Touch("b/2.eml"); // made after the first message came
+    EXPECT_EQ(Listed(Drain(&walk)), (std::vector<std::string>{"b/2.eml"}));
+}
+
+// Deeper than the folders a walk holds open at once: the folders let go
+// are found again on the way back, and a folder moved meanwhile is not
+// walked further, said so.
+TEST_F(MessageListTest, ATreeDeeperThanTheFoldersHeldIsWalkedWhole) {
+    const std::size_t depth = std::min<std::size_t>(HeldFolderLimit() + 8, 200);
+    std::string deep = "a";
+    std::vector<std::string> expected;
+    for (std::size_t i = 0; i < depth; ++i) {
+        deep += "/d";
+    }
+    Touch(deep + "/m.eml");
+    expected.push_back(deep + "/m.eml");
+    for (std::string at = deep; at.size() > 1; at.resize(at.rfind('/'))) {
+        Touch(at + "/z.eml");
+        expected.push_back(at + "/z.eml");
+    }
+    Touch("z.eml");
+    expected.push_back("z.eml");
+    EXPECT_EQ(Listed(Walk({root_})), expected);
+
+    notes_.clear();
+    MessageWalk walk({root_});
+    std::string error;
+    ASSERT_TRUE(walk.Start(&error)) << error;
+    MessageSource first;
+    ASSERT_TRUE(walk.Next(&first, &notes_));
+    CloseInputFile(&first.file);
+    Folder("other");
+    fs::rename(fs::path(At("a/d/d")), fs::path(At("other/d")));
+    bool refused = false;
+    for (const MessageSource& source : Drain(&walk)) {
+        EXPECT_EQ(source.path.find(At("a/d/z.eml")), std::string::npos) << source.path;
+        if (source.path == At("a/d")) {
+            refused = true;
+            EXPECT_NE(source.unreadable.find("moved"), std::string::npos) << source.unreadable;
+        }
+    }
+    EXPECT_TRUE(refused);
+}
+
+struct SwapCase {
+    const char* what;
+    const char* swapped; // the entry replaced after its folder was listed
+    const char* with;    // "link-folder", "link-file", "file", "pipe"
+    const char* reason;  // a part of the unreadable reason
+};
+
+const SwapCase kSwapCases[] = {
+    {"a folder swapped for a link to another", "z", "link-folder", "link"},
+    {"a file swapped for a link to a secret", "y.eml", "link-file", "link"},
+    {"a file swapped for another file", "y.eml", "file", "replaced"},
+    {"a file swapped for a pipe", "y.eml", "pipe", "not a regular file"},
+};
+
+// A user who swaps an entry after the listing, before the open, gets it
+// refused: nothing outside is read, and no pipe or device is waited on.
+TEST_F(MessageListTest, AnEntrySwappedBetweenListingAndOpeningIsUnreadable) {
+    for (const SwapCase& c : kSwapCases) {
+        Clear();
+        Make({"d/a.eml", "d/y.eml", "d/z/1.eml", "outside/secret.eml"});
+        MessageWalk walk({At("d")});
+        std::string error;
+        ASSERT_TRUE(walk.Start(&error)) << error;
+        MessageSource first;
+        ASSERT_TRUE(walk.Next(&first, &notes_)) << c.what; // d is listed now
+        CloseInputFile(&first.file);
+        const fs::path target = fs::path(At("d")) / c.swapped;
+        fs::rename(target, fs::path(At("old")));
+        const std::string with = c.with;
+        if (with == "link-folder") {
+            fs::create_directory_symlink(fs::path(At("outside")), target);
+        } else if (with == "link-file") {
+            fs::create_symlink(fs::path(At("outside/secret.eml")), target);
+        } else if (with == "file") {
+            Touch(std::string("d/") + c.swapped);
+        } else {
+            ASSERT_EQ(mkfifo(target.c_str(), 0600), 0);
+        }
+        bool found = false;
+        for (const MessageSource& source : Drain(&walk)) {
+            EXPECT_EQ(source.path.find("secret"), std::string::npos) << c.what;
+            if (source.path == target.string()) {
+                found = true;
+                EXPECT_NE(source.unreadable.find(c.reason), std::string::npos)
+                    << c.what << ": " << source.unreadable;
+            }
+        }
+        EXPECT_TRUE(found) << c.what;
+    }
+}
+
+// Run as the superuser, a file is read only when it belongs to its
+// folder's owner or its folder is the superuser's: a user's hard link to
+// a file of root's is refused, root's own folders (/var/mail) still read.
+TEST_F(MessageListTest, AsTheSuperuserAFileOfAnotherOwnerInAUsersFolderIsRefused) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "needs the superuser, to give files to the user nobody";
+    }
+    const struct passwd* nobody = getpwnam("nobody");
+    ASSERT_NE(nobody, nullptr);
+    Make({"user/own.eml", "user/root.eml", "spool/user.eml", "spool/root.eml"});
+    ASSERT_EQ(chown(At("user").c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+    ASSERT_EQ(chown(At("user/own.eml").c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+    ASSERT_EQ(chown(At("spool/user.eml").c_str(), nobody->pw_uid, nobody->pw_gid), 0);
     EXPECT_EQ(Listed(Walk({root_})),
-              (std::vector<std::string>{"dangling.eml (unreadable)", "link.eml", "real/a.eml"}));
-    EXPECT_EQ(notes_, (std::vector<std::string>{JoinPath(root_, "loop") +
-                                                ": a link to a folder, not followed"}));
+              (std::vector<std::string>{"spool/root.eml", "spool/user.eml", "user/own.eml",
+                                        "user/root.eml (unreadable)"}));
 }
 #endif
 

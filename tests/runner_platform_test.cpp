@@ -223,6 +223,7 @@ TEST_F(RunnerPlatformTest, InputThatIsNoRegularFileIsRefusedWithoutWaiting) {
 
     ASSERT_EQ(CreateNewFile(At("mail.eml"), "Subject: x\n", &reason), CreateOutcome::kCreated);
     ASSERT_TRUE(OpenInputFile(At("mail.eml"), &file, &reason)) << reason;
+    EXPECT_EQ(InputFileSize(file), 11u); // as seen when it was opened
     char buffer[16];
     std::size_t got = 0;
     EXPECT_TRUE(ReadInputFile(&file, buffer, sizeof(buffer), &got, &reason));

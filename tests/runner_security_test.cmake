@@ -165,6 +165,38 @@ expect_contains("${run_out}" "a\\x1B[8m\\rb.eml\trewritten" "a name with control
 expect_contains("${run_out}" "/pipe\tunreadable" "a pipe in a folder")
 expect_lacks("${run_out}${run_err}" "${esc}" "a name with control bytes")
 
+# POSIX, as the superuser over a folder that the user nobody owns: a link
+# planted to a root-only file is skipped, not read; a hard link to a file
+# of root's is refused; the user's own message is read. Skipped (said so)
+# when the suite does not run as the superuser.
+if(NOT windows_runner)
+  execute_process(COMMAND id -u OUTPUT_VARIABLE uid OUTPUT_STRIP_TRAILING_WHITESPACE)
+  execute_process(COMMAND id -u nobody RESULT_VARIABLE no_nobody OUTPUT_QUIET ERROR_QUIET)
+  if(NOT uid STREQUAL "0" OR NOT no_nobody EQUAL 0)
+    message(STATUS "skipped: planted links and hard links need the superuser and the user nobody")
+  else()
+    set(planted "${work}/planted")
+    set(secret_dir "${work}/root-only")
+    file(MAKE_DIRECTORY "${planted}/cur" "${planted}/new" "${planted}/tmp" "${secret_dir}")
+    file(WRITE "${secret_dir}/secret.eml"
+         "X-Autoreply-From: bob@example.org\nSubject: SECRET-LINKED\n\nroot only\n")
+    file(CREATE_LINK "${secret_dir}/secret.eml" "${planted}/cur/hard:2,S")
+    file(CREATE_LINK "${secret_dir}/secret.eml" "${planted}/cur/soft:2,S" SYMBOLIC)
+    file(COPY_FILE "${sample}" "${planted}/cur/own:2,S")
+    execute_process(COMMAND chmod 700 "${secret_dir}")
+    execute_process(COMMAND chown -R nobody "${planted}")
+    execute_process(COMMAND chown -h root "${planted}/cur/hard:2,S")
+    run_runner(--lines "${planted}")
+    expect_contains("${run_out}" "${planted}/cur/own:2,S\trewritten" "a user's own message")
+    expect_contains("${run_out}" "${planted}/cur/hard:2,S\tunreadable" "a hard link to root's file")
+    expect_contains("${run_err}" "${planted}/cur/soft:2,S: skipped, a link, not followed"
+                    "a planted link")
+    expect_contains("${run_err}" "belongs to another user than its folder's owner"
+                    "a hard link to root's file")
+    expect_lacks("${run_out}" "SECRET" "planted links")
+  endif()
+endif()
+
 # Where the runner writes, the way there must be trusted (as OpenSSH's
 # StrictModes has it): a folder others may write to that is not sticky is
 # refused, before anything runs, for --save-to, --report and TMPDIR.
