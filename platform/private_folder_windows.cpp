@@ -232,7 +232,7 @@ std::string MakeInTemp(const std::wstring& temp, std::size_t needed, std::size_t
     *reason = "the temporary folder " + Utf8FromWide(temp) +
               " is too long for the server's 128-byte path, or cannot be named in the "
               "system's code page, and has no short form that can: set TMP to a short folder "
-              "such as C:\\Temp";
+              "that only you and the system may change";
     return std::string();
 }
 
