@@ -1,6 +1,8 @@
-// The private folder on Windows; see private_folder.h. The folder carries
+// The private folder on Windows; see private_folder.h. It is made in TMP
+// only when the way there passes the trust rule of trusted_path.h, else in
+// the system's temporary folder, which must pass it too. The folder carries
 // a protected DACL for the run's user alone, so nobody else can rename it,
-// plant anything in it or read what it holds, wherever TMP points; it is
+// plant anything in it or read what it holds; it is
 // held open without sharing its deletion while the process runs, and the
 // cleanup lists it only after checking that its name still leads to the
 // folder held, never into a junction put in its place.
