@@ -14,6 +14,8 @@ std::string LastErrorText(const char* what) {
     return std::string(what) + ": " + WindowsErrorText(GetLastError());
 }
 
+} // namespace
+
 // The process token's user, as TOKEN_USER in `buffer`.
 bool ReadTokenUser(std::vector<unsigned char>* buffer, std::string* reason) {
     HANDLE token = nullptr;
@@ -32,8 +34,6 @@ bool ReadTokenUser(std::vector<unsigned char>* buffer, std::string* reason) {
     CloseHandle(token);
     return ok;
 }
-
-} // namespace
 
 bool BuildOwnerOnlySecurity(OwnerOnlySecurity* security, std::string* reason) {
     if (!ReadTokenUser(&security->user, reason)) {

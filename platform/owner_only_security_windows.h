@@ -19,6 +19,10 @@ struct OwnerOnlySecurity {
     std::vector<unsigned char> acl;
 };
 
+// The process token's user, as TOKEN_USER in `buffer`. False with
+// `reason` set.
+bool ReadTokenUser(std::vector<unsigned char>* buffer, std::string* reason);
+
 // Builds the descriptor for the user the process runs as; `security` must
 // stay where it is while `security->attributes` is in use. False with
 // `reason` set.

@@ -1,6 +1,8 @@
-// The private folder on Windows; see private_folder.h. The folder carries
+// The private folder on Windows; see private_folder.h. It is made in TMP
+// only when the way there passes the trust rule of trusted_path.h, else in
+// the system's temporary folder, which must pass it too. The folder carries
 // a protected DACL for the run's user alone, so nobody else can rename it,
-// plant anything in it or read what it holds, wherever TMP points; it is
+// plant anything in it or read what it holds; it is
 // held open without sharing its deletion while the process runs, and the
 // cleanup lists it only after checking that its name still leads to the
 // folder held, never into a junction put in its place.
@@ -201,26 +203,24 @@ bool Failed(std::string* reason) {
     return false;
 }
 
-} // namespace
+// Walks to the existing folder `folder` under the trust rule, holding it.
+bool WalkToExistingFolder(const std::wstring& folder, TrustedWalk* walk, std::string* problem) {
+    if (!WalkTrustedPath(Utf8FromWide(folder), walk, problem)) {
+        return false;
+    }
+    if (!walk->missing.empty()) {
+        *problem = "it does not exist";
+        CloseTrustedWalk(walk);
+        return false;
+    }
+    return true;
+}
 
-std::string MakePrivateFolder(std::size_t room, std::size_t limit, std::string* note,
-                              std::string* reason) {
-    // The module keeps the path in 8 bits: only a folder the system's code
-    // page can name, and short enough for the server's buffer, will do.
-    const std::size_t needed = std::strlen(kFolderPrefix) + 2 * kRandomBytes + 1 + room;
-    std::wstring temp = UserTempFolder();
-    TrustedWalk walk;
-    std::string problem;
-    if (!temp.empty() && !WalkTrustedPath(Utf8FromWide(temp), &walk, &problem)) {
-        *note = "the temporary folder " + Utf8FromWide(temp) + " (TMP) is not used: " + problem +
-                "; the copies go to " + Utf8FromWide(SystemTempFolder());
-        temp = SystemTempFolder();
-    }
-    CloseTrustedWalk(&walk);
-    if (temp.empty()) {
-        *reason = "the system names no temporary folder";
-        return std::string();
-    }
+// Makes the private folder in `temp`, in its long or short form,
+// whichever the module's 8-bit buffer of `limit` bytes can hold with
+// `needed` bytes more.
+std::string MakeInTemp(const std::wstring& temp, std::size_t needed, std::size_t limit,
+                       std::string* reason) {
     for (const std::wstring& candidate : {temp, ShortForm(temp)}) {
         std::string ansi;
         if (candidate.empty() || !AnsiFromWide(candidate, &ansi) || ansi.size() + needed >= limit) {
@@ -234,8 +234,40 @@ std::string MakePrivateFolder(std::size_t room, std::size_t limit, std::string* 
     *reason = "the temporary folder " + Utf8FromWide(temp) +
               " is too long for the server's 128-byte path, or cannot be named in the "
               "system's code page, and has no short form that can: set TMP to a short folder "
-              "such as C:\\Temp";
+              "that only you and the system may change";
     return std::string();
+}
+
+} // namespace
+
+std::string MakePrivateFolder(std::size_t room, std::size_t limit, std::string* note,
+                              std::string* reason) {
+    // The module keeps the path in 8 bits: only a folder the system's code
+    // page can name, and short enough for the server's buffer, will do.
+    const std::size_t needed = std::strlen(kFolderPrefix) + 2 * kRandomBytes + 1 + room;
+    std::wstring temp = UserTempFolder();
+    TrustedWalk walk;
+    std::string problem;
+    if (temp.empty() || !WalkToExistingFolder(temp, &walk, &problem)) {
+        const std::wstring system = SystemTempFolder();
+        if (!temp.empty()) {
+            *note = "the temporary folder " + Utf8FromWide(temp) +
+                    " (TMP) is not used: " + problem + "; the copies go to " + Utf8FromWide(system);
+        }
+        temp = system;
+        if (temp.empty()) {
+            *reason = "the system names no temporary folder";
+            return std::string();
+        }
+        if (!WalkToExistingFolder(temp, &walk, &problem)) {
+            *reason = "no temporary folder to use: " + problem;
+            return std::string();
+        }
+    }
+    // Held until the folder is made: nobody can rename it away meanwhile.
+    const std::string made = MakeInTemp(temp, needed, limit, reason);
+    CloseTrustedWalk(&walk);
+    return made;
 }
 
 void RemovePrivateFolder() {

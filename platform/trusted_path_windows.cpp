@@ -2,11 +2,13 @@
 // "." and ".." by name, before any folder is looked at, so the full path
 // is the path as it will be. Each folder on the way is looked at as itself:
 // a junction or a link on the way is refused (who could retarget it cannot
-// be told from its owner alone), and so is anything but a folder. What is
+// be told from its owner alone), and so is anything but a folder; its owner
+// and DACL must pass the rule of folder_trust_windows.h. What is
 // made gets the owner-only DACL of owner_only_security_windows.h, and every
 // open is of the name itself (FILE_FLAG_OPEN_REPARSE_POINT).
 #include "platform/trusted_path.h"
 
+#include "platform/folder_trust_windows.h"
 #include "platform/owner_only_security_windows.h"
 #include "platform/whole_writes.h"
 #include "platform/windows_paths.h"
@@ -58,10 +60,11 @@ std::size_t RootLength(const std::wstring& full) {
     return end == std::wstring::npos ? full.size() : end + 1;
 }
 
-// Opens the folder `full` as itself, to hold it.
+// Opens the folder `full` as itself, to hold it and read who owns it and
+// who may change it.
 HANDLE OpenFolder(const std::wstring& full) {
-    return CreateFileW(SystemPathOfFull(full).c_str(), FILE_LIST_DIRECTORY, kShareHeld, nullptr,
-                       OPEN_EXISTING, kAsItself, nullptr);
+    return CreateFileW(SystemPathOfFull(full).c_str(), FILE_LIST_DIRECTORY | READ_CONTROL,
+                       kShareHeld, nullptr, OPEN_EXISTING, kAsItself, nullptr);
 }
 
 // Why the folder `full` held as `folder` may not be on the way, or empty.
@@ -76,7 +79,8 @@ std::string HeldFolderProblem(HANDLE folder, const std::wstring& full) {
     if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
         return Utf8(full) + " is not a folder";
     }
-    return std::string();
+    const std::string problem = HeldObjectProblem(folder, &FolderSecurityProblem);
+    return problem.empty() ? problem : Utf8(full) + " " + problem;
 }
 
 } // namespace
@@ -104,6 +108,12 @@ bool WalkTrustedPath(const std::string& path, TrustedWalk* walk, std::string* re
     HANDLE held = OpenFolder(reached);
     if (held == INVALID_HANDLE_VALUE) {
         *reason = "cannot open " + Utf8(reached) + ": " + ErrorText(GetLastError());
+        return false;
+    }
+    const std::string rootProblem = HeldFolderProblem(held, reached);
+    if (!rootProblem.empty()) {
+        CloseHandle(held);
+        *reason = rootProblem;
         return false;
     }
     std::size_t start = root;
@@ -241,7 +251,7 @@ std::string ReportFileProblem(HANDLE file) {
     if (info.nNumberOfLinks != kOneName) {
         return "the file there has other names (hard links); remove it or name another";
     }
-    return std::string();
+    return HeldObjectProblem(file, &ReportOwnerProblem);
 }
 
 // Opens what is at `file` as itself, for looking (and, with `access`,
@@ -261,7 +271,7 @@ bool CheckReportPlace(const std::string& path, std::string* resolved, std::strin
     }
     CloseTrustedWalk(&walk);
     *resolved = Utf8(file);
-    HANDLE there = OpenAsItself(file, FILE_READ_ATTRIBUTES);
+    HANDLE there = OpenAsItself(file, FILE_READ_ATTRIBUTES | READ_CONTROL);
     if (there == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         *reason = IsMissing(error) ? std::string() : ErrorText(error);
@@ -286,7 +296,8 @@ bool CreateReportFile(const std::string& path, OutputFile* file, std::string* re
     if (handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS) {
         // Replaced only when it is a plain file with no other name; then
         // it becomes this user's alone.
-        handle = OpenAsItself(name, GENERIC_WRITE | WRITE_DAC | FILE_READ_ATTRIBUTES);
+        handle =
+            OpenAsItself(name, GENERIC_WRITE | WRITE_DAC | FILE_READ_ATTRIBUTES | READ_CONTROL);
         std::string problem =
             handle == INVALID_HANDLE_VALUE ? ErrorText(GetLastError()) : ReportFileProblem(handle);
         if (problem.empty() && !ApplyOwnerOnlySecurity(handle, &problem)) {

@@ -80,9 +80,69 @@ foreach(temp IN LISTS temps)
                           "set TEMP=${temp_windows}&& set TMP=${temp_windows}&& ${runner_windows} --lines ${sample_windows}"
                   RESULT_VARIABLE run_status OUTPUT_VARIABLE run_out ERROR_VARIABLE run_err)
   expect_status(0 "TEMP at ${temp}")
+  expect_lacks("${run_err}" "is not used" "TEMP at ${temp}")
   expect_contains("${run_out}" "vacation-8bit.eml\trewritten\t<ar" "TEMP at ${temp}")
   file(GLOB left "${temp}/*")
   if(left)
     message(FATAL_ERROR "TEMP at ${temp}: the run left ${left}")
   endif()
 endforeach()
+
+# Where the runner writes, the way there must be trusted: each folder on
+# it belongs to the user or the system, and nobody else may add, remove or
+# replace what is in it. Wine makes a folder's DACL from its Unix mode (a
+# folder anyone may write to lets Everyone, S-1-1-0, change it) and its
+# owner from the Unix owner (another user's is Anonymous, S-1-5-7).
+set(open_folder "${WORK_DIR}/trust/open")
+file(REMOVE_RECURSE "${WORK_DIR}/trust")
+file(MAKE_DIRECTORY "${open_folder}")
+file(CHMOD "${open_folder}" PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ
+     GROUP_WRITE GROUP_EXECUTE WORLD_READ WORLD_WRITE WORLD_EXECUTE)
+runner_path("${open_folder}" open_windows)
+run_runner(--save-to "${open_windows}\\saved" "${sample_windows}")
+expect_status(2 "--save-to below a folder anyone may write to")
+expect_contains("${run_err}" "${open_windows} lets S-1-1-0 add, remove or replace what is in it"
+                "--save-to below a folder anyone may write to")
+run_runner(--report "${open_windows}\\report.txt" "${sample_windows}")
+expect_status(2 "--report in a folder anyone may write to")
+expect_contains("${run_err}" "${open_windows} lets S-1-1-0" "--report in a folder anyone may write to")
+execute_process(COMMAND ${EMULATOR} cmd /c
+                        "set TEMP=${open_windows}&& set TMP=${open_windows}&& ${runner_windows} --lines ${sample_windows}"
+                RESULT_VARIABLE run_status OUTPUT_VARIABLE run_out ERROR_VARIABLE run_err)
+expect_status(0 "TMP anyone may write to")
+expect_contains("${run_err}" "(TMP) is not used: ${open_windows} lets S-1-1-0"
+                "TMP anyone may write to")
+expect_contains("${run_out}" "vacation-8bit.eml\trewritten\t<ar" "TMP anyone may write to")
+file(GLOB left "${open_folder}/*")
+if(left)
+  message(FATAL_ERROR "something was written below a folder anyone may write to: ${left}")
+endif()
+# A report file made by the run is the user's: replaced on the next run.
+run_runner(--report "${WORK_DIR}/trust/report.txt" "${sample_windows}")
+expect_status(0 "--report made by the run")
+run_runner(--report "${WORK_DIR}/trust/report.txt" "${sample_windows}")
+expect_status(0 "--report over one the run made")
+execute_process(COMMAND id -u OUTPUT_VARIABLE uid OUTPUT_STRIP_TRAILING_WHITESPACE)
+execute_process(COMMAND id -u nobody RESULT_VARIABLE no_nobody OUTPUT_QUIET ERROR_QUIET)
+if(NOT uid STREQUAL "0" OR no_nobody)
+  message(STATUS "not run as root (or no user nobody): another user's folder is not tried")
+  return()
+endif()
+set(users_folder "${WORK_DIR}/trust/users")
+file(MAKE_DIRECTORY "${users_folder}")
+execute_process(COMMAND chown nobody "${users_folder}")
+runner_path("${users_folder}" users_windows)
+run_runner(--save-to "${users_windows}\\saved" "${sample_windows}")
+expect_status(2 "--save-to in another user's folder")
+expect_contains("${run_err}" "${users_windows} belongs to another user (S-1-5-7)"
+                "--save-to in another user's folder")
+file(WRITE "${WORK_DIR}/trust/theirs.txt" "theirs\n")
+execute_process(COMMAND chown nobody "${WORK_DIR}/trust/theirs.txt")
+run_runner(--report "${WORK_DIR}/trust/theirs.txt" "${sample_windows}")
+expect_status(2 "--report over another user's file")
+expect_contains("${run_err}" "the file there belongs to another user (S-1-5-7)"
+                "--report over another user's file")
+file(READ "${WORK_DIR}/trust/theirs.txt" theirs)
+if(NOT theirs STREQUAL "theirs\n")
+  message(FATAL_ERROR "--report wrote over another user's file")
+endif()
