@@ -162,10 +162,10 @@ class MessageStream {
     bool wholeTaken_ = false;  // a message file's one message was taken
     std::string buffer_;       // input bytes from bufferStart_ on
     std::uint64_t bufferStart_ = 0;
-    std::uint64_t pos_ = 0;           // where the next message starts: bytes before it may go
-    std::uint64_t letGo_ = 0;         // bytes before it may go too: a too-large message's, skipped ones
-    std::uint64_t bomEnd_ = 0;        // past a leading byte-order mark
-    std::uint64_t leadEnd_ = 0;       // past the blank lines before a mailbox's first separator
+    std::uint64_t pos_ = 0;     // where the next message starts: bytes before it may go
+    std::uint64_t letGo_ = 0;   // bytes before it may go too: a too-large message's, skipped ones
+    std::uint64_t bomEnd_ = 0;  // past a leading byte-order mark
+    std::uint64_t leadEnd_ = 0; // past the blank lines before a mailbox's first separator
     std::uint64_t emlxTextStart_ = 0; // past an .emlx file's count line
     std::uint64_t emlxCount_ = 0;     // the bytes that line counts
     std::size_t number_ = 0;          // messages passed, skipped ones counted
