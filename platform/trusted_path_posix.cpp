@@ -478,22 +478,3 @@ CreateOutcome CreateFileInFolder(const TrustedWalk& folder, const std::string& n
     }
     return CreateOutcome::kCreated;
 }
-
-CreateOutcome CreateFolder(const std::string& path, std::string* reason) {
-    TrustedWalk walk;
-    if (!WalkTrustedPath(path, &walk, reason)) {
-        return CreateOutcome::kFailed;
-    }
-    CreateOutcome outcome = CreateOutcome::kCreated;
-    if (walk.missing.empty()) {
-        *reason = "it is there already";
-        outcome = CreateOutcome::kExists;
-    } else if (walk.missing.size() > 1) {
-        *reason = "the folder " + Join(walk.reached, walk.missing.front()) + " does not exist";
-        outcome = CreateOutcome::kFailed;
-    } else if (!MakeWalkedFolders(&walk, reason)) {
-        outcome = CreateOutcome::kFailed;
-    }
-    CloseTrustedWalk(&walk);
-    return outcome;
-}

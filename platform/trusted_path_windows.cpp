@@ -372,22 +372,3 @@ CreateOutcome CreateNewFile(const std::string& path, const std::string& content,
     CloseTrustedWalk(&walk);
     return outcome;
 }
-
-CreateOutcome CreateFolder(const std::string& path, std::string* reason) {
-    TrustedWalk walk;
-    if (!WalkTrustedPath(path, &walk, reason)) {
-        return CreateOutcome::kFailed;
-    }
-    CreateOutcome outcome = CreateOutcome::kCreated;
-    if (walk.missing.empty()) {
-        *reason = "it is there already";
-        outcome = CreateOutcome::kExists;
-    } else if (walk.missing.size() > 1) {
-        *reason = "the folder above it does not exist";
-        outcome = CreateOutcome::kFailed;
-    } else if (!MakeWalkedFolders(&walk, reason)) {
-        outcome = CreateOutcome::kFailed;
-    }
-    CloseTrustedWalk(&walk);
-    return outcome;
-}
