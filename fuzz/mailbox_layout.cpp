@@ -1,6 +1,8 @@
 // Mailboxes laid out from a fuzzer's bytes; see mailbox_layout.h.
 #include "fuzz/mailbox_layout.h"
 
+#include "fuzz/mailbox_oracle.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -290,7 +292,12 @@ MailboxLayout LayOutMailbox(FuzzedDataProvider* fuzz) {
         if (kind == MessageKind::kDeleted) {
             expected.notes.push_back(Kind::kDeletedMessage);
         } else {
-            expected.texts.push_back(text);
+            // Lone CRs end lines in a mailbox's messages too, with a note.
+            const std::string mended = MendCrs(text);
+            if (mended != text) {
+                expected.notes.push_back(Kind::kLoneCarriageReturns);
+            }
+            expected.texts.push_back(mended);
             expected.senders.push_back(sender);
         }
     }

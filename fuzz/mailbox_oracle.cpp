@@ -98,16 +98,6 @@ std::string Unquote(const std::string& text) {
     return plain;
 }
 
-// A lone CR becomes LF.
-std::string MendCrs(std::string text) {
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n')) {
-            text[i] = '\n';
-        }
-    }
-    return text;
-}
-
 // The bytes a note says were skipped may be skipped.
 void CheckSkipped(const StreamNote& note, const std::string& skipped) {
     using Kind = StreamNote::Kind;
@@ -164,6 +154,15 @@ void CheckEmlxCount(const std::string& intro, std::size_t storedLength, bool toT
 }
 
 } // namespace
+
+std::string MendCrs(std::string text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n')) {
+            text[i] = '\n';
+        }
+    }
+    return text;
+}
 
 Reading ReadChecked(const std::string& input, std::size_t chunk, std::uint64_t maxSize) {
     MessageStream stream(chunk, maxSize);
@@ -223,7 +222,8 @@ Reading ReadChecked(const std::string& input, std::size_t chunk, std::uint64_t m
             // Taken as stored only on the word of its Content-Length:.
             Require(span.unquoted || mmdf ||
                     Lower(stored).find("content-length") != std::string::npos);
-            Require(message.tooLarge || message.text == (span.unquoted ? Unquote(stored) : stored));
+            Require(message.tooLarge ||
+                    message.text == MendCrs(span.unquoted ? Unquote(stored) : stored));
             Require(message.separatorSender.empty() || message.separatorSender == "<>" ||
                     intro.find(message.separatorSender) != std::string::npos);
         }

@@ -23,6 +23,10 @@ struct Reading {
     std::vector<StreamNote::Kind> notes;
 };
 
+// `text` with every CR that no LF follows made an LF: the one line-end
+// rule the reader applies to every message it gives.
+std::string MendCrs(std::string text);
+
 // Reads `input` through MessageStream in `chunk`-byte reads with a size
 // limit of `maxSize` bytes, aborting on a broken promise, and returns what
 // it gave (a message over the limit as an empty text).

@@ -747,4 +747,13 @@ void MessageStream::TakeFound(const Found& found, StreamedMessage* message) {
     } else {
         message->text.assign(text, size);
     }
+    // One line-end rule for every message, in a mailbox as in a file of its
+    // own: a lone CR ends a line, or a CR-only reply inside a mailbox would
+    // be one long line to the server.
+    const std::size_t mended = MendLoneCarriageReturns(&message->text);
+    if (mended > 0) {
+        Note(StreamNote::Kind::kLoneCarriageReturns, found.start, found.start,
+             "message " + std::to_string(number_) + ": " + std::to_string(mended) +
+                 " line ends of a lone CR read as LF");
+    }
 }
