@@ -126,7 +126,8 @@ std::string UnquoteFromLine(const std::string& line) {
 }
 
 MessageStream::MessageStream(std::size_t readChunk, std::uint64_t maxMessage)
-    : readChunk_(std::max<std::size_t>(readChunk, 1)), maxMessage_(maxMessage) {}
+    : readChunk_(std::max<std::size_t>(readChunk, 1)), chunk_(new char[readChunk_]),
+      maxMessage_(maxMessage) {}
 
 MessageStream::~MessageStream() {
     CloseInputFile(&file_);
@@ -183,10 +184,9 @@ bool MessageStream::ReadMore(std::string* reason) {
     }
     const std::size_t had = buffer_.size();
     Grow(had + readChunk_);
-    buffer_.resize(had + readChunk_);
     std::size_t got = 0;
-    const bool ok = ReadSome(&buffer_[had], readChunk_, &got, reason);
-    buffer_.resize(had + got);
+    const bool ok = ReadSome(chunk_.get(), readChunk_, &got, reason);
+    buffer_.append(chunk_.get(), got);
     bytesRead_ += got;
     atEnd_ = !ok || got == 0;
     return ok;

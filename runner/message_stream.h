@@ -16,6 +16,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -151,6 +152,10 @@ class MessageStream {
               const std::string& text);
 
     std::size_t readChunk_;
+    // Where each read lands before its bytes join the buffer: growing the
+    // buffer by a whole chunk for each read would clear the chunk first,
+    // which for small files costs far more than the bytes read.
+    std::unique_ptr<char[]> chunk_;
     std::uint64_t maxMessage_;
     InputFile file_; // handle -1 unless a file is open
     const char* memory_ = nullptr;

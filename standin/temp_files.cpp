@@ -4,6 +4,8 @@
 #include "platform/private_folder.h"
 #include "standin/private_temp_folder.h"
 
+#include <memory>
+
 namespace {
 
 // The longest name of a copy: a serial of up to ten digits and ".tmp",
@@ -147,11 +149,13 @@ bool Take(std::string* content, const char* piece, std::size_t size, bool header
 // Reads the open copy, all of it or its header section.
 bool ReadOpenCopy(std::intptr_t copy, std::string* content, std::string* reason, bool headerOnly) {
     content->clear();
-    std::string chunk(kReadChunk, '\0');
+    // Not cleared first: only the bytes read are looked at, and clearing a
+    // whole chunk for each small copy would cost more than reading it.
+    const std::unique_ptr<char[]> chunk(new char[kReadChunk]);
     std::size_t got = 0;
     bool ok = true;
-    while ((ok = ReadPrivateCopy(copy, &chunk[0], chunk.size(), &got, reason)) && got > 0) {
-        if (Take(content, chunk.data(), got, headerOnly)) {
+    while ((ok = ReadPrivateCopy(copy, chunk.get(), kReadChunk, &got, reason)) && got > 0) {
+        if (Take(content, chunk.get(), got, headerOnly)) {
             break;
         }
     }
