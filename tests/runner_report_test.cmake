@@ -134,6 +134,12 @@ if(NOT windows_runner AND EXISTS /proc/self)
   expect_contains("${run_out}" "vacation-8bit.eml	unexamined" "no temporary folder")
   expect_contains("${run_out}" "ordinary.eml	ordinary" "no temporary folder")
   expect_contains("${run_err}" "cannot make a folder of its own" "no temporary folder")
+  # The full report on that one message ends with the same status.
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env TMPDIR=/proc/self
+                  ${EMULATOR} "${RUNNER}" "${SOURCE_DIR}/runner/samples/vacation-8bit.eml"
+                  RESULT_VARIABLE run_status OUTPUT_VARIABLE run_out ERROR_VARIABLE run_err)
+  expect_status(6 "one message, no temporary folder")
+  expect_contains("${run_out}" "Outcome: unexamined" "one message, no temporary folder")
   # A temporary folder named that is not there is passed over, said once.
   execute_process(COMMAND ${CMAKE_COMMAND} -E env TMPDIR=${WORK_DIR}/no-such-tmp
                   ${EMULATOR} "${RUNNER}" --lines "${SOURCE_DIR}/runner/samples/ordinary.eml"
