@@ -128,6 +128,30 @@ TEST(ReferenceHostTest, OverlongLinesComeInPiecesOrCut) {
     }
 }
 
+// Answers longer than the module's buffer fill it to the last byte but its
+// terminator, as the real host's cut does; shorter ones come whole.
+TEST(ReferenceHostTest, LongAnswersFillTheBufferLessItsTerminator) {
+    const std::size_t kBuffer = static_cast<std::size_t>(kHeaderValueBufferSize);
+    const std::size_t lengths[] = {1, kBuffer - 2, kBuffer - 1, kBuffer, kBuffer + 40};
+    for (const std::size_t length : lengths) {
+        SCOPED_TRACE(length);
+        const std::string address = std::string(length - 1, 'a') + "@";
+        ReferenceHost host;
+        JobHandle incoming =
+            host.AddIncomingJob("<>", {}, "X-Autoreply-From: " + address + "\n\nbody\n");
+        char path[kTempPathBufferSize + 1] = {};
+        char value[kHeaderValueBufferSize + 1] = {};
+        HostTempFileName(host.Block(), path);
+        HostWriteJobToFile(host.Block(), incoming, path);
+        MessageHandle message = HostOpenMessageFile(host.Block(), path);
+        ASSERT_NE(HostFindHeader(host.Block(), message, "X-Autoreply-From", value), nullptr);
+        EXPECT_EQ(std::string(value), address.substr(0, kBuffer - 1));
+        HostCloseMessageFile(host.Block(), message);
+        std::remove(path);
+        EXPECT_TRUE(host.violations.empty());
+    }
+}
+
 // Each misuse a real server would punish shows up as a violation.
 TEST(ReferenceHostTest, ReportsContractViolations) {
     struct Case {
