@@ -27,6 +27,7 @@ const NameCase kNameCases[] = {
     {"ooo.eml", 1, "ooo-1.eml"},
     {"ooo.eml", 12, "ooo-12.eml"},
     {"archive.2026.eml", 2, "archive.2026-2.eml"},
+    {"notes.~bak", 1, "notes.~bak-1"}, // not an extension: '~' is no letter
     // A Maildir name's info and size fields are left out.
     {"1733639411.M1P2.mail.example.org:2,S", 0, "1733639411.M1P2.mail.example.org"},
     {"1733639411.M1P2.mail.example.org:2,S", 1, "1733639411.M1P2.mail.example-1.org"},
