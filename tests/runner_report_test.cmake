@@ -115,6 +115,13 @@ if(NOT after STREQUAL before OR EXISTS "${WORK_DIR}/walked/results.txt")
   message(FATAL_ERROR "report over an input: an input was written over or into")
 endif()
 
+# What the reader changed in the one message is said on standard error.
+set(cr_only "${WORK_DIR}/cr-only.eml")
+file(WRITE "${cr_only}" "Return-Path: <>\rX-Autoreply-From: bob@example.org\rSubject: away\r\rI am away.\r")
+run_runner("${cr_only}")
+expect_status(0 "one message with lone CRs")
+expect_contains("${run_err}" "${cr_only}: 5 line ends of a lone CR read as LF" "one message with lone CRs")
+
 # Standard input: a message gets the full report, a mailbox the lines.
 set(run_input "${SOURCE_DIR}/runner/samples/vacation-8bit.eml")
 run_runner(-)
