@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <ostream>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -305,6 +306,31 @@ TEST(RunOptionTable, UsageFitsEightyColumnsAndNamesEveryOutcome) {
     for (std::size_t i = 0; i < kJobOutcomeCount; ++i) {
         EXPECT_NE(usage.find(std::string("\n  ") + OutcomeName(static_cast<JobOutcome>(i)) + " "),
                   std::string::npos);
+    }
+}
+
+// The help's columns are filled: a line breaks only where its next word
+// would have gone past the help's width.
+TEST(RunOptionTable, UsageBreaksOnlyWhereTheNextWordWouldNotFit) {
+    constexpr std::size_t kHelpWidth = 76;   // what the help fills
+    constexpr std::size_t kLeastIndent = 15; // the outcomes' column, the narrower
+    const std::string usage = RunUsage("velmora-run");
+    std::vector<std::string> lines;
+    for (std::size_t start = 0; start < usage.size();) {
+        const std::size_t end = usage.find('\n', start);
+        lines.push_back(usage.substr(start, end - start));
+        start = end == std::string::npos ? usage.size() : end + 1;
+    }
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        const std::string& before = lines[i - 1];
+        const std::string& line = lines[i];
+        const std::size_t indent = line.find_first_not_of(' ');
+        if (indent == std::string::npos || indent < kLeastIndent || before.size() <= indent) {
+            continue; // not the text of an option or outcome carried on
+        }
+        const std::size_t word = line.find(' ', indent);
+        const std::size_t length = (word == std::string::npos ? line.size() : word) - indent;
+        EXPECT_GT(before.size() + 1 + length, kHelpWidth) << before << "\n" << line;
     }
 }
 
