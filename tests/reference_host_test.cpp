@@ -12,6 +12,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <string>
 
 namespace {
 
@@ -177,6 +179,25 @@ TEST(ReferenceHostTest, ReportsContractViolations) {
              HostFindHeader(host.Block(), message, "x-autoreply-from", value);
              HostCloseMessageFile(host.Block(), message);
              std::remove(path);
+         }},
+        // The host writes and opens only the copies it named.
+        {"writing the job where the host named no copy",
+         [](ReferenceHost& host, JobHandle incoming) {
+             const std::string path = ::testing::TempDir() + "velmora-not-named.eml";
+             HostWriteJobToFile(host.Block(), incoming, path.c_str());
+             EXPECT_FALSE(std::ifstream(path).good()) << path << " was written";
+             std::remove(path.c_str());
+         }},
+        {"opening a file the host named not",
+         [](ReferenceHost& host, JobHandle) {
+             const std::string path = ::testing::TempDir() + "velmora-not-named.eml";
+             std::ofstream(path, std::ios::binary) << "X-Autoreply-From: a@b.c\r\n\r\n";
+             MessageHandle message = HostOpenMessageFile(host.Block(), path.c_str());
+             EXPECT_EQ(message, nullptr);
+             if (message != nullptr) {
+                 HostCloseMessageFile(host.Block(), message);
+             }
+             std::remove(path.c_str());
          }},
         // As on Windows, the host holding the file open makes the delete
         // fail, so the copy of the mail stays on disk.
