@@ -3,7 +3,9 @@
 // the private folder is removed by what the process holds, and the signals
 // it handles leave those it was started with ignored alone.
 #include "daemon/platform.h"
+#include "host/host_calls.h"
 #include "platform/private_folder.h"
+#include "standin/reference_host.h"
 #include "standin/temp_files.h"
 
 #include <gtest/gtest.h>
@@ -11,10 +13,14 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -102,6 +108,43 @@ TEST(PlatformPosixTest, InterruptHandlingKeepsIgnoredSignalsIgnored) {
             std::exit(0);
         },
         ::testing::KilledBySignal(SIGHUP), "");
+}
+
+// Interrupted with a copy of a job on disk, the process leaves neither the
+// copy nor its private folder behind: the host notes each copy it names,
+// which the signal handler removes, as it cannot list the folder. (A
+// child process with a temporary folder of its own.)
+TEST(PlatformPosixTest, InterruptionRemovesTheCopyInFlight) {
+    const std::string tmp = ::testing::TempDir() + "velmora-interrupted-copy";
+    mkdir(tmp.c_str(), 0700);
+    EXPECT_EXIT(
+        {
+            setenv("TMPDIR", tmp.c_str(), 1);
+            RemovePrivateFolderOnInterrupt();
+            ReferenceHost host;
+            JobHandle incoming = host.AddIncomingJob("<>", {}, "X-Autoreply-From: a@b.c\n");
+            char path[kTempPathBufferSize + 1] = {};
+            HostTempFileName(host.Block(), path);
+            HostWriteJobToFile(host.Block(), incoming, path);
+            struct stat info;
+            if (std::string(path).rfind(tmp, 0) != 0 || stat(path, &info) != 0) {
+                std::exit(1); // no copy in the folder asked for
+            }
+            std::raise(SIGTERM);
+            std::exit(0);
+        },
+        ::testing::KilledBySignal(SIGTERM), "");
+    DIR* folder = opendir(tmp.c_str());
+    ASSERT_NE(folder, nullptr);
+    std::vector<std::string> left;
+    while (const struct dirent* entry = readdir(folder)) {
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
+            left.push_back(entry->d_name);
+        }
+    }
+    closedir(folder);
+    EXPECT_TRUE(left.empty()) << left.front() << " left in " << tmp;
+    rmdir(tmp.c_str());
 }
 
 } // namespace
