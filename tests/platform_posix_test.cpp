@@ -115,8 +115,9 @@ TEST(PlatformPosixTest, InterruptHandlingKeepsIgnoredSignalsIgnored) {
 // which the signal handler removes, as it cannot list the folder. (A
 // child process with a temporary folder of its own.)
 TEST(PlatformPosixTest, InterruptionRemovesTheCopyInFlight) {
-    const std::string tmp = ::testing::TempDir() + "velmora-interrupted-copy";
-    mkdir(tmp.c_str(), 0700);
+    std::string made = ::testing::TempDir() + "velmora-interrupted-XXXXXX";
+    ASSERT_NE(mkdtemp(made.data()), nullptr);
+    const std::string tmp = made;
     EXPECT_EXIT(
         {
             setenv("TMPDIR", tmp.c_str(), 1);
