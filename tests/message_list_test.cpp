@@ -3,8 +3,10 @@
 // telling whether an output lies inside an input.
 #include "platform/held_folder.h"
 #include "platform/system.h"
+#include "runner/input_reader.h"
 #include "runner/mail_store_files.h"
 #include "runner/message_list.h"
+#include "runner/message_size.h"
 #include "runner/output_guard.h"
 #include "runner/parent_folder.h"
 #include "standin/temp_files.h"
@@ -15,6 +17,7 @@
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
+#include <iterator>
 #ifdef _WIN32
 #include <windows.h>
 #endif
@@ -446,6 +449,44 @@ TEST_F(MessageListTest, AFolderIsListedWhenTheWalkComesToIt) {
     Touch("b/2.eml"); // made after the first message came
     EXPECT_EQ(Listed(Drain(&walk)), (std::vector<std::string>{"b/2.eml"}));
 }
+
+#ifndef _WIN32
+// How many files this process holds open.
+std::size_t OpenDescriptors() {
+    return static_cast<std::size_t>(
+        std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator()));
+}
+
+// Every input read is closed again, whether the walk found it in a folder
+// or it was named, a message file or a mailbox: a run over a large store
+// would otherwise run out of descriptors.
+TEST_F(MessageListTest, EveryInputReadIsClosedAgain) {
+    if (!fs::exists("/proc/self/fd")) {
+        GTEST_SKIP() << "no /proc/self/fd to count open files in";
+    }
+    Make({"a.eml", "b.eml", "c.eml"});
+    std::ofstream(At("d.mbox")) << "From a@b Tue Dec  8 10:00:00 2026\nSubject: x\n\nx\n"
+                                   "From a@b Tue Dec  8 10:01:00 2026\nSubject: y\n\ny\n";
+    const std::vector<std::string> rows[] = {{root_}, {At("a.eml"), At("b.eml"), At("d.mbox")}};
+    for (const std::vector<std::string>& paths : rows) {
+        SCOPED_TRACE(paths.front());
+        const std::size_t before = OpenDescriptors();
+        std::size_t messages = 0;
+        {
+            MessageWalk walk(paths);
+            std::string error;
+            ASSERT_TRUE(walk.Start(&error)) << error;
+            InputReader reader(&walk, kDefaultMaxMessageSize);
+            InputMessage item;
+            while (reader.Next(&item)) {
+                messages += item.kind == InputItemKind::kMessage ? 1 : 0;
+            }
+        }
+        EXPECT_GE(messages, 4u);
+        EXPECT_EQ(OpenDescriptors(), before);
+    }
+}
+#endif
 
 // Deeper than the folders a walk holds open at once: the folders let go
 // are found again on the way back, and a folder moved meanwhile is not
