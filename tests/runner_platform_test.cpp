@@ -9,11 +9,13 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -232,6 +234,50 @@ TEST_F(RunnerPlatformTest, InputThatIsNoRegularFileIsRefusedWithoutWaiting) {
 }
 
 // FIPS 180-4's published examples, and one that crosses many blocks.
+// What `fd` tells StandardOutputIsTerminal and StandardErrorIsTerminal
+// while it stands in for standard output and standard error in turn.
+std::pair<bool, bool> TerminalAnswers(int fd) {
+    std::fflush(stdout);
+    std::fflush(stderr);
+    const int savedOut = dup(STDOUT_FILENO);
+    const int savedErr = dup(STDERR_FILENO);
+    dup2(fd, STDOUT_FILENO);
+    const bool out = StandardOutputIsTerminal();
+    dup2(savedOut, STDOUT_FILENO);
+    dup2(fd, STDERR_FILENO);
+    const bool err = StandardErrorIsTerminal();
+    dup2(savedErr, STDERR_FILENO);
+    close(savedOut);
+    close(savedErr);
+    return {out, err};
+}
+
+// Standard output or error is taken for a terminal only when it is one: a
+// file or a pipe it goes to gets the lines bare, without the progress
+// line's redrawing.
+TEST(RunnerPlatform, OnlyATerminalIsTakenForOne) {
+    const std::string path = UniqueTempPath(4242) + ".out";
+    const int file = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    ASSERT_GE(file, 0) << path;
+    EXPECT_EQ(TerminalAnswers(file), std::make_pair(false, false)) << "a file";
+    close(file);
+    unlink(path.c_str());
+    int pipeEnds[2];
+    ASSERT_EQ(pipe(pipeEnds), 0);
+    EXPECT_EQ(TerminalAnswers(pipeEnds[1]), std::make_pair(false, false)) << "a pipe";
+    close(pipeEnds[0]);
+    close(pipeEnds[1]);
+    const int controller = posix_openpt(O_RDWR | O_NOCTTY);
+    if (controller < 0 || grantpt(controller) != 0 || unlockpt(controller) != 0) {
+        GTEST_SKIP() << "no pseudo-terminal to stand in for a terminal";
+    }
+    const int terminal = open(ptsname(controller), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(terminal, 0);
+    EXPECT_EQ(TerminalAnswers(terminal), std::make_pair(true, true)) << "a terminal";
+    close(terminal);
+    close(controller);
+}
+
 TEST(Sha256, MatchesThePublishedTestVectors) {
     const std::pair<std::string, const char*> cases[] = {
         {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
