@@ -130,8 +130,8 @@ TEST(ReferenceHostTest, OverlongLinesComeInPiecesOrCut) {
     }
 }
 
-// Answers longer than the module's buffer fill it to the last byte but its
-// terminator, as the real host's cut does; shorter ones come whole.
+// Answers (a header's value, an address) longer than the module's buffer fill it to the last byte
+// but its terminator, as the real host's cut does; shorter ones come whole.
 TEST(ReferenceHostTest, LongAnswersFillTheBufferLessItsTerminator) {
     const std::size_t kBuffer = static_cast<std::size_t>(kHeaderValueBufferSize);
     const std::size_t lengths[] = {1, kBuffer - 2, kBuffer - 1, kBuffer, kBuffer + 40};
@@ -150,6 +150,10 @@ TEST(ReferenceHostTest, LongAnswersFillTheBufferLessItsTerminator) {
         EXPECT_EQ(std::string(value), address.substr(0, kBuffer - 1));
         HostCloseMessageFile(host.Block(), message);
         std::remove(path);
+        char extracted[kAddressBufferSize + 1] = {};
+        ASSERT_TRUE(HostExtractAddress(host.Block(), extracted, ("<" + address + ">").c_str()));
+        EXPECT_EQ(std::string(extracted),
+                  address.substr(0, static_cast<std::size_t>(kAddressBufferSize) - 1));
         EXPECT_TRUE(host.violations.empty());
     }
 }
