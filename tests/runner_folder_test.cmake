@@ -274,3 +274,30 @@ if(NOT windows_runner AND NOT SANITIZED AND NOT EMULATOR)
   expect_contains("${run_out}" "b-small.eml\trewritten\t<ar" "the run goes on after it")
   expect_contains("${run_err}" "a-big.eml: too large to hold in memory" "a message too large to hold")
 endif()
+
+# The progress line is on standard error's terminal; with the lines going
+# to a file, it is left standing between messages and cleared once, at
+# the end. (POSIX, where `script` gives the run a terminal.)
+find_program(script_program script)
+if(NOT windows_runner AND NOT EMULATOR AND script_program)
+  set(shown "${WORK_DIR}/shown")
+  file(REMOVE_RECURSE "${shown}")
+  file(MAKE_DIRECTORY "${shown}")
+  foreach(name a b c d)
+    file(WRITE "${shown}/${name}.eml"
+         "Return-Path: <>\nX-Autoreply-From: bob@example.org\nSubject: away\n\nI am away.\n")
+  endforeach()
+  execute_process(COMMAND "${script_program}" -q -e -c
+                          "'${RUNNER}' --lines '${shown}' > '${WORK_DIR}/shown-lines.txt'" /dev/null
+                  INPUT_FILE /dev/null RESULT_VARIABLE run_status OUTPUT_VARIABLE run_out
+                  ERROR_VARIABLE run_err)
+  expect_status(0 "lines to a file, progress on a terminal")
+  file(READ "${WORK_DIR}/shown-lines.txt" lines)
+  expect_contains("${lines}" "d.eml\trewritten\t<ar" "lines to a file, progress on a terminal")
+  string(REGEX MATCHALL "\r +\r" cleared "${run_out}")
+  list(LENGTH cleared times)
+  if(NOT times EQUAL 1)
+    message(FATAL_ERROR "lines to a file: the progress line cleared ${times} times, "
+                        "expected once, at the end:\n${run_out}")
+  endif()
+endif()
