@@ -60,6 +60,10 @@ std::string PathKey(const std::string& path);
 // The platform's path separator.
 char PathSeparator();
 
+// The system's own spelling of a program's help option ("/?" on
+// Windows), or null where there is none.
+const char* SystemHelpOption();
+
 // The path that names standard input.
 constexpr const char* kStandardInputPath = "-";
 

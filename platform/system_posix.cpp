@@ -104,6 +104,11 @@ char PathSeparator() {
     return kSeparator;
 }
 
+// POSIX programs have no help option of the system's own.
+const char* SystemHelpOption() {
+    return nullptr;
+}
+
 bool OpenInputFile(const std::string& path, InputFile* file, std::string* reason) {
     if (path == kStandardInputPath) {
         file->handle = STDIN_FILENO;

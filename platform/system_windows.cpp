@@ -214,6 +214,11 @@ char PathSeparator() {
     return kSeparator;
 }
 
+// Windows programs take "/?" for their help.
+const char* SystemHelpOption() {
+    return "/?";
+}
+
 bool OpenInputFile(const std::string& path, InputFile* file, std::string* reason) {
     if (path == kStandardInputPath) {
         // Bytes as they are: no CR LF turned into LF, no Ctrl-Z as the end.

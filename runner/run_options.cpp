@@ -1,6 +1,7 @@
 // Command line of the runner; see run_options.h.
 #include "runner/run_options.h"
 
+#include "platform/system.h"
 #include "runner/job_outcome.h"
 
 #include <cerrno>
@@ -17,12 +18,6 @@ constexpr std::size_t kHelpWidth = 76; // columns of --help text
 constexpr const char* kHelpIndent = "  ";
 // The value names of options whose value is a file or folder.
 constexpr const char* kPathValueNames[] = {"PATH", "FILE", "FOLDER"};
-#ifdef _WIN32
-// Windows programs take "/?" for their help.
-constexpr const char* kWindowsHelp = "/?";
-#else
-constexpr const char* kWindowsHelp = nullptr;
-#endif
 
 // Parses a version byte; false unless the text is a number from 0 to 255.
 bool ParseVersionByte(const std::string& text, unsigned* value) {
@@ -242,7 +237,7 @@ ParseOutcome ParseRunOptions(const std::vector<std::string>& args, RunOptions* o
     bool pathsOnly = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        if (!pathsOnly && kWindowsHelp != nullptr && arg == kWindowsHelp) {
+        if (!pathsOnly && SystemHelpOption() != nullptr && arg == SystemHelpOption()) {
             options->help = true;
             continue;
         }

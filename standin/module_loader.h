@@ -4,6 +4,7 @@
 #define VELMORA_STANDIN_MODULE_LOADER_H
 
 #include "daemon/entry_points.h"
+#include "platform/dynamic_library.h"
 
 #include <string>
 #include <vector>
@@ -33,10 +34,6 @@ class LoadedModule {
     StartupEntryFn startup_ = nullptr;
     DaemonEntryFn daemon_ = nullptr;
 };
-
-// The directory of the running program, with a trailing separator; empty
-// when the system will not say.
-std::string ExecutableDirectory();
 
 // The file name of our module on this platform.
 std::string ModuleFileName();
