@@ -62,11 +62,42 @@ if ! runs_32bit_programs; then
         "are built but NOT run here (see the list in the mingw stage)."
 fi
 
+# True when a folder on the way to $1 (itself included) may be written by
+# others, sticky or not.
+open_on_the_way() {
+    local dir
+    dir="$(cd "$1" && pwd -P)"
+    while :; do
+        case "$(stat -c %A "$dir")" in
+        ????????w?) return 0 ;;
+        esac
+        [ "$dir" = / ] && return 1
+        dir="$(dirname "$dir")"
+    done
+}
+
+# Wine cannot show a sticky folder: to the Windows runner, a checkout under
+# /tmp lies in a folder everyone may change, and its trust rule rightly
+# refuses to write there. Its process tests then work in a folder of this
+# user's own instead.
+wine_work=()
+if open_on_the_way .; then
+    wine_root="${HOME:-/root}/.cache/velmora-wine-tests"
+    mkdir -p "$wine_root"
+    chmod 700 "$wine_root"
+    wine_work=("-DVELMORA_WINE_WORK_ROOT=$wine_root")
+    echo "NOTE: this checkout lies below a folder others may write to; the Windows" \
+        "runner's process tests work in $wine_root."
+fi
+
 for preset in native sanitize tsan m32 mingw; do
     echo "=== $preset ==="
     configure=()
     if [ "$preset" = m32 ] && [ "$native32" = no ]; then
         configure=("-DCMAKE_CROSSCOMPILING_EMULATOR=qemu-i386;-L;/")
+    fi
+    if [ "$preset" = mingw ]; then
+        configure=("${wine_work[@]}")
     fi
     cmake --preset "$preset" "${configure[@]}" >/dev/null
     cmake --build --preset "$preset"
