@@ -121,10 +121,6 @@ std::string SeparatorSender(const std::string& separatorLine) {
     return address;
 }
 
-std::string UnquoteFromLine(const std::string& line) {
-    return IsQuotedFromLine(line.data(), line.size()) ? line.substr(1) : line;
-}
-
 MessageStream::MessageStream(std::size_t readChunk, std::uint64_t maxMessage)
     : readChunk_(std::max<std::size_t>(readChunk, 1)), chunk_(new char[readChunk_]),
       maxMessage_(maxMessage) {}

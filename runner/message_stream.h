@@ -183,8 +183,4 @@ class MessageStream {
 // The envelope sender a mailbox separator line names (see above).
 std::string SeparatorSender(const std::string& separatorLine);
 
-// A mailbox line as the message had it: ">From " quoting (any number of
-// '>' before "From ") loses one '>'.
-std::string UnquoteFromLine(const std::string& line);
-
 #endif

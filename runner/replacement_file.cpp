@@ -4,6 +4,7 @@
 #include "platform/system.h"
 #include "platform/trusted_path.h"
 #include "runner/utf8_character.h"
+#include "standin/message_lines.h"
 
 #include <cctype>
 #include <cstdint>
@@ -42,7 +43,6 @@ constexpr const char* kDigits = "0123456789";
 // one name.
 // The line on top of a saved replacement: its envelope sender.
 constexpr const char* kReturnPathField = "Return-Path: ";
-constexpr const char* kBlanks = " \t";
 constexpr char kAddressOpen = '<';
 constexpr char kAddressClose = '>';
 constexpr const char* kCrlf = "\r\n";
@@ -234,9 +234,7 @@ std::string DeliveredReplacement(const std::string& envelopeSender, const std::s
             sender += c;
         }
     }
-    const std::size_t first = sender.find_first_not_of(kBlanks);
-    const std::size_t last = sender.find_last_not_of(kBlanks);
-    sender = first == std::string::npos ? std::string() : sender.substr(first, last - first + 1);
+    sender = TrimBlanks(sender);
     if (sender.empty() || sender.front() != kAddressOpen || sender.back() != kAddressClose) {
         sender = kAddressOpen + sender + kAddressClose;
     }
