@@ -9,7 +9,7 @@
 #ifndef VELMORA_FUZZ_MAILBOX_ORACLE_H
 #define VELMORA_FUZZ_MAILBOX_ORACLE_H
 
-#include "runner/message_stream.h"
+#include "runner/mailbox/message_stream.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -34,4 +34,4 @@ llvm-cov report build/fuzz-coverage/bin/velmora_host_fuzz \
     -instr-profile="$out/all.profdata" daemon host
 llvm-cov report build/fuzz-coverage/bin/velmora_mailbox_fuzz \
     -instr-profile="$out/all.profdata" \
-    runner/message_stream.cpp runner/mbox_separator.cpp runner/mailbox_headers.cpp
+    runner/mailbox/message_stream.cpp runner/mailbox/mbox_separator.cpp runner/mailbox/mailbox_headers.cpp

@@ -1,6 +1,6 @@
 // Telling from a file's first bytes that it is not mail: rows of real
 // formats' first bytes, and mail in the shapes it comes in.
-#include "runner/mail_content.h"
+#include "runner/inputs/mail_content.h"
 
 #include <gtest/gtest.h>
 

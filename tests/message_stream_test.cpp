@@ -1,9 +1,9 @@
 // The messages of one input: a message file whole, a mailbox split at its
 // separators, each message with the sender its separator names, and what
 // the reader skipped noted; read in chunks of every size.
-#include "runner/mailbox_headers.h"
-#include "runner/mbox_separator.h"
-#include "runner/message_stream.h"
+#include "runner/mailbox/mailbox_headers.h"
+#include "runner/mailbox/mbox_separator.h"
+#include "runner/mailbox/message_stream.h"
 #include "standin/temp_files.h"
 
 #include <gtest/gtest.h>

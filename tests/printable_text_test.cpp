@@ -2,7 +2,7 @@
 // that are not UTF-8 and characters a terminal obeys or hides are shown
 // as escapes; everything else, other scripts included, as it is.
 #include "platform/system.h"
-#include "runner/printable_text.h"
+#include "runner/output/printable_text.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The envelope sender taken from a saved message's Return-Path: header.
-#include "runner/return_path.h"
+#include "runner/job/return_path.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The runner's command line: options wherever they stand, paths after
 // "--", and a one-line error that names what is wrong.
 #include "platform/command_line.h"
-#include "runner/run_options.h"
+#include "runner/cli/run_options.h"
 
 #include <gtest/gtest.h>
 

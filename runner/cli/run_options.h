@@ -1,0 +1,69 @@
+// Command line of the runner: one table of options, from which both the
+// parsing and --help are made.
+#ifndef VELMORA_RUNNER_CLI_RUN_OPTIONS_H
+#define VELMORA_RUNNER_CLI_RUN_OPTIONS_H
+
+#include "runner/inputs/message_size.h"
+#include "runner/job/server_job.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct RunOptions {
+    std::string modulePath;         // empty: the module next to the runner
+    std::vector<std::string> paths; // message files and folders; none: the sample
+    JobSettings job;                // recipients empty: the sample's recipient
+    std::string domain = "mail.example.org";
+    unsigned majorVersion = 2;
+    unsigned minorVersion = 20;
+    std::string reportFile;                         // empty: standard output
+    std::string saveFolder;                         // empty: replacements are not saved
+    std::uint64_t maxSize = kDefaultMaxMessageSize; // bytes of the largest message read
+    bool lines = false;                             // one line per message, also for a single file
+    bool help = false;
+    bool version = false;
+    // The values given to options that take no file or folder (ADDR,
+    // NAME), in order: with no PATH, one naming an existing file is a PATH
+    // taken as an option's value by mistake.
+    struct OptionValue {
+        std::string option;
+        std::string value;
+    };
+    std::vector<OptionValue> wordValues;
+};
+
+// One option: its name, the name of its value (null for an option without
+// one), its lines in --help, and what it does with the value. `take` is
+// false when the value is not good; `wants` then says what a good one is.
+struct RunOption {
+    const char* name;
+    const char* valueName;
+    const char* help;
+    bool (*take)(const std::string& value, RunOptions* options);
+    const char* wants;
+    // An empty value is a setting of its own (a server without a domain),
+    // not a slip.
+    bool takesEmpty = false;
+};
+
+// The options, in the order --help lists them.
+const std::vector<RunOption>& RunOptionTable();
+
+enum class ParseOutcome { kRun, kHelp, kVersion, kError };
+
+// Reads the arguments (without the program's name) into `options`. An
+// argument starting with "-" is an option wherever it stands; "-" alone is
+// standard input; after "--" every argument is a path. A value follows its
+// option as the next argument or after "=" ("--save-to=DIR"), and is never
+// empty. --help (and
+// "/?" on Windows) wins over everything, --version over running. On kError,
+// `error` holds a one-line message for standard error.
+ParseOutcome ParseRunOptions(const std::vector<std::string>& args, RunOptions* options,
+                             std::string* error);
+
+// The text printed for --help.
+std::string RunUsage(const std::string& program);
+
+#endif

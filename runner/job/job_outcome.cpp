@@ -1,0 +1,48 @@
+// The outcomes; see job_outcome.h.
+#include "runner/job/job_outcome.h"
+
+namespace {
+
+struct OutcomeText {
+    JobOutcome outcome; // its place in the table, checked below
+    const char* name;
+    const char* meaning;
+};
+
+constexpr OutcomeText kOutcomes[] = {
+    {JobOutcome::kRewritten, "rewritten", "re-sent under the configured sender"},
+    {JobOutcome::kUnable, "unable", "an automatic reply the module could not re-send"},
+    {JobOutcome::kTurnedAway, "turned-away", "X-Autoreply-From found, the address tests said no"},
+    {JobOutcome::kNoHeader, "no-header", "sender <>, but no usable X-Autoreply-From header"},
+    {JobOutcome::kOrdinary, "ordinary", "the job's envelope sender is not <>"},
+    {JobOutcome::kUnexamined, "unexamined",
+     "sender <>, but the stand-in server could not make the copy the module reads"},
+    {JobOutcome::kUnreadable, "unreadable", "the file could not be read"},
+    {JobOutcome::kNotMail, "not-mail",
+     "an empty file, or one that is not text mail: not handed to the module"},
+    {JobOutcome::kTooLarge, "too-large",
+     "larger than --max-size, or than memory can hold: not handed to the module"},
+};
+
+static_assert(sizeof(kOutcomes) / sizeof(kOutcomes[0]) == kJobOutcomeCount,
+              "every outcome has its texts");
+
+constexpr bool InTableOrder() {
+    for (std::size_t i = 0; i < kJobOutcomeCount; ++i) {
+        if (static_cast<std::size_t>(kOutcomes[i].outcome) != i) {
+            return false;
+        }
+    }
+    return true;
+}
+static_assert(InTableOrder(), "the table lists the outcomes in their order");
+
+} // namespace
+
+const char* OutcomeName(JobOutcome outcome) {
+    return kOutcomes[static_cast<std::size_t>(outcome)].name;
+}
+
+const char* OutcomeMeaning(JobOutcome outcome) {
+    return kOutcomes[static_cast<std::size_t>(outcome)].meaning;
+}

@@ -1,0 +1,23 @@
+// What a message's own header lines tell the mailbox reader: the length
+// of its body that mboxcl2 writers record in Content-Length:, and whether
+// Thunderbird has marked it deleted in X-Mozilla-Status: (a deleted
+// message stays in the file until the folder is compacted).
+#ifndef VELMORA_RUNNER_MAILBOX_MAILBOX_HEADERS_H
+#define VELMORA_RUNNER_MAILBOX_MAILBOX_HEADERS_H
+
+#include <cstddef>
+#include <cstdint>
+
+struct MailboxHeaders {
+    bool hasContentLength = false;
+    std::uint64_t contentLength = 0;
+    bool deleted = false;
+};
+
+// Reads the first Content-Length: and X-Mozilla-Status: fields of the
+// header section at `headers` (`size` bytes, LF or CR LF lines). A field
+// whose value is not a plain number (decimal, or hex for the status) is
+// taken as absent.
+MailboxHeaders ReadMailboxHeaders(const char* headers, std::size_t size);
+
+#endif
