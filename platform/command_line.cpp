@@ -1,14 +1,12 @@
 // Windows command lines; see command_line.h.
 #include "platform/command_line.h"
 
+#include "platform/ascii_text.h"
+
 namespace {
 
 constexpr char kQuote = '"';
 constexpr char kBackslash = '\\';
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
-}
 
 // The program's name from `at` on; leaves `at` after it.
 std::string ProgramName(const std::string& line, std::size_t* at) {

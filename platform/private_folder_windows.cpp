@@ -8,6 +8,7 @@
 // folder held, never into a junction put in its place.
 #include "platform/private_folder.h"
 
+#include "platform/ascii_text.h"
 #include "platform/owner_only_security_windows.h"
 #include "platform/trusted_path.h"
 #include "platform/whole_writes.h"
@@ -24,7 +25,6 @@ namespace {
 constexpr const char* kFolderPrefix = "velmora-";
 constexpr std::size_t kRandomBytes = 6; // 12 hex digits
 constexpr unsigned kCreateAttempts = 16;
-constexpr const char* kHexDigits = "0123456789abcdef";
 constexpr unsigned kNibbleBits = 4;
 constexpr unsigned kNibbleMask = 0xF;
 constexpr char kSeparator = '\\';
@@ -91,8 +91,8 @@ bool RandomName(std::string* name) {
     CryptReleaseContext(provider, 0);
     name->assign(kFolderPrefix);
     for (BYTE byte : bytes) {
-        *name += kHexDigits[byte >> kNibbleBits];
-        *name += kHexDigits[byte & kNibbleMask];
+        *name += kLowerHexDigits[byte >> kNibbleBits];
+        *name += kLowerHexDigits[byte & kNibbleMask];
     }
     return ok;
 }

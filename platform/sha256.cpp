@@ -1,6 +1,8 @@
 // SHA-256; see sha256.h. Written from FIPS 180-4, section 6.2.
 #include "platform/sha256.h"
 
+#include "platform/ascii_text.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -24,7 +26,6 @@ constexpr std::size_t kScheduleFromBlock = 16;
 constexpr std::size_t kLengthBytes = 8;
 constexpr unsigned char kPaddingStart = 0x80;
 constexpr unsigned kBitsPerByte = 8;
-constexpr const char* kHexDigits = "0123456789abcdef";
 
 std::uint32_t RotateRight(std::uint32_t value, unsigned bits) {
     return (value >> bits) | (value << (32u - bits));
@@ -112,7 +113,7 @@ std::string Sha256::HexDigest() {
     std::string hex;
     for (std::uint32_t word : state_) {
         for (int shift = 28; shift >= 0; shift -= 4) {
-            hex += kHexDigits[(word >> shift) & 0xFu];
+            hex += kLowerHexDigits[(word >> shift) & 0xFu];
         }
     }
     return hex;

@@ -5,6 +5,7 @@
 // 260 characters.
 #include "platform/system.h"
 
+#include "platform/ascii_text.h"
 #include "platform/command_line.h"
 #include "platform/system_library.h"
 #include "platform/whole_writes.h"
@@ -28,7 +29,6 @@ constexpr const wchar_t* kLongPathPrefix = L"\\\\?\\";
 constexpr DWORD kHashChunk = 64 * 1024;
 constexpr DWORD kConsoleChunk = 8 * 1024; // characters per console write
 constexpr std::size_t kSha256Bytes = 32;
-constexpr const char* kHexDigits = "0123456789abcdef";
 constexpr unsigned kNibbleBits = 4;
 constexpr unsigned kNibbleMask = 0xF;
 constexpr const char* kNotRegularFile = "not a regular file";
@@ -89,8 +89,8 @@ OutputFile StandardHandle(DWORD which) {
 std::string Hex(const BYTE* bytes, std::size_t size) {
     std::string hex;
     for (std::size_t i = 0; i < size; ++i) {
-        hex += kHexDigits[bytes[i] >> kNibbleBits];
-        hex += kHexDigits[bytes[i] & kNibbleMask];
+        hex += kLowerHexDigits[bytes[i] >> kNibbleBits];
+        hex += kLowerHexDigits[bytes[i] & kNibbleMask];
     }
     return hex;
 }

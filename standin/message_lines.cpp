@@ -1,13 +1,17 @@
 // Message lines; see message_lines.h.
 #include "standin/message_lines.h"
 
-#include <cctype>
+#include "platform/ascii_text.h"
+#include "platform/header_reader.h"
+#include "platform/line_ends.h"
 
 namespace {
 
-constexpr const char* kCrlf = "\r\n";
 constexpr const char* kBlanks = " \t";
 
+// The line without its line end and any CRs before it: the host's lines
+// end in CR LF, and a stray CR before that (a CR CR LF line) is no part
+// of a value, nor does it make an empty line less empty.
 std::string WithoutLineEnd(const std::string& line) {
     std::string text = line;
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
@@ -16,21 +20,12 @@ std::string WithoutLineEnd(const std::string& line) {
     return text;
 }
 
-bool NameMatches(const std::string& line, const std::string& name) {
-    if (line.size() <= name.size() || line[name.size()] != ':') {
-        return false;
-    }
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(line[i])) !=
-            std::tolower(static_cast<unsigned char>(name[i]))) {
-            return false;
-        }
-    }
-    return true;
-}
-
-bool IsContinuation(const std::string& line) {
-    return !line.empty() && (line[0] == ' ' || line[0] == '\t');
+// True when the field `read` of `line` is called `name` (letter case
+// ignored), its colon right after the name.
+bool NameMatches(const std::string& line, const HeaderLine& read, const std::string& name) {
+    return read.kind == HeaderLineKind::kField && read.nameLength == name.size() &&
+           read.colon == read.nameLength &&
+           EqualsIgnoringCase(line.data(), name.data(), name.size());
 }
 
 std::string TrimLeft(const std::string& text) {
@@ -42,15 +37,10 @@ std::string TrimLeft(const std::string& text) {
 
 std::vector<std::string> SplitKeepingLineEnds(const std::string& text) {
     std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        const std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) {
-            lines.push_back(text.substr(start));
-            break;
-        }
-        lines.push_back(text.substr(start, end + 1 - start));
-        start = end + 1;
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t length = LineLength(text.data() + start, text.size() - start);
+        lines.push_back(text.substr(start, length));
+        start += length;
     }
     return lines;
 }
@@ -58,13 +48,8 @@ std::vector<std::string> SplitKeepingLineEnds(const std::string& text) {
 std::vector<std::string> SplitIntoCrlfLines(const std::string& text) {
     std::vector<std::string> lines = SplitKeepingLineEnds(text);
     for (std::string& line : lines) {
-        if (!line.empty() && line.back() == '\n') {
-            line.pop_back();
-        }
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
-        line += kCrlf;
+        line.resize(line.size() - LineEndLength(line.data(), line.size()));
+        line += kCrLf;
     }
     return lines;
 }
@@ -81,21 +66,23 @@ std::string FindHeaderValue(const std::vector<std::string>& lines, const std::st
                             bool* found) {
     *found = false;
     std::string value;
+    HeaderReader reader;
     for (const std::string& raw : lines) {
         const std::string line = WithoutLineEnd(raw);
-        if (line.empty()) {
-            break; // end of the header section
+        const HeaderLine read = reader.Push(line.data(), line.size());
+        if (read.kind == HeaderLineKind::kEnd) {
+            break;
         }
         if (*found) {
-            if (!IsContinuation(line)) {
+            if (read.kind != HeaderLineKind::kContinuation) {
                 break;
             }
             value += line; // unfolding keeps the white space
             continue;
         }
-        if (NameMatches(line, name)) {
+        if (NameMatches(line, read, name)) {
             *found = true;
-            value = TrimLeft(line.substr(name.size() + 1));
+            value = TrimLeft(line.substr(read.ValueStart()));
         }
     }
     return value;

@@ -1,6 +1,7 @@
 // The reference host's bookkeeping; its services are in host_services.cpp.
 #include "standin/reference_host.h"
 
+#include "platform/line_ends.h"
 #include "standin/host_services.h"
 #include "standin/message_lines.h"
 #include "standin/temp_files.h"
@@ -116,18 +117,14 @@ std::string HostJob::ServedLine(std::size_t start, std::size_t* next) const {
         *next = text.size();
         return std::string();
     }
-    const std::size_t feed = text.find('\n', start);
-    *next = feed == std::string::npos ? text.size() : feed + 1;
+    const std::size_t length = LineLength(text.data() + start, text.size() - start);
+    *next = start + length;
     if (keepLineEnds) {
-        return text.substr(start, *next - start);
+        return text.substr(start, length);
     }
-    // As SplitIntoCrlfLines makes lines: the line end goes, and one CR
-    // before it (or at the very end) with it.
-    std::size_t bodyEnd = feed == std::string::npos ? text.size() : feed;
-    if (bodyEnd > start && text[bodyEnd - 1] == '\r') {
-        --bodyEnd;
-    }
-    return text.substr(start, bodyEnd - start) + "\r\n";
+    // As SplitIntoCrlfLines makes lines: the line end goes (a lone CR at the
+    // very end too), and CR LF takes its place.
+    return text.substr(start, length - LineEndLength(text.data() + start, length)) + kCrLf;
 }
 
 std::vector<std::string> HostJob::Lines() const {

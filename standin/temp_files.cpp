@@ -1,6 +1,8 @@
 // Temporary message copies of the stand-in server; see temp_files.h.
 #include "standin/temp_files.h"
 
+#include "platform/header_reader.h"
+#include "platform/line_ends.h"
 #include "platform/private_folder.h"
 #include "standin/private_temp_folder.h"
 
@@ -113,32 +115,37 @@ bool CreateTempCopy(const std::string& path, const std::vector<std::string>& lin
 
 namespace {
 
-// Where the header section of `text` ends (after its empty line), looking
-// from `from` on; npos when it has not ended yet.
-std::size_t HeaderEnd(const std::string& text, std::size_t from) {
-    for (std::size_t feed = text.find('\n', from); feed != std::string::npos;
-         feed = text.find('\n', feed + 1)) {
-        if (feed == 0) {
-            return 1; // an empty first line: no header at all
+// How far a file's header section has been read: its whole lines before
+// `from` have gone through `reader`.
+struct HeaderScan {
+    std::size_t from = 0;
+    HeaderReader reader;
+};
+
+// Where the header section of `text` ends (after its empty line), reading
+// on from the scan's last whole line; npos when it has not ended yet.
+std::size_t HeaderEnd(const std::string& text, HeaderScan* scan) {
+    while (scan->from < text.size()) {
+        const char* line = text.data() + scan->from;
+        const std::size_t length = LineLength(line, text.size() - scan->from);
+        if (line[length - 1] != kLineFeed) {
+            break; // the rest of the line is in the next piece
         }
-        const bool emptyLf = text[feed - 1] == '\n';
-        const bool emptyCrLf = feed >= 2 && text[feed - 1] == '\r' && text[feed - 2] == '\n';
-        if (emptyLf || emptyCrLf) {
-            return feed + 1;
+        scan->from += length;
+        if (scan->reader.Push(line, length).kind == HeaderLineKind::kEnd) {
+            return scan->from;
         }
     }
     return std::string::npos;
 }
 
 // Takes a piece read from the file; true when enough is read.
-bool Take(std::string* content, const char* piece, std::size_t size, bool headerOnly) {
-    const std::size_t before = content->size();
+bool Take(std::string* content, const char* piece, std::size_t size, HeaderScan* headerOnly) {
     content->append(piece, size);
-    if (!headerOnly) {
+    if (headerOnly == nullptr) {
         return false;
     }
-    // The empty line may have begun in the piece before.
-    const std::size_t end = HeaderEnd(*content, before >= 2 ? before - 2 : 0);
+    const std::size_t end = HeaderEnd(*content, headerOnly);
     if (end != std::string::npos) {
         content->resize(end);
         return true;
@@ -154,8 +161,9 @@ bool ReadOpenCopy(std::intptr_t copy, std::string* content, std::string* reason,
     const std::unique_ptr<char[]> chunk(new char[kReadChunk]);
     std::size_t got = 0;
     bool ok = true;
+    HeaderScan scan;
     while ((ok = ReadPrivateCopy(copy, chunk.get(), kReadChunk, &got, reason)) && got > 0) {
-        if (Take(content, chunk.get(), got, headerOnly)) {
+        if (Take(content, chunk.get(), got, headerOnly ? &scan : nullptr)) {
             break;
         }
     }

@@ -1,6 +1,9 @@
 // Not mail by its first bytes; see mail_content.h.
 #include "runner/inputs/mail_content.h"
 
+#include "platform/ascii_text.h"
+#include "platform/header_reader.h"
+#include "platform/line_ends.h"
 #include "runner/mailbox/mbox_separator.h"
 
 #include <algorithm>
@@ -77,14 +80,7 @@ constexpr const char* kWindowsPathReason =
 constexpr const char* kNotHeaderReason =
     "text whose first line is neither a header field (Name: value) nor a mailbox separator";
 
-// A header field's name is printable US-ASCII but ':' (RFC 5322); old
-// mail may have blanks between it and its colon.
-constexpr char kFirstNameByte = '!';
-constexpr char kLastNameByte = '~';
-constexpr char kColon = ':';
 constexpr char kMarkupStart = '<';
-constexpr const char* kSeparatorStart = "From ";
-constexpr std::size_t kSeparatorStartLength = 5;
 // "C:\", "D:/": a drive letter and its colon read as a one-letter field.
 constexpr std::size_t kDriveLength = 1;
 constexpr const char* kPathSlashes = "\\/";
@@ -108,13 +104,11 @@ bool IsBzip2(const std::string& head, std::size_t at) {
 // Past the blank lines from `at` (LF, or CR LF: lone CRs are LFs by now).
 std::size_t SkipBlankLines(const std::string& head, std::size_t at) {
     for (;;) {
-        if (at < head.size() && head[at] == '\n') {
-            ++at;
-        } else if (head.size() - at >= 2 && head[at] == '\r' && head[at + 1] == '\n') {
-            at += 2;
-        } else {
+        const std::size_t length = LineLength(head.data() + at, head.size() - at);
+        if (!IsBlankLine(head.data() + at, length)) {
             return at;
         }
+        at += length;
     }
 }
 
@@ -127,25 +121,21 @@ const char* FirstLineReason(const std::string& head, std::size_t at) {
         IsMmdfDelimiter(head.data() + at, lineLength)) {
         return nullptr;
     }
-    std::size_t nameEnd = at;
-    while (nameEnd < lineEnd && head[nameEnd] >= kFirstNameByte && head[nameEnd] <= kLastNameByte &&
-           head[nameEnd] != kColon) {
-        ++nameEnd;
-    }
-    std::size_t colon = nameEnd;
-    while (colon < lineEnd && (head[colon] == ' ' || head[colon] == '\t')) {
-        ++colon;
-    }
-    if (nameEnd > at && colon < lineEnd && head[colon] == kColon) {
-        const bool drive = nameEnd - at == kDriveLength && colon == nameEnd &&
-                           colon + 1 < lineEnd &&
-                           std::strchr(kPathSlashes, head[colon + 1]) != nullptr;
+    // A header field as a header section's first line is (old mail's
+    // blanks before the colon too).
+    HeaderReader reader;
+    const HeaderLine read = reader.Push(head.data() + at, lineLength);
+    if (read.kind == HeaderLineKind::kField) {
+        const std::size_t afterColon = at + read.ValueStart();
+        const bool drive = read.nameLength == kDriveLength && read.colon == read.nameLength &&
+                           afterColon < lineEnd &&
+                           std::strchr(kPathSlashes, head[afterColon]) != nullptr;
         return drive ? kWindowsPathReason : nullptr;
     }
     if (head[at] == kMarkupStart) {
         return kMarkupReason;
     }
-    return StartsWith(head, at, kSeparatorStart, kSeparatorStartLength) ? kBadSeparatorReason
+    return StartsWith(head, at, kMboxFromPrefix, kMboxFromPrefixLength) ? kBadSeparatorReason
                                                                         : kNotHeaderReason;
 }
 

@@ -1,7 +1,8 @@
 // Mail programs' own files by name; see mail_store_files.h.
 #include "runner/inputs/mail_store_files.h"
 
-#include <cctype>
+#include "platform/ascii_text.h"
+
 #include <cstring>
 
 namespace {
@@ -88,16 +89,6 @@ constexpr char kMhDeletedMark = ',';
 constexpr const char* kDigits = "0123456789";
 constexpr const char* kMhDeletedNote = "a message deleted in an MH folder";
 
-bool SameLetters(const char* a, const char* b, std::size_t length) {
-    for (std::size_t i = 0; i < length; ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
-}
-
 bool Matches(const StoreFile& row, const std::string& name, bool folder) {
     const std::size_t length = std::strlen(row.pattern);
     if (name.size() < length) {
@@ -105,15 +96,16 @@ bool Matches(const StoreFile& row, const std::string& name, bool folder) {
     }
     switch (row.match) {
     case NameMatch::kWhole:
-        return name.size() == length && SameLetters(name.data(), row.pattern, length);
+        return name.size() == length && EqualsIgnoringCase(name.data(), row.pattern, length);
     case NameMatch::kWholeFile:
-        return !folder && name.size() == length && SameLetters(name.data(), row.pattern, length);
+        return !folder && name.size() == length &&
+               EqualsIgnoringCase(name.data(), row.pattern, length);
     case NameMatch::kPrefix:
-        return SameLetters(name.data(), row.pattern, length);
+        return EqualsIgnoringCase(name.data(), row.pattern, length);
     case NameMatch::kExtension:
         // The extension alone is no file name.
         return !folder && name.size() > length &&
-               SameLetters(name.data() + name.size() - length, row.pattern, length);
+               EqualsIgnoringCase(name.data() + name.size() - length, row.pattern, length);
     }
     return false;
 }

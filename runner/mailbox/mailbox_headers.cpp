@@ -1,6 +1,10 @@
 // A message's mailbox fields; see mailbox_headers.h.
 #include "runner/mailbox/mailbox_headers.h"
 
+#include "platform/ascii_text.h"
+#include "platform/header_reader.h"
+#include "platform/line_ends.h"
+
 #include <cstring>
 
 namespace {
@@ -13,45 +17,26 @@ constexpr std::size_t kMostStatusDigits = 8;  // 32 bits
 constexpr unsigned kDecimal = 10;
 constexpr unsigned kHex = 16;
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 // The value of a digit in `base`, or -1.
 int DigitValue(char c, unsigned base) {
     int value = -1;
     if (c >= '0' && c <= '9') {
         value = c - '0';
-    } else if (Lower(c) >= 'a' && Lower(c) <= 'f') {
-        value = Lower(c) - 'a' + static_cast<int>(kDecimal);
+    } else if (LowerAscii(c) >= 'a' && LowerAscii(c) <= 'f') {
+        value = LowerAscii(c) - 'a' + static_cast<int>(kDecimal);
     }
     return value < static_cast<int>(base) ? value : -1;
 }
 
-// When the line [at, end) is the field `name` (any letter case, blanks
-// allowed before the colon), sets `value` to where its value starts.
-bool IsField(const char* at, const char* end, const char* name, const char** value) {
+// When `read`, a line at `line`, is the field `name` (any letter case),
+// sets `value` to where its value starts.
+bool IsField(const char* line, const HeaderLine& read, const char* name, const char** value) {
     const std::size_t length = std::strlen(name);
-    if (static_cast<std::size_t>(end - at) < length) {
+    if (read.kind != HeaderLineKind::kField || read.nameLength != length ||
+        !EqualsIgnoringCase(line, name, length)) {
         return false;
     }
-    for (std::size_t i = 0; i < length; ++i) {
-        if (Lower(at[i]) != Lower(name[i])) {
-            return false;
-        }
-    }
-    const char* c = at + length;
-    while (c < end && IsBlank(*c)) {
-        ++c;
-    }
-    if (c == end || *c != ':') {
-        return false;
-    }
-    *value = c + 1;
+    *value = line + read.ValueStart();
     return true;
 }
 
@@ -86,18 +71,19 @@ MailboxHeaders ReadMailboxHeaders(const char* headers, std::size_t size) {
     MailboxHeaders found;
     bool sawLength = false;
     bool sawStatus = false;
+    HeaderReader reader;
     const char* end = headers + size;
     for (const char* line = headers; line < end;) {
-        const char* lf = static_cast<const char*>(std::memchr(line, '\n', end - line));
-        const char* lineEnd = lf == nullptr ? end : lf + 1;
+        const char* lineEnd = line + LineLength(line, static_cast<std::size_t>(end - line));
+        const HeaderLine read = reader.Push(line, static_cast<std::size_t>(lineEnd - line));
         const char* value = nullptr;
         std::uint64_t number = 0;
-        if (!sawLength && IsField(line, lineEnd, kContentLength, &value)) {
+        if (!sawLength && IsField(line, read, kContentLength, &value)) {
             sawLength = true;
             found.hasContentLength =
                 ReadNumber(value, lineEnd, kDecimal, kMostLengthDigits, &number);
             found.contentLength = found.hasContentLength ? number : 0;
-        } else if (!sawStatus && IsField(line, lineEnd, kMozillaStatus, &value)) {
+        } else if (!sawStatus && IsField(line, read, kMozillaStatus, &value)) {
             sawStatus = true;
             found.deleted = ReadNumber(value, lineEnd, kHex, kMostStatusDigits, &number) &&
                             (number & kDeletedFlag) != 0;

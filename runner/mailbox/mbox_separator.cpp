@@ -1,13 +1,13 @@
 // Mailbox separator lines; see mbox_separator.h.
 #include "runner/mailbox/mbox_separator.h"
 
+#include "platform/ascii_text.h"
+
 #include <cstring>
 #include <vector>
 
 namespace {
 
-constexpr const char* kSeparatorStart = "From ";
-constexpr std::size_t kSeparatorStartLength = 5;
 constexpr const char* kMmdfDelimiter = "\x01\x01\x01\x01";
 constexpr std::size_t kMmdfDelimiterLength = 4;
 
@@ -49,10 +49,6 @@ struct Token {
     const char* at;
     std::size_t length;
 };
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
-}
 
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
@@ -227,8 +223,8 @@ bool IsDate(const std::vector<Token>& tokens, std::size_t first) {
 
 bool FindSeparatorSender(const char* line, std::size_t length, std::size_t* senderBegin,
                          std::size_t* senderEnd) {
-    if (length > kLongestSeparatorLine || length < kSeparatorStartLength ||
-        std::memcmp(line, kSeparatorStart, kSeparatorStartLength) != 0) {
+    if (length > kLongestSeparatorLine || length < kMboxFromPrefixLength ||
+        std::memcmp(line, kMboxFromPrefix, kMboxFromPrefixLength) != 0) {
         return false;
     }
     std::size_t end = length;
@@ -239,7 +235,7 @@ bool FindSeparatorSender(const char* line, std::size_t length, std::size_t* send
         }
     }
     std::vector<Token> tokens;
-    for (std::size_t i = kSeparatorStartLength; i < end;) {
+    for (std::size_t i = kMboxFromPrefixLength; i < end;) {
         if (IsBlank(line[i])) {
             ++i;
             continue;
@@ -299,8 +295,4 @@ bool IsMmdfDelimiter(const char* line, std::size_t length) {
     const std::size_t restLength = length - kMmdfDelimiterLength;
     return restLength == 0 || (restLength == 1 && rest[0] == '\n') ||
            (restLength == 2 && rest[0] == '\r' && rest[1] == '\n');
-}
-
-bool IsBlankLine(const char* line, std::size_t length) {
-    return (length == 1 && line[0] == '\n') || (length == 2 && line[0] == '\r' && line[1] == '\n');
 }

@@ -34,7 +34,4 @@ bool IsSenderAddress(const char* word, std::size_t length);
 // True when the line is MMDF's delimiter, "\x01\x01\x01\x01" alone.
 bool IsMmdfDelimiter(const char* line, std::size_t length);
 
-// True when the line is empty but for its LF or CR LF.
-bool IsBlankLine(const char* line, std::size_t length);
-
 #endif

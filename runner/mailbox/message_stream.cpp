@@ -1,18 +1,18 @@
 // Messages from an input; see message_stream.h.
 #include "runner/mailbox/message_stream.h"
 
+#include "platform/ascii_text.h"
+#include "platform/header_reader.h"
+#include "platform/line_ends.h"
 #include "runner/mailbox/mailbox_headers.h"
 #include "runner/mailbox/mbox_separator.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 #include <limits>
 
 namespace {
 
-constexpr const char* kSeparatorStart = "From ";
-constexpr std::size_t kSeparatorStartLength = 5;
 constexpr const char* kNullSender = "<>";
 constexpr const char* kMailerDaemon = "MAILER-DAEMON";
 // An .emlx file's first line: the message's length in decimal digits, as
@@ -31,13 +31,6 @@ constexpr std::uint64_t kContentLengthReach = 64 * 1024 * 1024;
 // delimiter or a blank line matters: a longer line is none of them.
 constexpr std::uint64_t kMarkLineReach = kLongestSeparatorLine + 1;
 
-bool EqualsIgnoringCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
 // True when the line is mboxrd's quoting of a "From " line: '>'s, then
 // "From ".
 bool IsQuotedFromLine(const char* line, std::size_t length) {
@@ -45,8 +38,8 @@ bool IsQuotedFromLine(const char* line, std::size_t length) {
     while (quotes < length && line[quotes] == '>') {
         ++quotes;
     }
-    return quotes > 0 && length - quotes >= kSeparatorStartLength &&
-           std::memcmp(line + quotes, kSeparatorStart, kSeparatorStartLength) == 0;
+    return quotes > 0 && length - quotes >= kMboxFromPrefixLength &&
+           std::memcmp(line + quotes, kMboxFromPrefix, kMboxFromPrefixLength) == 0;
 }
 
 // Appends the `size` bytes at `data` to `text`, one '>' off each quoted
@@ -63,25 +56,19 @@ void AppendUnquoted(const char* data, std::size_t size, std::string* text) {
     }
 }
 
-// Makes every CR that no LF follows an LF, in place: the stand-in server
-// splits lines at LF only. Returns how many there were.
-std::size_t MendLoneCarriageReturns(std::string* text) {
-    std::size_t mended = 0;
-    char* data = &(*text)[0];
-    const std::size_t size = text->size();
-    for (std::size_t at = 0; at < size;) {
-        const char* cr = static_cast<const char*>(std::memchr(data + at, '\r', size - at));
-        if (cr == nullptr) {
-            break;
-        }
-        const std::size_t index = static_cast<std::size_t>(cr - data);
-        if (index + 1 == size || data[index + 1] != '\n') {
-            data[index] = '\n';
-            ++mended;
-        }
-        at = index + 1;
-    }
-    return mended;
+// Makes every lone CR of `text` an LF (see line_ends.h): the stand-in
+// server splits lines at LF only. Returns how many there were.
+std::size_t MendLoneCarriageReturnsOf(std::string* text) {
+    return MendLoneCarriageReturns(&(*text)[0], text->size());
+}
+
+// Pushes a line of a message to its header section's reader: true when it
+// is the empty line that ends the section. A lone CR at the input's end
+// ends no header section: it is mended into a line end only once the
+// message is taken, and the section ran to it.
+bool EndsHeaderSection(HeaderReader* reader, const char* line, std::size_t length) {
+    return reader->Push(line, length).kind == HeaderLineKind::kEnd && length > 0 &&
+           line[length - 1] == kLineFeed;
 }
 
 } // namespace
@@ -92,6 +79,7 @@ struct MessageStream::Found {
     std::uint64_t textStart = 0;
     std::uint64_t textEnd = 0;
     std::uint64_t end = 0;
+    HeaderReader headerReader;   // its header section's lines, till hasBody
     bool hasBody = false;        // a blank line ends its header section
     std::uint64_t bodyStart = 0; // past that blank line
     std::string sender;
@@ -110,7 +98,10 @@ std::string SeparatorSender(const std::string& separatorLine) {
         return std::string();
     }
     const std::string address = separatorLine.substr(begin, end - begin);
-    if (address == kNullSender || EqualsIgnoringCase(address, kMailerDaemon)) {
+    const std::size_t daemonLength = std::strlen(kMailerDaemon);
+    if (address == kNullSender ||
+        (address.size() == daemonLength &&
+         EqualsIgnoringCase(address.data(), kMailerDaemon, daemonLength))) {
         return kNullSender;
     }
     // "From -", "From ???@???": the writer did not know the sender, and
@@ -516,7 +507,7 @@ bool MessageStream::NextWholeMessage(StreamedMessage* message, std::string* reas
         buffer_.resize(static_cast<std::size_t>(textEnd - pos_));
         buffer_.erase(0, static_cast<std::size_t>(textStart - pos_));
     }
-    const std::size_t mended = MendLoneCarriageReturns(&buffer_);
+    const std::size_t mended = MendLoneCarriageReturnsOf(&buffer_);
     span_ = MessageSpan{number_, pos_, textStart, textEnd, end, false};
     if (mended > 0) {
         Note(StreamNote::Kind::kLoneCarriageReturns, pos_, pos_,
@@ -559,7 +550,8 @@ bool MessageStream::FindMboxMessage(Found* found, std::string* reason) {
             break;
         }
         const bool blank = !longLine && IsBlankLine(At(at), length);
-        if (blank && !found->hasBody) {
+        if (!longLine && !found->hasBody &&
+            EndsHeaderSection(&found->headerReader, At(at), length)) {
             found->hasBody = true;
             found->bodyStart = end;
             ReadHeaders(found, end);
@@ -707,7 +699,8 @@ bool MessageStream::FindMmdfMessage(Found* found, std::string* reason) {
         if (!longLine && (end == at || IsMmdfDelimiter(At(at), length))) {
             break;
         }
-        if (!longLine && IsBlankLine(At(at), length) && !found->hasBody) {
+        if (!longLine && !found->hasBody &&
+            EndsHeaderSection(&found->headerReader, At(at), length)) {
             found->hasBody = true;
             found->bodyStart = end;
             ReadHeaders(found, end);
@@ -746,7 +739,7 @@ void MessageStream::TakeFound(const Found& found, StreamedMessage* message) {
     // One line-end rule for every message, in a mailbox as in a file of its
     // own: a lone CR ends a line, or a CR-only reply inside a mailbox would
     // be one long line to the server.
-    const std::size_t mended = MendLoneCarriageReturns(&message->text);
+    const std::size_t mended = MendLoneCarriageReturnsOf(&message->text);
     if (mended > 0) {
         Note(StreamNote::Kind::kLoneCarriageReturns, found.start, found.start,
              "message " + std::to_string(number_) + ": " + std::to_string(mended) +

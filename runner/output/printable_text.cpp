@@ -1,6 +1,7 @@
 // Text shown, never obeyed; see printable_text.h.
 #include "runner/output/printable_text.h"
 
+#include "platform/ascii_text.h"
 #include "platform/system.h"
 #include "runner/output/utf8_character.h"
 
@@ -11,7 +12,6 @@ namespace {
 constexpr unsigned char kFirstPrintable = 0x20;
 constexpr unsigned char kDelete = 0x7F;
 constexpr unsigned char kFirstNonAscii = 0x80;
-constexpr const char* kHexDigits = "0123456789ABCDEF";
 constexpr unsigned kNibbleBits = 4;
 constexpr unsigned kNibbleMask = 0xF;
 constexpr unsigned kCodePointDigits = 4; // "\u202E": every escaped one is below U+10000
@@ -52,15 +52,15 @@ bool IsHidden(std::uint32_t codePoint) {
 
 void AppendHex(std::string* out, unsigned char byte) {
     *out += "\\x";
-    *out += kHexDigits[byte >> kNibbleBits];
-    *out += kHexDigits[byte & kNibbleMask];
+    *out += kUpperHexDigits[byte >> kNibbleBits];
+    *out += kUpperHexDigits[byte & kNibbleMask];
 }
 
 // Appends "\u" and the code point's four hex digits.
 void AppendCodePoint(std::string* out, std::uint32_t codePoint) {
     *out += "\\u";
     for (unsigned digit = kCodePointDigits; digit-- > 0;) {
-        *out += kHexDigits[(codePoint >> (digit * kNibbleBits)) & kNibbleMask];
+        *out += kUpperHexDigits[(codePoint >> (digit * kNibbleBits)) & kNibbleMask];
     }
 }
 

@@ -1,6 +1,7 @@
 // Saving replacements; see replacement_file.h.
 #include "runner/output/replacement_file.h"
 
+#include "platform/ascii_text.h"
 #include "platform/system.h"
 #include "platform/trusted_path.h"
 #include "runner/output/utf8_character.h"
@@ -48,7 +49,6 @@ constexpr char kAddressClose = '>';
 constexpr const char* kCrlf = "\r\n";
 
 constexpr char kEscapeMark = '%';
-constexpr const char* kHexDigits = "0123456789ABCDEF";
 constexpr unsigned kNibbleBits = 4;
 constexpr unsigned kNibbleMask = 0xF;
 constexpr unsigned char kFirstPrintable = 0x20;
@@ -144,8 +144,8 @@ std::string WithoutMaildirFields(std::string name) {
 // Appends `byte` as '%' and two hex digits.
 void AppendEscaped(std::string* out, unsigned char byte) {
     *out += kEscapeMark;
-    *out += kHexDigits[byte >> kNibbleBits];
-    *out += kHexDigits[byte & kNibbleMask];
+    *out += kUpperHexDigits[byte >> kNibbleBits];
+    *out += kUpperHexDigits[byte & kNibbleMask];
 }
 
 // Whether an ASCII byte may not stand in a file's name as it is.

@@ -1,0 +1,54 @@
+// The header section reader; see header_reader.h.
+#include "platform/header_reader.h"
+
+#include "platform/ascii_text.h"
+#include "platform/line_ends.h"
+
+namespace {
+
+// A field name's bytes: printable US-ASCII but the colon.
+constexpr char kFirstNameByte = '!';
+constexpr char kLastNameByte = '~';
+constexpr char kColon = ':';
+
+bool IsNameByte(char c) {
+    return c >= kFirstNameByte && c <= kLastNameByte && c != kColon;
+}
+
+} // namespace
+
+HeaderLine HeaderReader::Push(const char* line, std::size_t length) {
+    HeaderLine read;
+    read.textLength = length - LineEndLength(line, length);
+    if (state_ == State::kBody) {
+        read.kind = HeaderLineKind::kBody;
+        return read;
+    }
+    if (read.textLength == 0) {
+        state_ = State::kBody;
+        read.kind = HeaderLineKind::kEnd;
+        return read;
+    }
+    if (IsBlank(line[0])) {
+        read.kind =
+            state_ == State::kInField ? HeaderLineKind::kContinuation : HeaderLineKind::kMalformed;
+        return read;
+    }
+    std::size_t at = 0;
+    while (at < read.textLength && IsNameByte(line[at])) {
+        ++at;
+    }
+    read.nameLength = at;
+    while (at < read.textLength && IsBlank(line[at])) {
+        ++at;
+    }
+    if (read.nameLength > 0 && at < read.textLength && line[at] == kColon) {
+        state_ = State::kInField;
+        read.kind = HeaderLineKind::kField;
+        read.colon = at;
+        return read;
+    }
+    state_ = State::kNoField;
+    read.nameLength = 0;
+    return read;
+}
