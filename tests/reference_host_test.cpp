@@ -28,6 +28,12 @@ TEST(MessageLinesTest, SplitsIntoCrlfLines) {
         {"a\r\nb\r\n", {"a\r\n", "b\r\n"}},
         {"a\r\n\r\nb", {"a\r\n", "\r\n", "b\r\n"}},
         {"\n", {"\r\n"}},
+        // A lone CR ends the text's last line; inside a line it stays (the
+        // runner mends it before the host sees it). A CR before CR LF is
+        // the line's own.
+        {"a\r", {"a\r\n"}},
+        {"x\ry\n", {"x\ry\r\n"}},
+        {"a\r\r\nb\n\r", {"a\r\r\n", "b\r\n", "\r\n"}},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(SplitIntoCrlfLines(c.text), c.lines) << c.text;
