@@ -31,9 +31,11 @@ int DigitValue(char c, unsigned base) {
 // When `read`, a line at `line`, is the field `name` (any letter case),
 // sets `value` to where its value starts.
 bool IsField(const char* line, const HeaderLine& read, const char* name, const char** value) {
+    if (read.kind != HeaderLineKind::kField) {
+        return false;
+    }
     const std::size_t length = std::strlen(name);
-    if (read.kind != HeaderLineKind::kField || read.nameLength != length ||
-        !EqualsIgnoringCase(line, name, length)) {
+    if (read.nameLength != length || !EqualsIgnoringCase(line, name, length)) {
         return false;
     }
     *value = line + read.ValueStart();
@@ -68,27 +70,29 @@ bool ReadNumber(const char* at, const char* end, unsigned base, std::size_t most
 } // namespace
 
 MailboxHeaders ReadMailboxHeaders(const char* headers, std::size_t size) {
-    MailboxHeaders found;
-    bool sawLength = false;
-    bool sawStatus = false;
+    MailboxHeaderScan scan;
     HeaderReader reader;
-    const char* end = headers + size;
-    for (const char* line = headers; line < end;) {
-        const char* lineEnd = line + LineLength(line, static_cast<std::size_t>(end - line));
-        const HeaderLine read = reader.Push(line, static_cast<std::size_t>(lineEnd - line));
-        const char* value = nullptr;
-        std::uint64_t number = 0;
-        if (!sawLength && IsField(line, read, kContentLength, &value)) {
-            sawLength = true;
-            found.hasContentLength =
-                ReadNumber(value, lineEnd, kDecimal, kMostLengthDigits, &number);
-            found.contentLength = found.hasContentLength ? number : 0;
-        } else if (!sawStatus && IsField(line, read, kMozillaStatus, &value)) {
-            sawStatus = true;
-            found.deleted = ReadNumber(value, lineEnd, kHex, kMostStatusDigits, &number) &&
-                            (number & kDeletedFlag) != 0;
-        }
-        line = lineEnd;
+    for (std::size_t at = 0; at < size;) {
+        const std::size_t length = LineLength(headers + at, size - at);
+        ReadMailboxHeaderLine(headers + at, length, reader.Push(headers + at, length), &scan);
+        at += length;
     }
-    return found;
+    return scan.found;
+}
+
+void ReadMailboxHeaderLine(const char* line, std::size_t length, const HeaderLine& read,
+                           MailboxHeaderScan* scan) {
+    const char* lineEnd = line + length;
+    const char* value = nullptr;
+    std::uint64_t number = 0;
+    MailboxHeaders& found = scan->found;
+    if (!scan->sawLength && IsField(line, read, kContentLength, &value)) {
+        scan->sawLength = true;
+        found.hasContentLength = ReadNumber(value, lineEnd, kDecimal, kMostLengthDigits, &number);
+        found.contentLength = found.hasContentLength ? number : 0;
+    } else if (!scan->sawStatus && IsField(line, read, kMozillaStatus, &value)) {
+        scan->sawStatus = true;
+        found.deleted = ReadNumber(value, lineEnd, kHex, kMostStatusDigits, &number) &&
+                        (number & kDeletedFlag) != 0;
+    }
 }

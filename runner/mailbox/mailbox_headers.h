@@ -5,6 +5,8 @@
 #ifndef VELMORA_RUNNER_MAILBOX_MAILBOX_HEADERS_H
 #define VELMORA_RUNNER_MAILBOX_MAILBOX_HEADERS_H
 
+#include "platform/header_reader.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -19,5 +21,17 @@ struct MailboxHeaders {
 // whose value is not a plain number (decimal, or hex for the status) is
 // taken as absent.
 MailboxHeaders ReadMailboxHeaders(const char* headers, std::size_t size);
+
+// The same a line at a time, for a reader that reads the header section's
+// lines anyway: `found` so far, and which of the fields were seen.
+struct MailboxHeaderScan {
+    MailboxHeaders found;
+    bool sawLength = false;
+    bool sawStatus = false;
+};
+
+// Takes the `length` bytes at `line`, which a HeaderReader answered `read`.
+void ReadMailboxHeaderLine(const char* line, std::size_t length, const HeaderLine& read,
+                           MailboxHeaderScan* scan);
 
 #endif

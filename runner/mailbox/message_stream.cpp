@@ -62,15 +62,6 @@ std::size_t MendLoneCarriageReturnsOf(std::string* text) {
     return MendLoneCarriageReturns(&(*text)[0], text->size());
 }
 
-// Pushes a line of a message to its header section's reader: true when it
-// is the empty line that ends the section. A lone CR at the input's end
-// ends no header section: it is mended into a line end only once the
-// message is taken, and the section ran to it.
-bool EndsHeaderSection(HeaderReader* reader, const char* line, std::size_t length) {
-    return reader->Push(line, length).kind == HeaderLineKind::kEnd && length > 0 &&
-           line[length - 1] == kLineFeed;
-}
-
 } // namespace
 
 // A message of a mailbox while it is being read, as offsets in the input.
@@ -79,9 +70,10 @@ struct MessageStream::Found {
     std::uint64_t textStart = 0;
     std::uint64_t textEnd = 0;
     std::uint64_t end = 0;
-    HeaderReader headerReader;   // its header section's lines, till hasBody
-    bool hasBody = false;        // a blank line ends its header section
-    std::uint64_t bodyStart = 0; // past that blank line
+    HeaderReader headerReader;    // its header section's lines, till hasBody
+    MailboxHeaderScan headerScan; // what they have said so far
+    bool hasBody = false;         // a blank line ends its header section
+    std::uint64_t bodyStart = 0;  // past that blank line
     std::string sender;
     bool unquoted = false;
     bool deleted = false;
@@ -344,15 +336,27 @@ bool MessageStream::MessageLine(Found* found, std::uint64_t textSoFar, std::uint
     return true;
 }
 
-// Reads the Content-Length: and X-Mozilla-Status: of a message's header
-// section, [textStart, headersEnd), when it is no larger than the size
-// limit (a larger one is not held); else they count as absent.
+// Reads a line of a message's header section (not one read past: a long
+// line makes the section larger than the size limit): its Content-Length:
+// and X-Mozilla-Status: fields count; true when it is the empty line that
+// ends the section. A lone CR at the input's end ends no header section:
+// it is mended into a line end only once the message is taken, and the
+// section ran to it.
+bool MessageStream::ReadHeaderLine(Found* found, std::uint64_t at, std::size_t length) {
+    const char* line = At(at);
+    const HeaderLine read = found->headerReader.Push(line, length);
+    ReadMailboxHeaderLine(line, length, read, &found->headerScan);
+    return read.kind == HeaderLineKind::kEnd && length > 0 && line[length - 1] == kLineFeed;
+}
+
+// What a message's header section, [textStart, headersEnd), has said when
+// it is no larger than the size limit (a larger one is not held); else its
+// fields count as absent.
 void MessageStream::ReadHeaders(Found* found, std::uint64_t headersEnd) {
     if (headersEnd - found->textStart > maxMessage_) {
         return;
     }
-    found->headers = ReadMailboxHeaders(At(found->textStart),
-                                        static_cast<std::size_t>(headersEnd - found->textStart));
+    found->headers = found->headerScan.found;
     found->headersRead = true;
 }
 
@@ -550,8 +554,7 @@ bool MessageStream::FindMboxMessage(Found* found, std::string* reason) {
             break;
         }
         const bool blank = !longLine && IsBlankLine(At(at), length);
-        if (!longLine && !found->hasBody &&
-            EndsHeaderSection(&found->headerReader, At(at), length)) {
+        if (!longLine && !found->hasBody && ReadHeaderLine(found, at, length)) {
             found->hasBody = true;
             found->bodyStart = end;
             ReadHeaders(found, end);
@@ -699,8 +702,7 @@ bool MessageStream::FindMmdfMessage(Found* found, std::string* reason) {
         if (!longLine && (end == at || IsMmdfDelimiter(At(at), length))) {
             break;
         }
-        if (!longLine && !found->hasBody &&
-            EndsHeaderSection(&found->headerReader, At(at), length)) {
+        if (!longLine && !found->hasBody && ReadHeaderLine(found, at, length)) {
             found->hasBody = true;
             found->bodyStart = end;
             ReadHeaders(found, end);

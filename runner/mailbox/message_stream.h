@@ -135,6 +135,7 @@ class MessageStream {
     bool MessageLine(Found* found, std::uint64_t textSoFar, std::uint64_t at, std::uint64_t* end,
                      bool* longLine, std::string* reason);
     void LetGoBefore(std::uint64_t offset);
+    bool ReadHeaderLine(Found* found, std::uint64_t at, std::size_t length);
     void ReadHeaders(Found* found, std::uint64_t headersEnd);
     void JudgeSize(Found* found) const;
     const char* At(std::uint64_t offset) const { return buffer_.data() + (offset - bufferStart_); }
