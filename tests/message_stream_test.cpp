@@ -1,6 +1,8 @@
 // The messages of one input: a message file whole, a mailbox split at its
 // separators, each message with the sender its separator names, and what
 // the reader skipped noted; read in chunks of every size.
+#include "platform/header_reader.h"
+#include "platform/line_ends.h"
 #include "runner/mailbox/mailbox_headers.h"
 #include "runner/mailbox/mbox_separator.h"
 #include "runner/mailbox/message_stream.h"
@@ -171,6 +173,13 @@ const StreamCase kStreamCases[] = {
      kFromA + "Return-Path: <>\rS: a\r\rbody\r\n" + kFromC + "S: 2\n",
      {"Return-Path: <>\nS: a\n\nbody\r\n", "S: 2\n"},
      {"a@b", "c@d"},
+     {Kind::kLoneCarriageReturns}},
+    // A lone CR at the input's end is mended into a line end, but ends no
+    // header section: there is no body for a Content-Length: to count.
+    {"mbox_lone_cr_at_the_end",
+     kFromA + "Content-Length: 5\n\r",
+     {"Content-Length: 5\n\n"},
+     {"a@b"},
      {Kind::kLoneCarriageReturns}},
     {"mmdf_message_cr_only",
      kMmdf + "S: a\rT: b\r\n" + kMmdf,
@@ -463,11 +472,23 @@ const HeaderCase kHeaderCases[] = {
     {"X-Mozilla-Status: 00g8\n", false, 0, false},
     {"X-Mozilla-Status2: 0008\n", false, 0, false},
     {"Subject: X-Mozilla-Status: 0008\n", false, 0, false},
+    // A folded line or a body line is no field.
+    {"Subject: a\n Content-Length: 5\n", false, 0, false},
+    {"Subject: a\n\nContent-Length: 5\n", false, 0, false},
 };
 
 TEST(MailboxHeaderFields, LengthAndDeletedFlag) {
     for (const HeaderCase& c : kHeaderCases) {
-        const MailboxHeaders found = ReadMailboxHeaders(c.headers, std::strlen(c.headers));
+        MailboxHeaderScan scan;
+        HeaderReader reader;
+        const std::size_t size = std::strlen(c.headers);
+        for (std::size_t at = 0; at < size;) {
+            const char* line = c.headers + at;
+            const std::size_t length = LineLength(line, size - at);
+            ReadMailboxHeaderLine(line, length, reader.Push(line, length), &scan);
+            at += length;
+        }
+        const MailboxHeaders& found = scan.found;
         EXPECT_EQ(found.hasContentLength, c.hasLength) << c.headers;
         EXPECT_EQ(found.contentLength, c.length) << c.headers;
         EXPECT_EQ(found.deleted, c.deleted) << c.headers;

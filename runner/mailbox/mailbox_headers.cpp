@@ -3,7 +3,6 @@
 
 #include "platform/ascii_text.h"
 #include "platform/header_reader.h"
-#include "platform/line_ends.h"
 
 #include <cstring>
 
@@ -68,17 +67,6 @@ bool ReadNumber(const char* at, const char* end, unsigned base, std::size_t most
 }
 
 } // namespace
-
-MailboxHeaders ReadMailboxHeaders(const char* headers, std::size_t size) {
-    MailboxHeaderScan scan;
-    HeaderReader reader;
-    for (std::size_t at = 0; at < size;) {
-        const std::size_t length = LineLength(headers + at, size - at);
-        ReadMailboxHeaderLine(headers + at, length, reader.Push(headers + at, length), &scan);
-        at += length;
-    }
-    return scan.found;
-}
 
 void ReadMailboxHeaderLine(const char* line, std::size_t length, const HeaderLine& read,
                            MailboxHeaderScan* scan) {

@@ -16,21 +16,19 @@ struct MailboxHeaders {
     bool deleted = false;
 };
 
-// Reads the first Content-Length: and X-Mozilla-Status: fields of the
-// header section at `headers` (`size` bytes, LF or CR LF lines). A field
-// whose value is not a plain number (decimal, or hex for the status) is
-// taken as absent.
-MailboxHeaders ReadMailboxHeaders(const char* headers, std::size_t size);
-
-// The same a line at a time, for a reader that reads the header section's
-// lines anyway: `found` so far, and which of the fields were seen.
+// What the header lines read so far have said: the first Content-Length:
+// and X-Mozilla-Status: fields of the header section (LF or CR LF lines).
+// A field whose value is not a plain number (decimal, or hex for the
+// status) is taken as absent. Read a line at a time by the mailbox reader,
+// which reads each line of the section anyway.
 struct MailboxHeaderScan {
     MailboxHeaders found;
     bool sawLength = false;
     bool sawStatus = false;
 };
 
-// Takes the `length` bytes at `line`, which a HeaderReader answered `read`.
+// Takes the `length` bytes at `line`, a line of a header section, which a
+// HeaderReader answered `read`.
 void ReadMailboxHeaderLine(const char* line, std::size_t length, const HeaderLine& read,
                            MailboxHeaderScan* scan);
 

@@ -253,7 +253,7 @@ bool MessageStream::DetectEmlx(std::string* reason) {
         ++digits;
     }
     std::size_t rest = digits;
-    while (rest < length && (line[rest] == ' ' || line[rest] == '\t')) {
+    while (rest < length && IsBlank(line[rest])) {
         ++rest;
     }
     const bool lineEnd = rest + 1 == length || (rest + 2 == length && line[rest] == '\r');
