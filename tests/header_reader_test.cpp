@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -70,6 +71,11 @@ const ReaderCase kReaderCases[] = {
      {{Kind::kField, 1, 1}, kMalformed, kMalformed}},
     {"blank_only_line", {"S: a\n", " \t\n"}, {{Kind::kField, 1, 1}, kContinued}},
 };
+
+// Failures name the row, not its bytes.
+void PrintTo(const ReaderCase& c, std::ostream* out) {
+    *out << c.what;
+}
 
 class HeaderReaderTest : public testing::TestWithParam<ReaderCase> {};
 
