@@ -10,10 +10,20 @@ namespace {
 constexpr char kFirstNameByte = '!';
 constexpr char kLastNameByte = '~';
 constexpr char kColon = ':';
+constexpr std::size_t kByteValues = 256;
 
-bool IsNameByte(char c) {
-    return c >= kFirstNameByte && c <= kLastNameByte && c != kColon;
-}
+// Whether each byte may be in a field's name; a table, as every header
+// line's name is looked at.
+struct NameBytes {
+    constexpr NameBytes() : allowed() {
+        for (char c = kFirstNameByte; c <= kLastNameByte; ++c) {
+            allowed[static_cast<unsigned char>(c)] = c != kColon;
+        }
+    }
+    bool allowed[kByteValues];
+};
+
+constexpr NameBytes kNameBytes;
 
 } // namespace
 
@@ -35,7 +45,7 @@ HeaderLine HeaderReader::Push(const char* line, std::size_t length) {
         return read;
     }
     std::size_t at = 0;
-    while (at < read.textLength && IsNameByte(line[at])) {
+    while (at < read.textLength && kNameBytes.allowed[static_cast<unsigned char>(line[at])]) {
         ++at;
     }
     read.nameLength = at;

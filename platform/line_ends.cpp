@@ -23,7 +23,10 @@ std::size_t LineEndLength(const char* line, std::size_t length) {
 }
 
 bool IsBlankLine(const char* line, std::size_t length) {
-    return length > 0 && line[length - 1] == kLineFeed && LineEndLength(line, length) == length;
+    // Looked at for every line of a mailbox: the length first.
+    constexpr std::size_t kLongestLineEnd = 2;
+    return length > 0 && length <= kLongestLineEnd && line[length - 1] == kLineFeed &&
+           LineEndLength(line, length) == length;
 }
 
 std::size_t MendLoneCarriageReturns(char* text, std::size_t size) {

@@ -4,12 +4,18 @@
 #include "platform/ascii_text.h"
 #include "platform/header_reader.h"
 
-#include <cstring>
-
 namespace {
 
-constexpr const char* kContentLength = "Content-Length";
-constexpr const char* kMozillaStatus = "X-Mozilla-Status";
+// A field's name and its length: a line is matched against both fields.
+struct FieldName {
+    template <std::size_t N>
+    constexpr FieldName(const char (&literal)[N]) : text(literal), length(N - 1) {}
+    const char* text;
+    std::size_t length;
+};
+
+constexpr FieldName kContentLength("Content-Length");
+constexpr FieldName kMozillaStatus("X-Mozilla-Status");
 constexpr std::uint32_t kDeletedFlag = 0x0008;
 constexpr std::size_t kMostLengthDigits = 18; // below 2^63: no overflow
 constexpr std::size_t kMostStatusDigits = 8;  // 32 bits
@@ -29,12 +35,9 @@ int DigitValue(char c, unsigned base) {
 
 // When `read`, a line at `line`, is the field `name` (any letter case),
 // sets `value` to where its value starts.
-bool IsField(const char* line, const HeaderLine& read, const char* name, const char** value) {
-    if (read.kind != HeaderLineKind::kField) {
-        return false;
-    }
-    const std::size_t length = std::strlen(name);
-    if (read.nameLength != length || !EqualsIgnoringCase(line, name, length)) {
+bool IsField(const char* line, const HeaderLine& read, const FieldName& name, const char** value) {
+    if (read.kind != HeaderLineKind::kField || read.nameLength != name.length ||
+        !EqualsIgnoringCase(line, name.text, name.length)) {
         return false;
     }
     *value = line + read.ValueStart();
@@ -70,6 +73,9 @@ bool ReadNumber(const char* at, const char* end, unsigned base, std::size_t most
 
 void ReadMailboxHeaderLine(const char* line, std::size_t length, const HeaderLine& read,
                            MailboxHeaderScan* scan) {
+    if (read.kind != HeaderLineKind::kField) {
+        return;
+    }
     const char* lineEnd = line + length;
     const char* value = nullptr;
     std::uint64_t number = 0;
