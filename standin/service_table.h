@@ -1,6 +1,6 @@
 // A host's services as a table of typed function pointers, and the one
 // place that puts such a table into a service block's slots. Each of our
-// hosts (the reference host, the fuzzed host, the benchmark's bare host)
+// hosts (the stand-in server, the fuzzed host, the benchmark's bare host)
 // fills a table with its own functions and installs it.
 #ifndef VELMORA_STANDIN_SERVICE_TABLE_H
 #define VELMORA_STANDIN_SERVICE_TABLE_H

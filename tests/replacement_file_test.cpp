@@ -1,7 +1,7 @@
 // Saving replacements: names after the source, and never over a file that
 // is already there.
 #include "platform/system.h"
-#include "runner/output/replacement_file.h"
+#include "runner/job/replacement_file.h"
 #include "standin/temp_files.h"
 
 #include <gtest/gtest.h>

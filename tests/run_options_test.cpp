@@ -199,9 +199,9 @@ TEST(ParseRunOptions, EveryOptionReachesItsSetting) {
     EXPECT_FALSE(options.job.senderFromMessage);
     EXPECT_EQ(options.job.recipients, (std::vector<std::string>{"a@example.net", "b@example.net"}));
     EXPECT_EQ(options.job.configuredSender, "relay@example.org");
-    EXPECT_EQ(options.domain, "mx.example.org");
-    EXPECT_EQ(options.majorVersion, 3u);
-    EXPECT_EQ(options.minorVersion, 7u);
+    EXPECT_EQ(options.server.domain, "mx.example.org");
+    EXPECT_EQ(options.server.majorVersion, 3);
+    EXPECT_EQ(options.server.minorVersion, 7);
     EXPECT_EQ(options.reportFile, "report.txt");
     EXPECT_EQ(options.saveFolder, "saved");
     EXPECT_EQ(options.maxSize, 3u * 1024);
@@ -217,7 +217,7 @@ TEST(ParseRunOptions, AnEmptyDomainIsAServerWithoutOne) {
         RunOptions options;
         std::string error;
         ASSERT_EQ(ParseRunOptions(args, &options, &error), ParseOutcome::kRun) << error;
-        EXPECT_EQ(options.domain, "");
+        EXPECT_EQ(options.server.domain, "");
     }
 }
 

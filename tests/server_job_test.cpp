@@ -46,14 +46,14 @@ const JudgeCase kJudgeCases[] = {
 TEST(JudgeJob, FollowsTheSenderAndTheLog) {
     for (const JudgeCase& c : kJudgeCases) {
         SCOPED_TRACE(c.name);
-        ReferenceHost host;
+        JobRecord record;
         for (const char* text : c.logged) {
-            host.logs.push_back(LogEntry{10, 25, text});
+            record.logs.push_back(LogEntry{10, 25, text});
         }
         if (c.serverFailed) {
-            host.serverFailures.push_back("cannot write the temporary copy");
+            record.serverFailures.push_back("cannot write the temporary copy");
         }
-        EXPECT_EQ(JudgeJob(host, c.sender), c.outcome);
+        EXPECT_EQ(JudgeJob(record, c.sender), c.outcome);
     }
 }
 

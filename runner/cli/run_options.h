@@ -5,6 +5,7 @@
 
 #include "runner/inputs/message_size.h"
 #include "runner/job/server_job.h"
+#include "standin/host_settings.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -12,12 +13,10 @@
 #include <vector>
 
 struct RunOptions {
-    std::string modulePath;         // empty: the module next to the runner
-    std::vector<std::string> paths; // message files and folders; none: the sample
-    JobSettings job;                // recipients empty: the sample's recipient
-    std::string domain = "mail.example.org";
-    unsigned majorVersion = 2;
-    unsigned minorVersion = 20;
+    std::string modulePath;                         // empty: the module next to the runner
+    std::vector<std::string> paths;                 // message files and folders; none: the sample
+    JobSettings job;                                // recipients empty: the sample's recipient
+    HostSettings server;                            // the stand-in server's domain and version
     std::string reportFile;                         // empty: standard output
     std::string saveFolder;                         // empty: replacements are not saved
     std::uint64_t maxSize = kDefaultMaxMessageSize; // bytes of the largest message read

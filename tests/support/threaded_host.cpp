@@ -19,7 +19,7 @@ using namespace host_contract;
 constexpr const char* kDomain = "mt.example.org";
 constexpr unsigned char kMajor = 2;
 constexpr unsigned char kMinor = 20;
-// Far from the reference host's serial numbers, so that both may run in
+// Far from the stand-in server's serial numbers, so that both may run in
 // one process without sharing a path.
 constexpr unsigned kFirstTempSerial = 1000000;
 

@@ -1,8 +1,8 @@
-// The reference host's own behaviour, where the module's tests rely on it:
+// The stand-in server's own behaviour, where the module's tests rely on it:
 // line handling, header lookup, the leak report and module loading errors.
 #include "standin/message_lines.h"
 #include "standin/module_loader.h"
-#include "standin/reference_host.h"
+#include "standin/standin_server.h"
 #include "standin/temp_files.h"
 
 #include "daemon/platform.h"
@@ -55,7 +55,7 @@ TEST(HostJobTest, ServesTheLinesTheHostStores) {
 // A job the module writes gives back each write, pieces of a long line
 // apart, whatever it holds.
 TEST(HostJobTest, GivesBackTheModulesWrites) {
-    ReferenceHost host;
+    StandInServer host;
     const HostServiceBlock* block = host.Block();
     host.AddIncomingJob("<>", {}, "a\n");
     JobHandle job = HostCreateJob(block, "relay@example.org");
@@ -81,8 +81,8 @@ TEST(MessageLinesTest, FindsUnfoldedHeaderValuesInTheHeaderOnly) {
     EXPECT_FALSE(found);
 }
 
-TEST(ReferenceHostTest, LeakReportNamesWhatWasLeftBehind) {
-    ReferenceHost host;
+TEST(StandInServerTest, LeakReportNamesWhatWasLeftBehind) {
+    StandInServer host;
     const HostServiceBlock* block = host.Block();
     JobHandle incoming = host.AddIncomingJob("<>", {}, "a\n");
     char path[kTempPathBufferSize + 1] = {};
@@ -109,11 +109,11 @@ TEST(ReferenceHostTest, LeakReportNamesWhatWasLeftBehind) {
 // Over-long lines come back the way fgets hands them over: in terminated
 // pieces of at most 9999 bytes, only the last one ending with the line end;
 // or, from a strncpy-based host, cut with the buffer full and no terminator.
-TEST(ReferenceHostTest, OverlongLinesComeInPiecesOrCut) {
+TEST(StandInServerTest, OverlongLinesComeInPiecesOrCut) {
     const std::string line = std::string(kLineBufferSize + 5, 'x');
     std::vector<char> buffer(kLineBufferSize + 1, '\0');
     {
-        ReferenceHost host;
+        StandInServer host;
         JobHandle job = host.AddIncomingJob("<>", {}, line);
         ASSERT_TRUE(HostReadLine(host.Block(), job, buffer.data()));
         EXPECT_EQ(std::string(buffer.data()), std::string(kLineBufferSize - 1, 'x'));
@@ -122,7 +122,7 @@ TEST(ReferenceHostTest, OverlongLinesComeInPiecesOrCut) {
         EXPECT_FALSE(HostReadLine(host.Block(), job, buffer.data()));
     }
     {
-        ReferenceHost host;
+        StandInServer host;
         host.faults.cutLongLines = true;
         JobHandle job = host.AddIncomingJob("<>", {}, line);
         ASSERT_TRUE(HostReadLine(host.Block(), job, buffer.data()));
@@ -132,13 +132,13 @@ TEST(ReferenceHostTest, OverlongLinesComeInPiecesOrCut) {
 
 // Answers (a header's value, an address) longer than the module's buffer fill it to the last byte
 // but its terminator, as the real host's cut does; shorter ones come whole.
-TEST(ReferenceHostTest, LongAnswersFillTheBufferLessItsTerminator) {
+TEST(StandInServerTest, LongAnswersFillTheBufferLessItsTerminator) {
     const std::size_t kBuffer = static_cast<std::size_t>(kHeaderValueBufferSize);
     const std::size_t lengths[] = {1, kBuffer - 2, kBuffer - 1, kBuffer, kBuffer + 40};
     for (const std::size_t length : lengths) {
         SCOPED_TRACE(length);
         const std::string address = std::string(length - 1, 'a') + "@";
-        ReferenceHost host;
+        StandInServer host;
         JobHandle incoming =
             host.AddIncomingJob("<>", {}, "X-Autoreply-From: " + address + "\n\nbody\n");
         char path[kTempPathBufferSize + 1] = {};
@@ -159,22 +159,22 @@ TEST(ReferenceHostTest, LongAnswersFillTheBufferLessItsTerminator) {
 }
 
 // Each misuse a real server would punish shows up as a violation.
-TEST(ReferenceHostTest, ReportsContractViolations) {
+TEST(StandInServerTest, ReportsContractViolations) {
     struct Case {
         const char* name;
-        void (*misuse)(ReferenceHost& host, JobHandle incoming);
+        void (*misuse)(StandInServer& host, JobHandle incoming);
     };
     const Case cases[] = {
         {"releasing the host's job",
-         [](ReferenceHost& host, JobHandle incoming) { HostReleaseJob(host.Block(), incoming); }},
+         [](StandInServer& host, JobHandle incoming) { HostReleaseJob(host.Block(), incoming); }},
         {"rewinding the module's job",
-         [](ReferenceHost& host, JobHandle) {
+         [](StandInServer& host, JobHandle) {
              JobHandle created = HostCreateJob(host.Block(), "relay@example.org");
              HostRewindJob(host.Block(), created);
              HostReleaseJob(host.Block(), created);
          }},
         {"asking for the header in another letter case",
-         [](ReferenceHost& host, JobHandle incoming) {
+         [](StandInServer& host, JobHandle incoming) {
              char path[kTempPathBufferSize + 1] = {};
              char value[kHeaderValueBufferSize + 1] = {};
              HostTempFileName(host.Block(), path);
@@ -186,14 +186,14 @@ TEST(ReferenceHostTest, ReportsContractViolations) {
          }},
         // The host writes and opens only the copies it named.
         {"writing the job where the host named no copy",
-         [](ReferenceHost& host, JobHandle incoming) {
+         [](StandInServer& host, JobHandle incoming) {
              const std::string path = ::testing::TempDir() + "velmora-not-named.eml";
              HostWriteJobToFile(host.Block(), incoming, path.c_str());
              EXPECT_FALSE(std::ifstream(path).good()) << path << " was written";
              std::remove(path.c_str());
          }},
         {"opening a file the host named not",
-         [](ReferenceHost& host, JobHandle) {
+         [](StandInServer& host, JobHandle) {
              const std::string path = ::testing::TempDir() + "velmora-not-named.eml";
              std::ofstream(path, std::ios::binary) << "X-Autoreply-From: a@b.c\r\n\r\n";
              MessageHandle message = HostOpenMessageFile(host.Block(), path.c_str());
@@ -206,7 +206,7 @@ TEST(ReferenceHostTest, ReportsContractViolations) {
         // As on Windows, the host holding the file open makes the delete
         // fail, so the copy of the mail stays on disk.
         {"deleting the message file before closing it",
-         [](ReferenceHost& host, JobHandle incoming) {
+         [](StandInServer& host, JobHandle incoming) {
              char path[kTempPathBufferSize + 1] = {};
              HostTempFileName(host.Block(), path);
              HostWriteJobToFile(host.Block(), incoming, path);
@@ -219,7 +219,7 @@ TEST(ReferenceHostTest, ReportsContractViolations) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ReferenceHost host;
+        StandInServer host;
         JobHandle incoming = host.AddIncomingJob("<>", {}, "X-Autoreply-From: a@b.c\n");
         c.misuse(host, incoming);
         EXPECT_EQ(host.violations.size(), 1u);

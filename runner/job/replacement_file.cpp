@@ -1,5 +1,5 @@
 // Saving replacements; see replacement_file.h.
-#include "runner/output/replacement_file.h"
+#include "runner/job/replacement_file.h"
 
 #include "platform/system.h"
 #include "platform/trusted_path.h"
