@@ -31,7 +31,6 @@ constexpr std::size_t kSha256Bytes = 32;
 constexpr const char* kHexDigits = "0123456789abcdef";
 constexpr unsigned kNibbleBits = 4;
 constexpr unsigned kNibbleMask = 0xF;
-constexpr const char* kNotRegularFile = "not a regular file";
 // Not KnownDLLs, and imported by name by DLLs of the system's that the
 // runner's calls load (CryptoAPI's providers, and --version itself).
 constexpr const wchar_t* kPinnedSystemLibraries[] = {L"version.dll"};

@@ -7,7 +7,10 @@
 
 #include "host/service_signatures.h"
 
+#include "host/service_block.h"
+
 #include <cstddef>
+#include <cstring>
 #include <set>
 
 struct HostServiceTable {
@@ -31,6 +34,14 @@ struct HostServiceTable {
     HostWriteJobToFileFn writeJobToFile;
     HostLogFn log;
 };
+
+// Copies one function pointer into the slot of the service at a 32-bit byte
+// offset; byte-wise, as the slot is not aligned for a pointer.
+template <typename Fn>
+void PutServiceSlot(unsigned char* block, std::size_t offset32, Fn function) {
+    static_assert(sizeof(function) == sizeof(void*), "service slots are pointer-sized");
+    std::memcpy(block + ServiceSlotPosition(offset32), &function, sizeof(function));
+}
 
 // Puts every service of `table` into its slot of `block` (a block built for
 // this platform's pointer size), except the services whose 32-bit byte

@@ -16,7 +16,6 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <deque>
 #include <memory>
 #include <string>
@@ -186,13 +185,5 @@ class StandInServer {
     mutable std::size_t tempFilesLookedFor_ = 0;
     mutable std::vector<std::string> tempFilesLeft_;
 };
-
-// Fills a block's slot for the service at a 32-bit byte offset, copying the
-// pointer byte-wise as the slot is not aligned.
-template <typename Fn>
-void PutServiceSlot(unsigned char* block, std::size_t offset32, Fn function) {
-    static_assert(sizeof(function) == sizeof(void*), "service slots are pointer-sized");
-    std::memcpy(block + ServiceSlotPosition(offset32), &function, sizeof(function));
-}
 
 #endif

@@ -10,6 +10,7 @@
 #include "runner/inputs/parent_folder.h"
 #include "runner/output/output_guard.h"
 #include "standin/temp_files.h"
+#include "tests/support/scratch_files.h"
 
 #include <gtest/gtest.h>
 

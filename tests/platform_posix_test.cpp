@@ -7,6 +7,7 @@
 #include "platform/private_folder.h"
 #include "standin/standin_server.h"
 #include "standin/temp_files.h"
+#include "tests/support/scratch_files.h"
 
 #include <gtest/gtest.h>
 

@@ -3,6 +3,7 @@
 #include "platform/system.h"
 #include "runner/job/replacement_file.h"
 #include "standin/temp_files.h"
+#include "tests/support/scratch_files.h"
 
 #include <gtest/gtest.h>
 

@@ -4,6 +4,7 @@
 #include "runner/job/server_job.h"
 #include "runner/output/text_output.h"
 #include "standin/temp_files.h"
+#include "tests/support/scratch_files.h"
 
 #include <gtest/gtest.h>
 

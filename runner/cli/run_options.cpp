@@ -12,6 +12,20 @@
 
 namespace {
 
+// One option: its name, the name of its value (null for an option without
+// one), its lines in --help, and what it does with the value. `take` is
+// false when the value is not good; `wants` then says what a good one is.
+struct RunOption {
+    const char* name;
+    const char* valueName;
+    const char* help;
+    bool (*take)(const std::string& value, RunOptions* options);
+    const char* wants;
+    // An empty value is a setting of its own (a server without a domain),
+    // not a slip.
+    bool takesEmpty = false;
+};
+
 constexpr unsigned kMaxVersionByte = 255;
 constexpr int kDecimalBase = 10;
 constexpr std::size_t kHelpColumn = 26; // where an option's help starts
@@ -271,10 +285,6 @@ std::string OutcomeLines() {
 }
 
 } // namespace
-
-const std::vector<RunOption>& RunOptionTable() {
-    return kOptions;
-}
 
 ParseOutcome ParseRunOptions(const std::vector<std::string>& args, RunOptions* options,
                              std::string* error) {

@@ -33,23 +33,6 @@ struct RunOptions {
     std::vector<OptionValue> wordValues;
 };
 
-// One option: its name, the name of its value (null for an option without
-// one), its lines in --help, and what it does with the value. `take` is
-// false when the value is not good; `wants` then says what a good one is.
-struct RunOption {
-    const char* name;
-    const char* valueName;
-    const char* help;
-    bool (*take)(const std::string& value, RunOptions* options);
-    const char* wants;
-    // An empty value is a setting of its own (a server without a domain),
-    // not a slip.
-    bool takesEmpty = false;
-};
-
-// The options, in the order --help lists them.
-const std::vector<RunOption>& RunOptionTable();
-
 enum class ParseOutcome { kRun, kHelp, kVersion, kError };
 
 // Reads the arguments (without the program's name) into `options`. An

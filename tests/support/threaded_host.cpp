@@ -1,5 +1,6 @@
 // The thread-safe host; see threaded_host.h.
 #include "tests/support/threaded_host.h"
+#include "tests/support/scratch_files.h"
 
 #include "host/service_signatures.h"
 #include "standin/host_contract.h"
