@@ -106,6 +106,48 @@ TEST(StandInServerTest, LeakReportNamesWhatWasLeftBehind) {
     EXPECT_TRUE(host.violations.empty());
 }
 
+// Ending a job hands over everything it did, and the server keeps nothing
+// of it: the next job is judged on its own record, and the copy of the
+// mail the module left behind is gone from the disk.
+TEST(StandInServerTest, EndJobHandsTheRecordOverAndForgets) {
+    StandInServer host;
+    const HostServiceBlock* block = host.Block();
+    JobHandle incoming = host.AddIncomingJob("<>", {"alice@example.net"}, "a\n");
+    char path[kTempPathBufferSize + 1] = {};
+    HostTempFileName(block, path);
+    HostWriteJobToFile(block, incoming, path);
+    HostLog(block, 25, "looked");
+    JobHandle submitted = HostCreateJob(block, "relay@example.org");
+    HostAddRecipient(block, submitted, "alice@example.net");
+    HostWriteLine(block, submitted, "Message-ID: <x@y>\r\n");
+    HostCloseJob(block, submitted);
+    HostReleaseJob(block, submitted);
+    HostCreateJob(block, "other@example.org"); // neither closed nor released
+    host.serverFailures.push_back("a failure of its own");
+
+    const JobRecord record = host.EndJob();
+    ASSERT_EQ(record.logs.size(), 1u);
+    EXPECT_EQ(record.logs[0].text, "looked");
+    ASSERT_EQ(record.madeJobs.size(), 2u);
+    ASSERT_NE(record.Submitted(), nullptr);
+    EXPECT_EQ(record.Submitted()->sender, "relay@example.org");
+    EXPECT_EQ(record.Submitted()->recipients, std::vector<std::string>{"alice@example.net"});
+    EXPECT_EQ(record.Submitted()->text, "Message-ID: <x@y>\r\n");
+    EXPECT_FALSE(record.madeJobs[1].closed);
+    EXPECT_NE(record.leftBehind.find("from other@example.org not released"), std::string::npos)
+        << record.leftBehind;
+    EXPECT_NE(record.leftBehind.find("left behind"), std::string::npos) << record.leftBehind;
+    EXPECT_EQ(record.serverFailures, std::vector<std::string>{"a failure of its own"});
+    EXPECT_FALSE(FileExists(path));
+
+    const JobRecord next = host.EndJob();
+    EXPECT_TRUE(next.logs.empty());
+    EXPECT_TRUE(next.madeJobs.empty());
+    EXPECT_EQ(next.leftBehind, "");
+    EXPECT_TRUE(next.serverFailures.empty());
+    EXPECT_FALSE(next.daemonCalled);
+}
+
 // Over-long lines come back the way fgets hands them over: in terminated
 // pieces of at most 9999 bytes, only the last one ending with the line end;
 // or, from a strncpy-based host, cut with the buffer full and no terminator.
