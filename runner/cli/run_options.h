@@ -3,8 +3,8 @@
 #ifndef VELMORA_RUNNER_CLI_RUN_OPTIONS_H
 #define VELMORA_RUNNER_CLI_RUN_OPTIONS_H
 
-#include "runner/inputs/message_size.h"
 #include "runner/job/server_job.h"
+#include "runner/mailbox/message_size.h"
 #include "standin/host_settings.h"
 
 #include <cstddef>

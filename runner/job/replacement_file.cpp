@@ -3,7 +3,7 @@
 
 #include "platform/system.h"
 #include "platform/trusted_path.h"
-#include "runner/output/utf8_character.h"
+#include "platform/utf8_character.h"
 #include "standin/message_lines.h"
 
 #include <cctype>

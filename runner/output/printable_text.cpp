@@ -2,7 +2,7 @@
 #include "runner/output/printable_text.h"
 
 #include "platform/system.h"
-#include "runner/output/utf8_character.h"
+#include "platform/utf8_character.h"
 
 #include <cstdint>
 
