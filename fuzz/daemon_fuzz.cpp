@@ -1,5 +1,5 @@
 // libFuzzer target: arbitrary message text through DAEMON inside the
-// reference host. Besides crashes and sanitizer reports, it checks what
+// stand-in server. Besides crashes and sanitizer reports, it checks what
 // the module promises about every message:
 //   - nothing is left open, unreleased or undeleted, and no host contract
 //     is broken;
@@ -9,7 +9,7 @@
 #include "fuzz/expected_copy.h"
 #include "fuzz/fuzz_require.h"
 #include "standin/message_lines.h"
-#include "standin/reference_host.h"
+#include "standin/standin_server.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string message(reinterpret_cast<const char*>(data), size);
     message.erase(std::remove(message.begin(), message.end(), '\0'), message.end());
 
-    ReferenceHost host;
+    StandInServer host;
     JobHandle job = host.AddIncomingJob("<>", {"a@example.net"}, message);
     const std::int32_t result = DAEMON(job, host.Block(), nullptr, kSender);
 

@@ -15,7 +15,6 @@ constexpr uid_t kSuperuser = 0;
 // descriptors, with room for the stand-in's files.
 constexpr std::size_t kHeldFolders = 64;
 constexpr const char* kMoved = "it was moved while it was walked; the rest of it is not read";
-constexpr const char* kNotRegularFile = "not a regular file";
 constexpr const char* kIsLink =
     "it became a link between the listing and the opening; not followed";
 constexpr const char* kNotFolder = "it is no longer a folder";

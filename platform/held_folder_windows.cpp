@@ -17,7 +17,6 @@
 
 namespace {
 
-constexpr const char* kNotRegularFile = "not a regular file";
 constexpr const char* kIsReparsePoint =
     "it became a link or junction between the listing and the opening; not followed";
 constexpr const char* kReplaced = "it was replaced between the listing and the opening";

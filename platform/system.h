@@ -67,6 +67,10 @@ const char* SystemHelpOption();
 // The path that names standard input.
 constexpr const char* kStandardInputPath = "-";
 
+// Why a path is refused as an input: a folder where a file is wanted, a
+// device, a pipe or a socket.
+constexpr const char* kNotRegularFile = "not a regular file";
+
 // A file or standard input, read as bytes (binary mode on Windows).
 struct InputFile {
     std::intptr_t handle = -1;
@@ -124,10 +128,6 @@ enum class CreateOutcome { kCreated, kExists, kFailed };
 // that could not be written whole is removed again.
 CreateOutcome CreateNewFile(const std::string& path, const std::string& content,
                             std::string* reason);
-
-// Makes the folder. kExists when something (a folder or not) is already
-// at `path`; kFailed with `reason` set otherwise.
-CreateOutcome CreateFolder(const std::string& path, std::string* reason);
 
 // The SHA-256 of the file at `path` in lower-case hex. False with `reason`.
 bool FileSha256(const std::string& path, std::string* hex, std::string* reason);

@@ -17,7 +17,6 @@ namespace {
 
 constexpr char kSeparator = '/';
 constexpr std::size_t kHashChunk = 64 * 1024;
-constexpr const char* kNotRegularFile = "not a regular file";
 
 std::string SystemReason() {
     return std::strerror(errno);

@@ -31,7 +31,6 @@ constexpr DWORD kConsoleChunk = 8 * 1024; // characters per console write
 constexpr std::size_t kSha256Bytes = 32;
 constexpr unsigned kNibbleBits = 4;
 constexpr unsigned kNibbleMask = 0xF;
-constexpr const char* kNotRegularFile = "not a regular file";
 // Not KnownDLLs, and imported by name by DLLs of the system's that the
 // runner's calls load (CryptoAPI's providers, and --version itself).
 constexpr const wchar_t* kPinnedSystemLibraries[] = {L"version.dll"};

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the module and the runner natively and runs jobs through the
-# module inside our reference host. Without arguments: the full report on
+# module inside our stand-in server. Without arguments: the full report on
 # the bundled sample autoreply, then a dry run over the sample messages in
 # runner/samples/. With arguments, they go to the runner (see --help).
 set -euo pipefail

@@ -3,7 +3,7 @@
 # each for the given number of seconds (default 60), starting from the seed
 # inputs in fuzz/corpus:
 #   velmora_host_fuzz     STARTUP and DAEMON, every host answer from the input
-#   velmora_daemon_fuzz   any message text through DAEMON in the reference host
+#   velmora_daemon_fuzz   any message text through DAEMON in the stand-in server
 #   velmora_mailbox_fuzz  the runner's reader of message files and mailboxes
 # What the fuzzers learn is kept in build/fuzz/corpus; a failing input is
 # written to build/fuzz/ and the script exits non-zero.

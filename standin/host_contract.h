@@ -1,6 +1,6 @@
 // What a host expects of the module when it calls the host's services: the
 // fixed arguments, the sizes of the buffers it lends, and the layout of the
-// job record it fills. Shared by our hosts (the reference host and the
+// job record it fills. Shared by our hosts (the stand-in server and the
 // fuzzed one), which check every call against these values.
 //
 // Spelt out here rather than taken from the module's headers, so that a

@@ -1,4 +1,4 @@
-// What our reference host can be told to do wrong, or oddly, so that tests
+// What our stand-in server can be told to do wrong, or oddly, so that tests
 // can walk the module down every failure path a real mail server might
 // open. The defaults describe a healthy host.
 #ifndef VELMORA_STANDIN_HOST_FAULTS_H
@@ -30,8 +30,7 @@ enum class FeedBack { kNever, kInsideClose, kFromQueue };
 enum class RecipientListEnd { kNullPointer, kEmptyString };
 
 struct HostFaults {
-    // HostQueryString(3): `domain`, or null when `domainIsNull`.
-    std::string domain = "mail.example.org";
+    // HostQueryString(3) answers null, whatever the server's domain.
     bool domainIsNull = false;
 
     // HostGetJobInfo leaves the record as it finds it.

@@ -1,4 +1,4 @@
-// The reference host's services. Each records its call, checks that the
+// The stand-in server's services. Each records its call, checks that the
 // module kept to the service's contract (fixed arguments, buffer sizes,
 // handles it owns) and answers as the active host's faults say.
 #include "standin/host_services.h"
@@ -6,8 +6,8 @@
 #include "host/service_signatures.h"
 #include "standin/host_contract.h"
 #include "standin/message_lines.h"
-#include "standin/reference_host.h"
 #include "standin/service_table.h"
+#include "standin/standin_server.h"
 #include "standin/temp_files.h"
 
 #include <algorithm>
@@ -22,12 +22,12 @@ using namespace host_contract;
 constexpr unsigned char kJunkByte = 0xA5;
 constexpr char kFillByte = 'a';
 
-ReferenceHost& Host() {
-    return *ReferenceHost::Active();
+StandInServer& Host() {
+    return *StandInServer::Active();
 }
 
 void Called(const char* service) {
-    if (Host().recordCalls) {
+    if (Host().settings.traceCalls) {
         Host().calls.push_back(service);
     }
 }
@@ -96,7 +96,7 @@ const char* VELMORA_CDECL QueryString(std::int32_t item) {
     if (Failing(kHostQueryStringOffset)) {
         return nullptr;
     }
-    return Host().faults.domainIsNull ? nullptr : Host().faults.domain.c_str();
+    return Host().faults.domainIsNull ? nullptr : Host().settings.domain.c_str();
 }
 
 std::int32_t VELMORA_CDECL ExtractAddress(char* out, const char* text, std::int32_t limit) {
@@ -466,7 +466,6 @@ const char* VELMORA_CDECL FindHeader(MessageHandle handle, const char* name, cha
                                      std::int32_t size) {
     Called("HostFindHeader");
     Expect(size == kHeaderBufferBytes, "HostFindHeader: size is not 256");
-    Host().headerNames.push_back(name != nullptr ? name : "(null)");
     Expect(name != nullptr && std::strcmp(name, kAutoreplyHeader) == 0,
            "HostFindHeader: name is not \"X-Autoreply-From\"");
     HostMessage* message = AsMessage(handle, "HostFindHeader");

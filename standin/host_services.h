@@ -1,4 +1,4 @@
-// The reference host's implementation of every service the module uses.
+// The stand-in server's implementation of every service the module uses.
 #ifndef VELMORA_STANDIN_HOST_SERVICES_H
 #define VELMORA_STANDIN_HOST_SERVICES_H
 

@@ -1,18 +1,14 @@
 // Installing a service table into a block; see service_table.h.
 #include "standin/service_table.h"
 
-#include <cstring>
-
 namespace {
 
-// Copies one function pointer into the slot of the service at a 32-bit byte
-// offset; byte-wise, as the slot is not aligned for a pointer.
+// Puts the service into its slot unless it is to be missing.
 template <typename Fn>
 void PutSlot(unsigned char* block, std::size_t offset32, Fn function,
              const std::set<std::size_t>& missing) {
-    static_assert(sizeof(function) == sizeof(void*), "service slots are pointer-sized");
     if (missing.count(offset32) == 0) {
-        std::memcpy(block + ServiceSlotPosition(offset32), &function, sizeof(function));
+        PutServiceSlot(block, offset32, function);
     }
 }
 

@@ -1,13 +1,16 @@
 // A host's services as a table of typed function pointers, and the one
 // place that puts such a table into a service block's slots. Each of our
-// hosts (the reference host, the fuzzed host, the benchmark's bare host)
+// hosts (the stand-in server, the fuzzed host, the benchmark's bare host)
 // fills a table with its own functions and installs it.
 #ifndef VELMORA_STANDIN_SERVICE_TABLE_H
 #define VELMORA_STANDIN_SERVICE_TABLE_H
 
 #include "host/service_signatures.h"
 
+#include "host/service_block.h"
+
 #include <cstddef>
+#include <cstring>
 #include <set>
 
 struct HostServiceTable {
@@ -31,6 +34,14 @@ struct HostServiceTable {
     HostWriteJobToFileFn writeJobToFile;
     HostLogFn log;
 };
+
+// Copies one function pointer into the slot of the service at a 32-bit byte
+// offset; byte-wise, as the slot is not aligned for a pointer.
+template <typename Fn>
+void PutServiceSlot(unsigned char* block, std::size_t offset32, Fn function) {
+    static_assert(sizeof(function) == sizeof(void*), "service slots are pointer-sized");
+    std::memcpy(block + ServiceSlotPosition(offset32), &function, sizeof(function));
+}
 
 // Puts every service of `table` into its slot of `block` (a block built for
 // this platform's pointer size), except the services whose 32-bit byte

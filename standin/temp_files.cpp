@@ -57,12 +57,6 @@ std::string TempCopiesNote() {
     return PrivateTempFolderNote(kLongestCopyName);
 }
 
-std::string UniqueTempPath(unsigned serial) {
-    std::string path;
-    std::string reason;
-    return TempCopyPath(serial, &path, &reason) ? path : std::string();
-}
-
 TempCopyWriter::~TempCopyWriter() {
     Abandon();
 }
@@ -97,20 +91,6 @@ bool TempCopyWriter::Finish(std::string* reason) {
         RemovePrivateCopy(name_);
     }
     return closed;
-}
-
-bool CreateTempCopy(const std::string& path, const std::vector<std::string>& lines,
-                    std::string* reason) {
-    TempCopyWriter writer;
-    if (!writer.Create(path, reason)) {
-        return false;
-    }
-    for (const std::string& line : lines) {
-        if (!writer.Write(line, reason)) {
-            return false;
-        }
-    }
-    return writer.Finish(reason);
 }
 
 namespace {
@@ -171,18 +151,6 @@ bool ReadOpenCopy(std::intptr_t copy, std::string* content, std::string* reason,
 }
 
 } // namespace
-
-bool ReadWholeFile(const std::string& path, std::string* content, std::string* reason) {
-    std::string name;
-    std::intptr_t copy = kNoCopy;
-    if (!NameInFolder(path, &name, reason) || !OpenPrivateCopy(name, &copy, reason)) {
-        return false;
-    }
-    const bool read = ReadOpenCopy(copy, content, reason, false);
-    std::string ignored;
-    ClosePrivateCopy(copy, &ignored);
-    return read;
-}
 
 bool OpenHeldCopy(const std::string& path, std::string* head, std::intptr_t* held,
                   std::string* reason) {

@@ -28,11 +28,6 @@ void NoteCopyInFlight(const std::string& path);
 // private folder if it is not made yet.
 std::string TempCopiesNote();
 
-// A path in the private folder that no other call of this process gets
-// for the same `serial`; empty when there is no private folder. For
-// scratch files and folders that the process removes itself.
-std::string UniqueTempPath(unsigned serial);
-
 // Writes a new file at `path` in pieces: created only when nothing is
 // there (a file or a link planted at the name is an error, never written
 // through), readable and writable by this user alone. A file that is not
@@ -55,13 +50,6 @@ class TempCopyWriter {
     std::string name_;          // in the private folder
     std::intptr_t handle_ = -1; // a descriptor, or a Windows handle
 };
-
-// The file at `path` holding the lines, made as TempCopyWriter makes it.
-bool CreateTempCopy(const std::string& path, const std::vector<std::string>& lines,
-                    std::string* reason);
-
-// Reads the whole file at `path`, not through a link. False with `reason`.
-bool ReadWholeFile(const std::string& path, std::string* content, std::string* reason);
 
 // Opens the file at `path` and reads it up to and with the empty line that
 // ends its header section (all of it when it has none), not through a

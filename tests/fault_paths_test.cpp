@@ -122,7 +122,7 @@ std::vector<FaultCase> AllFaultCases() {
     return cases;
 }
 
-std::size_t CountCalls(const ReferenceHost& host, const std::string& service) {
+std::size_t CountCalls(const StandInServer& host, const std::string& service) {
     return static_cast<std::size_t>(std::count(host.calls.begin(), host.calls.end(), service));
 }
 
@@ -137,7 +137,7 @@ class FaultPathTest : public ::testing::TestWithParam<FaultCase> {
 
 TEST_P(FaultPathTest, HostIsLeftCleanAndResultAndLogsFollowTheFirstFailure) {
     const FaultCase& fault = GetParam();
-    ReferenceHost host;
+    StandInServer host;
     for (const Service* service : fault.failing) {
         if (fault.kind == FailureKind::kMissingSlot) {
             host.faults.missingServices.insert(service->offset);
@@ -234,7 +234,7 @@ TEST(MemoryShortageTest, EachAllocationFailingEndsCleanly) {
         // A server without a domain setting: the sender's domain is copied.
         {"sender's domain", 3, unable, 0, nullptr, false},
     };
-    const auto run = [](ReferenceHost& host) {
+    const auto run = [](StandInServer& host) {
         ResetMessageIdSequence();
         SetFakeClock(1000);
         EXPECT_EQ(STARTUP(host.Block(), nullptr, nullptr, kConfiguredSender), 1);
@@ -244,7 +244,7 @@ TEST(MemoryShortageTest, EachAllocationFailingEndsCleanly) {
     };
     {
         // The table names every allocation the module makes on this road.
-        ReferenceHost host;
+        StandInServer host;
         FailModuleAllocation(0);
         EXPECT_EQ(run(host), 1);
         EXPECT_EQ(ModuleAllocationsMade(), 4u);
@@ -252,7 +252,7 @@ TEST(MemoryShortageTest, EachAllocationFailingEndsCleanly) {
     }
     for (const Case& c : cases) {
         SCOPED_TRACE(c.allocation);
-        ReferenceHost host;
+        StandInServer host;
         host.faults.domainIsNull = !c.serverHasDomain;
         FailModuleAllocation(c.failing);
         const std::int32_t result = run(host);

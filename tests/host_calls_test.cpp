@@ -2,7 +2,8 @@
 // pointers, truth bytes and empty slots.
 #include "host/host_calls.h"
 #include "host/service_signatures.h"
-#include "standin/reference_host.h"
+#include "standin/service_table.h"
+#include "standin/standin_server.h"
 
 #include <gtest/gtest.h>
 

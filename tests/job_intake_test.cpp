@@ -71,7 +71,7 @@ TEST_F(JobIntakeTest, WithoutHeaderValueNothingIsLoggedAndTheCopyIsDeleted) {
 TEST_F(JobIntakeTest, TemporaryCopyHoldsTheJobAndIsDeletedAfterReading) {
     for (bool pathFillsBuffer : {false, true}) {
         SCOPED_TRACE(pathFillsBuffer ? "path fills the buffer" : "short path");
-        ReferenceHost fresh;
+        StandInServer fresh;
         fresh.faults.tempPathFillsBuffer = pathFillsBuffer;
         ClearDeletedPaths();
         EXPECT_EQ(RunAutoreply(fresh, Autoreply("bob@example.org")), 1);
@@ -121,7 +121,7 @@ const RejectionCase kRejectionCases[] = {
 TEST_F(JobIntakeTest, RejectedOriginatorLogsOnlyTheFoundLine) {
     for (const RejectionCase& c : kRejectionCases) {
         SCOPED_TRACE(c.name);
-        ReferenceHost fresh;
+        StandInServer fresh;
         fresh.faults.extractFails = c.extractFails;
         fresh.faults.checkResult = c.checkResult;
         fresh.faults.verifyResult = c.verifyResult;
@@ -194,7 +194,7 @@ TEST_F(JobIntakeTest, ControlBytesInTheValueNeverReachTheLog) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ReferenceHost fresh;
+        StandInServer fresh;
         fresh.faults.headerAnswer = HeaderAnswer::kHostOwnedString;
         fresh.faults.hostOwnedHeader = c.value;
         fresh.faults.extractFails = true; // one log line, then stop
@@ -231,7 +231,7 @@ TEST_F(JobIntakeTest, FailedReplacementLogsTheFailureLine) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ReferenceHost fresh;
+        StandInServer fresh;
         fresh.faults.createJobFails = c.createFails;
         fresh.faults.closeResult = c.closeResult;
         fresh.faults.fillBufferAtLine = c.fillAtLine;
@@ -293,7 +293,7 @@ const SenderCase kSenderCases[] = {
 };
 
 // What DAEMON must have done for an accepted autoreply under `c.sender`.
-void ExpectOutcomeForSender(const ReferenceHost& host, const SenderCase& c, std::int32_t result) {
+void ExpectOutcomeForSender(const StandInServer& host, const SenderCase& c, std::int32_t result) {
     ExpectHostClean(host); // a mail loop shows up here
     EXPECT_EQ(result, c.sent ? 1 : 0);
     ASSERT_EQ(host.logs.size(), 2u);
@@ -327,7 +327,7 @@ TEST_F(JobIntakeTest, ReplacementsOnlyUnderASenderThatCanCarryThemAndNeverLoop) 
     for (const auto& [feedBack, when] : feedBacks) {
         for (const SenderCase& c : kSenderCases) {
             SCOPED_TRACE(std::string(c.name) + ", " + when);
-            ReferenceHost fresh;
+            StandInServer fresh;
             fresh.faults.feedBack = feedBack;
             fresh.faults.feedBackDaemon = &DAEMON;
             fresh.faults.feedBackSender = c.sender;
@@ -354,7 +354,7 @@ TEST_F(JobIntakeTest, NullBlockReturnsZero) {
 
 TEST_F(JobIntakeTest, IncomingJobIsNeverClosedOrReleased) {
     EXPECT_EQ(RunDaemon(AddJob(Autoreply("bob@example.org"))), 1);
-    // The reference host reports closing or releasing a job the module did
+    // The stand-in server reports closing or releasing a job the module did
     // not create as a violation, which TearDown checks.
     EXPECT_EQ(host.CreatedJobs().size(), 1u);
 }
@@ -366,7 +366,7 @@ TEST_F(JobIntakeTest, MissingServicesEndInZero) {
                                    kHostCreateJobOffset,  kHostCloseJobOffset};
     for (std::size_t offset : offsets) {
         SCOPED_TRACE(offset);
-        ReferenceHost fresh;
+        StandInServer fresh;
         fresh.faults.missingServices = {offset};
         EXPECT_EQ(RunAutoreply(fresh, Autoreply("bob@example.org")), 0);
         ExpectHostClean(fresh);

@@ -7,6 +7,7 @@
 #include "runner/mailbox/mbox_separator.h"
 #include "runner/mailbox/message_stream.h"
 #include "standin/temp_files.h"
+#include "tests/support/scratch_files.h"
 
 #include <gtest/gtest.h>
 

@@ -5,11 +5,12 @@
 #include "platform/system.h"
 #include "runner/inputs/input_reader.h"
 #include "runner/inputs/mail_store_files.h"
-#include "runner/inputs/message_size.h"
 #include "runner/inputs/message_walk.h"
 #include "runner/inputs/parent_folder.h"
+#include "runner/mailbox/message_size.h"
 #include "runner/output/output_guard.h"
 #include "standin/temp_files.h"
+#include "tests/support/scratch_files.h"
 
 #include <gtest/gtest.h>
 

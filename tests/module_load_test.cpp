@@ -1,7 +1,7 @@
 // The shipped module, loaded from its file and reached only through its
 // exported names, as the mail server does.
 #include "standin/module_loader.h"
-#include "standin/reference_host.h"
+#include "standin/standin_server.h"
 
 #include <gtest/gtest.h>
 
@@ -44,7 +44,7 @@ TEST_F(ShippedModuleTest, StartupGatesAndLogLine) {
         {3, 0, kSender, 1, "Velmora daemon loaded successfully"},
     };
     for (const Case& c : cases) {
-        ReferenceHost host(c.major, c.minor);
+        StandInServer host(c.major, c.minor);
         const unsigned result = module.Startup()(host.Block(), nullptr, nullptr, c.sender);
         EXPECT_EQ(result & 0xFFu, c.result);
         ASSERT_EQ(host.logs.size(), 1u);
@@ -55,8 +55,8 @@ TEST_F(ShippedModuleTest, StartupGatesAndLogLine) {
 }
 
 TEST_F(ShippedModuleTest, ResendsAnAutoreplyWithAFreshMessageId) {
-    ReferenceHost host;
-    host.faults.domain = "mx.example.org";
+    StandInServer host;
+    host.settings.domain = "mx.example.org";
     ASSERT_EQ(module.Startup()(host.Block(), nullptr, nullptr, kSender) & 0xFFu, 1u);
     JobHandle job = host.AddIncomingJob("<>", {"alice@example.net", "bob@example.net"},
                                         "Message-ID: <old@x>\n"
@@ -83,7 +83,7 @@ TEST_F(ShippedModuleTest, ResendsAnAutoreplyWithAFreshMessageId) {
 }
 
 TEST_F(ShippedModuleTest, TwoReplacementsInARowGetDifferentIds) {
-    ReferenceHost host;
+    StandInServer host;
     std::vector<std::string> ids;
     for (int i = 0; i < 2; ++i) {
         JobHandle job = host.AddIncomingJob("<>", {"a@example.net"},
@@ -96,7 +96,7 @@ TEST_F(ShippedModuleTest, TwoReplacementsInARowGetDifferentIds) {
 
 TEST_F(ShippedModuleTest, FailurePathsLeaveNothingBehind) {
     for (int fault = 0; fault < 3; ++fault) {
-        ReferenceHost host;
+        StandInServer host;
         host.faults.openMessageFails = fault == 0;
         host.faults.createJobFails = fault == 1;
         host.faults.closeResult = fault == 2 ? -5 : 1;
@@ -109,7 +109,7 @@ TEST_F(ShippedModuleTest, FailurePathsLeaveNothingBehind) {
 }
 
 TEST_F(ShippedModuleTest, OrdinaryJobIsLeftAlone) {
-    ReferenceHost host;
+    StandInServer host;
     JobHandle job = host.AddIncomingJob("bob@example.org", {"a@example.net"},
                                         "X-Autoreply-From: carol@example.org\n\nx\n");
     EXPECT_EQ(module.Daemon()(job, host.Block(), nullptr, kSender), 0);

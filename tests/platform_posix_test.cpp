@@ -5,8 +5,9 @@
 #include "daemon/platform.h"
 #include "host/host_calls.h"
 #include "platform/private_folder.h"
-#include "standin/reference_host.h"
+#include "standin/standin_server.h"
 #include "standin/temp_files.h"
+#include "tests/support/scratch_files.h"
 
 #include <gtest/gtest.h>
 
@@ -123,7 +124,7 @@ TEST(PlatformPosixTest, InterruptionRemovesTheCopyInFlight) {
         {
             setenv("TMPDIR", tmp.c_str(), 1);
             RemovePrivateFolderOnInterrupt();
-            ReferenceHost host;
+            StandInServer host;
             JobHandle incoming = host.AddIncomingJob("<>", {}, "X-Autoreply-From: a@b.c\n");
             char path[kTempPathBufferSize + 1] = {};
             HostTempFileName(host.Block(), path);

@@ -1,8 +1,9 @@
 // Saving replacements: names after the source, and never over a file that
 // is already there.
 #include "platform/system.h"
-#include "runner/output/replacement_file.h"
+#include "runner/job/replacement_file.h"
 #include "standin/temp_files.h"
+#include "tests/support/scratch_files.h"
 
 #include <gtest/gtest.h>
 

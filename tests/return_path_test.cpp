@@ -42,21 +42,17 @@ void PrintTo(const ReturnPathCase& c, std::ostream* out) {
     *out << c.name;
 }
 
-class SenderFromReturnPathTest : public ::testing::TestWithParam<ReturnPathCase> {};
+class TakeReturnPathTest : public ::testing::TestWithParam<ReturnPathCase> {};
 
-TEST_P(SenderFromReturnPathTest, TakesTheHeaderOrFallsBack) {
-    EXPECT_EQ(SenderFromReturnPath(GetParam().message, kFallback), GetParam().sender);
-}
-
-// The field that gives the sender leaves the job's message; any other
-// stays as it was.
-TEST_P(SenderFromReturnPathTest, TakesTheFieldOutWhenItGivesTheSender) {
+// The header gives the sender, else the fallback does; the field that
+// gives it leaves the job's message, and any other stays as it was.
+TEST_P(TakeReturnPathTest, TakesTheFieldOutWhenItGivesTheSender) {
     std::string message = GetParam().message;
     EXPECT_EQ(TakeReturnPath(&message, kFallback), GetParam().sender);
     EXPECT_EQ(message, GetParam().left);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, SenderFromReturnPathTest, ::testing::ValuesIn(kReturnPathCases),
+INSTANTIATE_TEST_SUITE_P(Cases, TakeReturnPathTest, ::testing::ValuesIn(kReturnPathCases),
                          [](const ::testing::TestParamInfo<ReturnPathCase>& param) {
                              return std::string(param.param.name);
                          });

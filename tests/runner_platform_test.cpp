@@ -5,6 +5,7 @@
 #include "platform/system.h"
 #include "platform/trusted_path.h"
 #include "standin/temp_files.h"
+#include "tests/support/scratch_files.h"
 
 #include <gtest/gtest.h>
 

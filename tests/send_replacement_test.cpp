@@ -54,7 +54,7 @@ TEST_F(ReplacementTest, CopiesTheMessageWithoutItsOldMessageId) {
     for (bool lineBytesOnly : {false, true}) {
         for (const CopyCase& c : kCopyCases) {
             SCOPED_TRACE(std::string(c.name) + (lineBytesOnly ? ", line bytes only" : ""));
-            ReferenceHost fresh;
+            StandInServer fresh;
             fresh.faults.lineBytesOnly = lineBytesOnly;
             ASSERT_EQ(RunAutoreply(fresh, c.message), 1);
             const std::vector<const HostJob*> created = fresh.CreatedJobs();
@@ -121,7 +121,7 @@ TEST_F(ReplacementTest, WithoutADomainTheSendersDomainIsTaken) {
         ResetMessageIdSequence();
         StoreMessageIdDomain(c.storedDomain);
         SetFakeClock(7);
-        ReferenceHost fresh;
+        StandInServer fresh;
         JobHandle job = fresh.AddIncomingJob(kNullSender, {"a@x.y"}, Autoreply("bob@example.org"));
         if (c.messageId == nullptr) {
             EXPECT_EQ(DAEMON(job, fresh.Block(), nullptr, c.sender), 0);
@@ -158,7 +158,7 @@ TEST_F(ReplacementTest, ReplacementsGetDistinctIdsAcrossTheWrap) {
 TEST_F(ReplacementTest, RecipientsCopiedInOrderUntilEitherEndMarker) {
     const std::vector<std::string> recipients = {"a@example.net", "b@example.net", "c@example.net"};
     for (RecipientListEnd end : {RecipientListEnd::kNullPointer, RecipientListEnd::kEmptyString}) {
-        ReferenceHost fresh;
+        StandInServer fresh;
         fresh.faults.recipientListEnd = end;
         ASSERT_EQ(RunAutoreply(fresh, Autoreply("bob@example.org"), recipients), 1);
         ASSERT_EQ(fresh.CreatedJobs().size(), 1u);
@@ -212,7 +212,7 @@ TEST_F(ReplacementTest, LongLinesAreCopiedInPiecesAndACutOneStopsTheCopy) {
     EXPECT_NE(copied.find(std::string(9997, 'x') + "\r\n" + std::string(12000, 'y') + "\r\n"),
               std::string::npos);
 
-    ReferenceHost fresh;
+    StandInServer fresh;
     fresh.faults.cutLongLines = true;
     EXPECT_EQ(RunAutoreply(fresh, Autoreply("bob@example.org", tooLong)), 0);
     ASSERT_EQ(fresh.CreatedJobs().size(), 1u);
@@ -253,7 +253,7 @@ TEST_F(ReplacementTest, PiecesOfALongLineShareItsFate) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ReferenceHost fresh;
+        StandInServer fresh;
         fresh.faults.emptyReadBeforeLine = c.emptyReadBeforeLine;
         ASSERT_EQ(RunAutoreply(fresh, c.headers + "X-Autoreply-From: bob@example.org\n\nbody\n"),
                   1);
@@ -286,7 +286,7 @@ TEST_F(ReplacementTest, CloseResultDecidesTheOutcome) {
     const std::int32_t results[] = {1, 2, 0x7FFFFFFF, 0, -1, INT32_MIN};
     for (std::int32_t closeResult : results) {
         SCOPED_TRACE(closeResult);
-        ReferenceHost fresh;
+        StandInServer fresh;
         fresh.faults.closeResult = closeResult;
         EXPECT_EQ(RunAutoreply(fresh, Autoreply("bob@example.org")), closeResult > 0 ? 1 : 0);
         ASSERT_EQ(fresh.CreatedJobs().size(), 1u);

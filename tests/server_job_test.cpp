@@ -1,9 +1,11 @@
 // Judging a job from what the module did in the server, and writing text
 // for Windows: the runner's logic where a fault would tell an admin
 // something that did not happen.
+#include "runner/job/run_sink.h"
 #include "runner/job/server_job.h"
 #include "runner/output/text_output.h"
 #include "standin/temp_files.h"
+#include "tests/support/scratch_files.h"
 
 #include <gtest/gtest.h>
 
@@ -46,14 +48,51 @@ const JudgeCase kJudgeCases[] = {
 TEST(JudgeJob, FollowsTheSenderAndTheLog) {
     for (const JudgeCase& c : kJudgeCases) {
         SCOPED_TRACE(c.name);
-        ReferenceHost host;
+        JobRecord record;
         for (const char* text : c.logged) {
-            host.logs.push_back(LogEntry{10, 25, text});
+            record.logs.push_back(LogEntry{10, 25, text});
         }
         if (c.serverFailed) {
-            host.serverFailures.push_back("cannot write the temporary copy");
+            record.serverFailures.push_back("cannot write the temporary copy");
         }
-        EXPECT_EQ(JudgeJob(host, c.sender), c.outcome);
+        EXPECT_EQ(JudgeJob(record, c.sender), c.outcome);
+    }
+}
+
+// The status a run ends with, from what its messages came to: a lost
+// replacement above an unreadable message above one not examined; the
+// outcomes a script can act on end well.
+TEST(RunTotals, EndTheRunWithTheGravestStatus) {
+    struct Case {
+        const char* name;
+        std::vector<JobOutcome> outcomes;
+        bool saveFailed;
+        int code;
+    };
+    const Case cases[] = {
+        {"nothing", {}, false, 0},
+        {"each_examined",
+         {JobOutcome::kRewritten, JobOutcome::kUnable, JobOutcome::kTurnedAway,
+          JobOutcome::kNoHeader, JobOutcome::kOrdinary, JobOutcome::kNotMail},
+         false,
+         0},
+        {"unexamined", {JobOutcome::kRewritten, JobOutcome::kUnexamined}, false, 6},
+        {"too_large", {JobOutcome::kTooLarge, JobOutcome::kRewritten}, false, 6},
+        {"unreadable_over_unexamined",
+         {JobOutcome::kUnexamined, JobOutcome::kUnreadable, JobOutcome::kTooLarge},
+         false,
+         3},
+        {"lost_replacement_over_all", {JobOutcome::kUnreadable}, true, 5},
+        {"lost_replacement_alone", {JobOutcome::kRewritten}, true, 5},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RunTotals totals;
+        for (JobOutcome outcome : c.outcomes) {
+            ++totals.outcomes[static_cast<std::size_t>(outcome)];
+        }
+        totals.saveFailed = c.saveFailed;
+        EXPECT_EQ(ExitCode(totals.Status()), c.code);
     }
 }
 

@@ -45,8 +45,8 @@ class StartupGateTest : public ::testing::TestWithParam<StartupCase> {
 
 TEST_P(StartupGateTest, ReturnsVerdictAndLogsExactlyOneLine) {
     const StartupCase& c = GetParam();
-    ReferenceHost host(c.major, c.minor);
-    host.faults.domain = "new.example";
+    StandInServer host(c.major, c.minor);
+    host.settings.domain = "new.example";
 
     const unsigned result = STARTUP(host.Block(), nullptr, nullptr, c.sender);
 
@@ -71,7 +71,7 @@ INSTANTIATE_TEST_SUITE_P(Gates, StartupGateTest, ::testing::ValuesIn(kStartupCas
 
 TEST(StartupTest, NullDomainGivesSuccessWithEmptyDomain) {
     StoreMessageIdDomain("previous.example");
-    ReferenceHost host;
+    StandInServer host;
     host.faults.domainIsNull = true;
 
     EXPECT_EQ(STARTUP(host.Block(), nullptr, nullptr, kConfiguredSender), 1u);
@@ -81,20 +81,20 @@ TEST(StartupTest, NullDomainGivesSuccessWithEmptyDomain) {
 }
 
 TEST(StartupTest, LaterStartupReplacesDomain) {
-    ReferenceHost host;
-    host.faults.domain = "first.example";
+    StandInServer host;
+    host.settings.domain = "first.example";
     ASSERT_EQ(STARTUP(host.Block(), nullptr, nullptr, kConfiguredSender), 1u);
-    host.faults.domain = "second.example";
+    host.settings.domain = "second.example";
     ASSERT_EQ(STARTUP(host.Block(), nullptr, nullptr, kConfiguredSender), 1u);
     EXPECT_STREQ(MessageIdDomain(), "second.example");
     StoreMessageIdDomain(nullptr);
 }
 
 TEST(StartupTest, DomainIsCopiedNotBorrowed) {
-    ReferenceHost host;
-    host.faults.domain = "copied.example";
+    StandInServer host;
+    host.settings.domain = "copied.example";
     ASSERT_EQ(STARTUP(host.Block(), nullptr, nullptr, kConfiguredSender), 1u);
-    host.faults.domain.assign(host.faults.domain.size(), 'x'); // host reuses its memory
+    host.settings.domain.assign(host.settings.domain.size(), 'x'); // host reuses its memory
     EXPECT_STREQ(MessageIdDomain(), "copied.example");
     StoreMessageIdDomain(nullptr);
 }
@@ -107,7 +107,7 @@ TEST(StartupTest, NullBlockIsRefusedAndKeepsTheDomain) {
 }
 
 TEST(StartupTest, MissingLogServiceDoesNotCrash) {
-    ReferenceHost host;
+    StandInServer host;
     host.faults.missingServices = {kHostLogOffset, kHostQueryStringOffset};
     EXPECT_EQ(STARTUP(host.Block(), nullptr, nullptr, kConfiguredSender), 1u);
     EXPECT_STREQ(MessageIdDomain(), "");

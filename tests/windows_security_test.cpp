@@ -9,6 +9,7 @@
 #include "platform/system.h"
 #include "platform/trusted_path.h"
 #include "platform/windows_text.h"
+#include "tests/support/scratch_files.h"
 
 #include <gtest/gtest.h>
 #include <sddl.h>

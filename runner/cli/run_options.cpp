@@ -2,6 +2,8 @@
 #include "runner/cli/run_options.h"
 
 #include "platform/system.h"
+#include "runner/inputs/sample_autoreply.h"
+#include "runner/job/exit_status.h"
 #include "runner/job/job_outcome.h"
 
 #include <cerrno>
@@ -9,6 +11,20 @@
 #include <cstring>
 
 namespace {
+
+// One option: its name, the name of its value (null for an option without
+// one), its lines in --help, and what it does with the value. `take` is
+// false when the value is not good; `wants` then says what a good one is.
+struct RunOption {
+    const char* name;
+    const char* valueName;
+    const char* help;
+    bool (*take)(const std::string& value, RunOptions* options);
+    const char* wants;
+    // An empty value is a setting of its own (a server without a domain),
+    // not a slip.
+    bool takesEmpty = false;
+};
 
 constexpr unsigned kMaxVersionByte = 255;
 constexpr int kDecimalBase = 10;
@@ -36,9 +52,21 @@ bool ParseVersionByte(const std::string& text, unsigned* value) {
 // Parses "MAJOR.MINOR".
 bool TakeHostVersion(const std::string& text, RunOptions* options) {
     const std::size_t dot = text.find('.');
-    return dot != std::string::npos &&
-           ParseVersionByte(text.substr(0, dot), &options->majorVersion) &&
-           ParseVersionByte(text.substr(dot + 1), &options->minorVersion);
+    unsigned major = 0;
+    unsigned minor = 0;
+    if (dot == std::string::npos || !ParseVersionByte(text.substr(0, dot), &major) ||
+        !ParseVersionByte(text.substr(dot + 1), &minor)) {
+        return false;
+    }
+    options->server.majorVersion = static_cast<unsigned char>(major);
+    options->server.minorVersion = static_cast<unsigned char>(minor);
+    return true;
+}
+
+// Takes --domain; an empty one is a server without a domain setting.
+bool TakeDomain(const std::string& text, RunOptions* options) {
+    options->server.domain = text;
+    return true;
 }
 
 // The setters the table is made of: a text, a text more in a list, a flag.
@@ -80,11 +108,26 @@ const std::string kMaxSizeHelp =
     "for KiB, MiB or GiB (1500K); a larger one is too-large and is not read (default: " +
     MessageSizeText(kDefaultMaxMessageSize) + ")";
 
+// The helps that show a default, each from where the default is defined.
+const std::string kEnvelopeSenderHelp =
+    "the envelope sender of jobs whose message names none (default: " +
+    JobSettings().envelopeSender + ")";
+const std::string kRcptHelp =
+    "a recipient of each job; repeat for more (default: " + std::string(kSampleRecipient) + ")";
+const std::string kSenderHelp =
+    "the configured sender, the daemon's parameter (default: " + JobSettings().configuredSender +
+    ")";
+const std::string kDomainHelp =
+    "the server's domain, used in Message-IDs (default: " + HostSettings().domain +
+    "; \"\" for a server without one)";
+const std::string kHostVersionHelp =
+    "version the server reports (default: " + std::to_string(HostSettings().majorVersion) + "." +
+    std::to_string(HostSettings().minorVersion) + ")";
+
 const std::vector<RunOption> kOptions = {
     {"--module", "PATH", "module file to load (default: the module next to this program)",
      &SetText<&RunOptions::modulePath>, ""},
-    {"--envelope-sender", "ADDR",
-     "the envelope sender of jobs whose message names none (default: <>)",
+    {"--envelope-sender", "ADDR", kEnvelopeSenderHelp.c_str(),
      &SetJobText<&JobSettings::envelopeSender>, ""},
     {"--no-return-path", nullptr,
      "every job gets --envelope-sender; by default a message's topmost Return-Path: gives its "
@@ -93,16 +136,10 @@ const std::vector<RunOption> kOptions = {
      "not part of the message it queued: the job's message leaves it out, and so does any "
      "replacement",
      &ClearJobFlag<&JobSettings::senderFromMessage>, ""},
-    {"--rcpt", "ADDR", "a recipient of each job; repeat for more (default: alice@example.net)",
-     &AddJobText<&JobSettings::recipients>, ""},
-    {"--sender", "ADDR",
-     "the configured sender, the daemon's parameter (default: autoreply@example.org)",
-     &SetJobText<&JobSettings::configuredSender>, ""},
-    {"--domain", "NAME",
-     "the server's domain, used in Message-IDs (default: mail.example.org; \"\" for a server "
-     "without one)",
-     &SetText<&RunOptions::domain>, "", true},
-    {"--host-version", "M.N", "version the server reports (default: 2.20)", &TakeHostVersion,
+    {"--rcpt", "ADDR", kRcptHelp.c_str(), &AddJobText<&JobSettings::recipients>, ""},
+    {"--sender", "ADDR", kSenderHelp.c_str(), &SetJobText<&JobSettings::configuredSender>, ""},
+    {"--domain", "NAME", kDomainHelp.c_str(), &TakeDomain, "", true},
+    {"--host-version", "M.N", kHostVersionHelp.c_str(), &TakeHostVersion,
      "MAJOR.MINOR with numbers from 0 to 255"},
     {"--save-to", "FOLDER",
      "save each submitted replacement as a message file in FOLDER (made with its parents, for you "
@@ -171,7 +208,7 @@ ParseOutcome Refused(const RunOptions& options, std::string* error) {
 void AppendWrapped(std::string* out, std::size_t used, std::size_t column,
                    const std::string& text) {
     std::size_t at = used;
-    if (at >= column) {
+    if (used > 0 && at >= column) {
         *out += '\n';
         at = 0;
     }
@@ -215,6 +252,27 @@ std::string OptionLines() {
     return lines;
 }
 
+// The exit statuses, in the order of their codes, as one paragraph.
+std::string ExitStatusLines() {
+    std::string text = "Exit status:";
+    for (int code = 0;; ++code) {
+        bool found = false;
+        for (std::size_t i = 0; i < kExitStatusCount; ++i) {
+            const auto status = static_cast<ExitStatus>(i);
+            if (ExitCode(status) == code) {
+                text += (code == 0 ? " " : "; ") + std::to_string(code) + " " + ExitMeaning(status);
+                found = true;
+            }
+        }
+        if (!found) {
+            break;
+        }
+    }
+    std::string lines;
+    AppendWrapped(&lines, 0, 0, text + ".");
+    return lines;
+}
+
 std::string OutcomeLines() {
     std::string lines;
     for (std::size_t i = 0; i < kJobOutcomeCount; ++i) {
@@ -227,10 +285,6 @@ std::string OutcomeLines() {
 }
 
 } // namespace
-
-const std::vector<RunOption>& RunOptionTable() {
-    return kOptions;
-}
 
 ParseOutcome ParseRunOptions(const std::vector<std::string>& args, RunOptions* options,
                              std::string* error) {
@@ -326,12 +380,6 @@ std::string RunUsage(const std::string& program) {
            "empty value is refused. With no PATH, an ADDR, NAME or M.N value that\n"
            "names a file or folder is refused: it is most likely the PATH, taken\n"
            "as the option's value (--envelope-sender Saved).\n"
-           "\n"
-           "Exit status: 0 every job ran; 1 the module refused to start; 2 bad\n"
-           "or empty option, or an output that would write over an input or into a\n"
-           "Maildir (nothing ran); 3 a PATH does not exist (nothing ran) or a\n"
-           "message could not be read (the others ran); 4 module cannot be\n"
-           "loaded or lacks an entry point; 5 the report, the lines or a\n"
-           "replacement cannot be written; 6 a message could not be examined or\n"
-           "was too large (the others ran).\n";
+           "\n" +
+           ExitStatusLines();
 }

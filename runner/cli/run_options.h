@@ -3,8 +3,9 @@
 #ifndef VELMORA_RUNNER_CLI_RUN_OPTIONS_H
 #define VELMORA_RUNNER_CLI_RUN_OPTIONS_H
 
-#include "runner/inputs/message_size.h"
 #include "runner/job/server_job.h"
+#include "runner/mailbox/message_size.h"
+#include "standin/host_settings.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -12,12 +13,10 @@
 #include <vector>
 
 struct RunOptions {
-    std::string modulePath;         // empty: the module next to the runner
-    std::vector<std::string> paths; // message files and folders; none: the sample
-    JobSettings job;                // recipients empty: the sample's recipient
-    std::string domain = "mail.example.org";
-    unsigned majorVersion = 2;
-    unsigned minorVersion = 20;
+    std::string modulePath;                         // empty: the module next to the runner
+    std::vector<std::string> paths;                 // message files and folders; none: the sample
+    JobSettings job;                                // recipients empty: the sample's recipient
+    HostSettings server;                            // the stand-in server's domain and version
     std::string reportFile;                         // empty: standard output
     std::string saveFolder;                         // empty: replacements are not saved
     std::uint64_t maxSize = kDefaultMaxMessageSize; // bytes of the largest message read
@@ -33,23 +32,6 @@ struct RunOptions {
     };
     std::vector<OptionValue> wordValues;
 };
-
-// One option: its name, the name of its value (null for an option without
-// one), its lines in --help, and what it does with the value. `take` is
-// false when the value is not good; `wants` then says what a good one is.
-struct RunOption {
-    const char* name;
-    const char* valueName;
-    const char* help;
-    bool (*take)(const std::string& value, RunOptions* options);
-    const char* wants;
-    // An empty value is a setting of its own (a server without a domain),
-    // not a slip.
-    bool takesEmpty = false;
-};
-
-// The options, in the order --help lists them.
-const std::vector<RunOption>& RunOptionTable();
 
 enum class ParseOutcome { kRun, kHelp, kVersion, kError };
 

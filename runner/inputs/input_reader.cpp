@@ -2,8 +2,7 @@
 #include "runner/inputs/input_reader.h"
 
 #include "runner/inputs/mail_content.h"
-#include "runner/output/printable_text.h"
-#include "runner/output/replacement_file.h"
+#include "runner/inputs/sample_autoreply.h"
 
 #include <new>
 #include <utility>
@@ -11,6 +10,7 @@
 namespace {
 
 constexpr char kMessageNumberMark = '#';
+constexpr const char* kSampleName = "sample.eml";
 
 } // namespace
 
@@ -27,7 +27,7 @@ bool InputReader::TakeSource() {
     if (haveSource_) {
         return true;
     }
-    if (walkDone_) {
+    if (walkDone_ || walk_ == nullptr) {
         return false;
     }
     haveSource_ = walk_->Next(&source_, &walkNotes_);
@@ -53,7 +53,7 @@ bool InputReader::OpenCurrent(std::string* reason) {
 }
 
 bool InputReader::IsSingleMessageFile(const std::string& namedPath) {
-    if (!walk_->NamesOneFile() || !TakeSource() || source_.path != namedPath) {
+    if (walk_ == nullptr || !walk_->NamesOneFile() || !TakeSource() || source_.path != namedPath) {
         return false;
     }
     std::string reason;
@@ -83,19 +83,15 @@ bool InputReader::LookAtHead(const char** notMail, std::string* reason) {
 
 // The stream's notes on what it skipped or changed, after the input's name.
 void InputReader::TakeNotes(InputMessage* item) const {
-    const std::string path = PrintableName(source_.path);
     for (const StreamNote& note : stream_->Notes()) {
-        item->notes.push_back(path + ": " + PrintableName(note.text));
+        item->notes.push_back(source_.path + ": " + note.text);
     }
 }
 
 // Gives `item`, after the walk's notes gathered on the way to it.
 bool InputReader::Deliver(InputMessage* item) {
     std::vector<std::string> notes;
-    for (const std::string& note : walkNotes_) {
-        notes.push_back(PrintableName(note));
-    }
-    walkNotes_.clear();
+    notes.swap(walkNotes_);
     notes.insert(notes.end(), item->notes.begin(), item->notes.end());
     item->notes.swap(notes);
     return true;
@@ -104,7 +100,8 @@ bool InputReader::Deliver(InputMessage* item) {
 // Closes the current input and says what became of it.
 bool InputReader::EndInput(InputItemKind kind, const std::string& reason, InputMessage* item) {
     item->kind = kind;
-    item->name = PrintableName(source_.path);
+    item->name = source_.path;
+    item->path = source_.path;
     item->reason = reason;
     stream_.reset();
     CloseInputFile(&source_.file);
@@ -113,6 +110,17 @@ bool InputReader::EndInput(InputItemKind kind, const std::string& reason, InputM
 }
 
 bool InputReader::Next(InputMessage* item) {
+    if (walk_ == nullptr) {
+        if (sampleGiven_) {
+            return false;
+        }
+        sampleGiven_ = true;
+        *item = InputMessage();
+        item->name = kSampleName;
+        item->path = kSampleName;
+        item->message.text = kSampleAutoreply;
+        return true;
+    }
     while (TakeSource()) {
         *item = InputMessage();
         std::string reason;
@@ -145,11 +153,12 @@ bool InputReader::Next(InputMessage* item) {
             item->inMailbox = stream_->IsMailbox();
             // A message file is its one message, numbered 0.
             const std::size_t number = item->inMailbox ? stream_->Span().number : 0;
-            item->name = PrintableName(path);
+            item->name = path;
             if (item->inMailbox) {
                 item->name += kMessageNumberMark + std::to_string(number);
             }
-            item->saveName = SaveNameFor(path, number);
+            item->path = path;
+            item->number = number;
             if (item->message.tooLarge) {
                 item->kind = InputItemKind::kTooLarge;
                 item->reason = "over the size limit (--max-size " + MessageSizeText(maxMessage_) +

@@ -27,18 +27,22 @@ enum class InputItemKind {
 // One message of an input, or what became of an input.
 struct InputMessage {
     InputItemKind kind = InputItemKind::kMessage;
-    std::string name;     // as printed: PATH, or PATH#N for a mailbox's message N
-    std::string saveName; // the name its replacement is saved after
+    // Texts as they came from the file system and the mail: whoever
+    // shows them escapes them.
+    std::string name;       // PATH, or PATH#N for a mailbox's message N
+    std::string path;       // the input it came from
+    std::size_t number = 0; // its number in a mailbox; 0 for a message file
     StreamedMessage message;
     bool inMailbox = false;         // one of a mailbox's messages
     std::string reason;             // for kUnreadable, kTooLarge and kNotMail
-    std::vector<std::string> notes; // what the reader skipped or changed, printable
+    std::vector<std::string> notes; // what the reader skipped or changed
 };
 
 class InputReader {
   public:
     // Reads the inputs that `walk` (started) finds, as it finds them;
-    // `maxMessage`: the size limit on a message, in bytes.
+    // `maxMessage`: the size limit on a message, in bytes. With no walk,
+    // the one message is the bundled sample autoreply.
     InputReader(MessageWalk* walk, std::uint64_t maxMessage);
     ~InputReader();
     InputReader(const InputReader&) = delete;
@@ -69,7 +73,8 @@ class InputReader {
     bool Deliver(InputMessage* item);
     bool EndInput(InputItemKind kind, const std::string& reason, InputMessage* item);
 
-    MessageWalk* walk_;
+    MessageWalk* walk_; // null: the sample
+    bool sampleGiven_ = false;
     MessageSource source_;                  // the input being read
     bool haveSource_ = false;               // source_ is taken and not done
     bool walkDone_ = false;                 // the walk has given its last source

@@ -11,7 +11,6 @@
 namespace {
 
 constexpr char kHiddenMark = '.';
-constexpr const char* kNotRegularFile = "not a regular file";
 constexpr const char* kSkipped = ": skipped, ";
 constexpr const char* kDottedNote = "its name starts with a dot";
 constexpr const char* kHiddenNote = "marked hidden or system";

@@ -1,7 +1,10 @@
 // What became of one message in a run: the outcomes the runner tells,
-// each with the name it prints and the words --help gives it.
+// each with the name it prints, the words --help gives it and the status
+// the run ends with for it.
 #ifndef VELMORA_RUNNER_JOB_JOB_OUTCOME_H
 #define VELMORA_RUNNER_JOB_JOB_OUTCOME_H
+
+#include "runner/job/exit_status.h"
 
 #include <cstddef>
 
@@ -25,5 +28,9 @@ const char* OutcomeName(JobOutcome outcome);
 
 // What the outcome means, in a few words for --help.
 const char* OutcomeMeaning(JobOutcome outcome);
+
+// The status a run with this outcome ends with, when nothing graver
+// happened.
+ExitStatus OutcomeStatus(JobOutcome outcome);
 
 #endif

@@ -79,11 +79,6 @@ ReturnPathField FindReturnPath(const std::string& message) {
 
 } // namespace
 
-std::string SenderFromReturnPath(const std::string& message, const std::string& fallback) {
-    const ReturnPathField field = FindReturnPath(message);
-    return field.found && !field.value.empty() ? field.value : fallback;
-}
-
 std::string TakeReturnPath(std::string* message, const std::string& fallback) {
     const ReturnPathField field = FindReturnPath(*message);
     if (!field.found || field.value.empty()) {

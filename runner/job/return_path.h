@@ -10,11 +10,8 @@
 // The value of the first Return-Path: field in the header section of
 // `message` (LF or CRLF line ends; unfolded, without white space around
 // it), or `fallback` when there is none or it is empty. "<>" comes back as
-// "<>", which is what marks an automatic reply.
-std::string SenderFromReturnPath(const std::string& message, const std::string& fallback);
-
-// As SenderFromReturnPath, and when the field gives the sender, that field
-// (its folded lines too) is taken out of `message`. It is the delivering
+// "<>", which is what marks an automatic reply. When the field gives the
+// sender, that field (its folded lines too) is taken out of `message`. It is the delivering
 // server's trace of the envelope, written on delivery, not part of the
 // message the sending server queued: a job made of the saved message
 // leaves it out, and so no replacement carries a stale "Return-Path: <>"

@@ -1,82 +1,48 @@
-// A run over many messages; see run_loop.h.
+// The run's loop; see run_loop.h.
 #include "runner/job/run_loop.h"
 
 #include "runner/job/run_message.h"
-#include "runner/output/printable_text.h"
 
 namespace {
 
-constexpr char kField = '\t';
-constexpr const char* kProgramName = "velmora-run";
-
-// Prints one message's line and its problems, and counts it.
-class ResultSink {
-  public:
-    ResultSink(const ListRunOutput& output, ListRunTotals* totals)
-        : output_(output), totals_(totals) {}
-
-    void Say(const std::vector<std::string>& lines) {
-        if (lines.empty()) {
-            return;
-        }
-        output_.progress->Hide();
-        for (const std::string& line : lines) {
-            *output_.errors << kProgramName << ": " << line << "\n";
-        }
-        *output_.errors << std::flush;
-    }
-
-    void Take(const std::string& name, const MessageRun& run) {
-        ++totals_->outcomes[static_cast<std::size_t>(run.outcome)];
-        totals_->saveFailed = totals_->saveFailed || run.saveFailed;
-        if (output_.linesShareTerminal) {
-            output_.progress->Hide();
-        }
-        Say(run.problems);
-        std::string line = name + kField + OutcomeName(run.outcome);
-        if (!run.newMessageId.empty()) {
-            line += kField + PrintableName(run.newMessageId);
-        }
-        if (!run.savedTo.empty()) {
-            line += kField + PrintableName(run.savedTo);
-        }
-        *output_.lines << line << "\n" << std::flush;
-    }
-
-    std::size_t Done() const { return totals_->Messages(); }
-
-  private:
-    ListRunOutput output_;
-    ListRunTotals* totals_;
-};
+// STARTUP's result is one byte; the register's upper bits mean nothing.
+constexpr unsigned kStartupResultMask = 0xFFu;
 
 } // namespace
 
-ListRunTotals RunMessageList(const LoadedModule& module, ReferenceHost* host, InputReader* inputs,
-                             const JobSettings& settings, const std::string& saveFolder,
-                             const ListRunOutput& output) {
-    ListRunTotals totals;
-    ResultSink sink(output, &totals);
+ExitStatus RunMessages(const LoadedModule& module, StandInServer* server, InputReader* inputs,
+                       const JobSettings& settings, const std::string& saveFolder, RunSink* sink) {
+    const unsigned startupResult =
+        static_cast<unsigned>(module.Startup()(server->Block(), nullptr, nullptr,
+                                               settings.configuredSender.c_str())) &
+        kStartupResultMask;
+    const JobRecord startup = server->EndJob();
+    if (startupResult == 0) {
+        sink->Refused(startup);
+        return ExitStatus::kStartupRefused;
+    }
+    sink->Started(startupResult, startup);
+
+    RunTotals totals;
     InputMessage item;
-    // Once the lines cannot be written (a reader gone from the pipe), no
-    // more jobs: the run ends with what it has, and cleans up.
-    while (*output.lines && inputs->Next(&item)) {
-        sink.Say(item.notes);
+    while (sink->WantsMore() && inputs->Next(&item)) {
+        sink->Notes(item.notes);
         if (item.kind == InputItemKind::kNotesOnly) {
             continue;
         }
-        const std::string name = item.name;
-        host->ForgetHistory(); // each job judged on its own record
-        sink.Take(name, RunMessage(module, host, settings, &item, saveFolder));
-        output.progress->SetBytesTotal(inputs->InMailbox() ? inputs->Size() : 0);
-        output.progress->Update(sink.Done(), inputs->BytesRead());
+        const MessageRun run = RunMessage(module, server, settings, &item, saveFolder);
+        ++totals.outcomes[static_cast<std::size_t>(run.outcome)];
+        totals.saveFailed = totals.saveFailed || run.saveFailed;
+        RunPosition at;
+        at.messagesDone = totals.Messages();
+        at.bytesRead = inputs->BytesRead();
+        at.mailboxSize = inputs->InMailbox() ? inputs->Size() : 0;
+        sink->Took(item.name, run, at);
     }
-    output.progress->Hide();
-    host->ForgetHistory(); // closes what the last job left open
-    return totals;
+    return Graver(sink->Finished(totals), totals.Status());
 }
 
-std::size_t ListRunTotals::Messages() const {
+std::size_t RunTotals::Messages() const {
     std::size_t all = 0;
     for (std::size_t count : outcomes) {
         all += count;
@@ -84,16 +50,16 @@ std::size_t ListRunTotals::Messages() const {
     return all;
 }
 
-std::size_t ListRunTotals::Count(JobOutcome outcome) const {
+std::size_t RunTotals::Count(JobOutcome outcome) const {
     return outcomes[static_cast<std::size_t>(outcome)];
 }
 
-void WriteListSummary(std::ostream& out, const ListRunTotals& totals) {
-    const std::size_t all = totals.Messages();
-    out << "# " << all << (all == 1 ? " message: " : " messages: ");
+ExitStatus RunTotals::Status() const {
+    ExitStatus status = saveFailed ? ExitStatus::kBadOutput : ExitStatus::kOk;
     for (std::size_t i = 0; i < kJobOutcomeCount; ++i) {
-        out << (i == 0 ? "" : ", ") << totals.outcomes[i] << " "
-            << OutcomeName(static_cast<JobOutcome>(i));
+        if (outcomes[i] != 0) {
+            status = Graver(status, OutcomeStatus(static_cast<JobOutcome>(i)));
+        }
     }
-    out << "\n";
+    return status;
 }

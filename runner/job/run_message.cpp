@@ -1,8 +1,7 @@
 // One message through the module; see run_message.h.
 #include "runner/job/run_message.h"
 
-#include "runner/output/printable_text.h"
-#include "runner/output/replacement_file.h"
+#include "runner/job/replacement_file.h"
 
 #include <new>
 #include <utility>
@@ -11,82 +10,82 @@ namespace {
 
 constexpr const char* kTooLargeReason = "too large to hold in memory";
 
-// What the module left behind or did wrong in the host, one line each:
+// What the module left behind or did wrong in the server, one line each:
 // the outcome stands, but an admin should hear of it.
-void AddMisuse(const ReferenceHost& host, const std::string& name, MessageRun* run) {
-    for (const std::string& violation : host.violations) {
-        run->problems.push_back(name +
-                                ": the module misused the server: " + PrintableName(violation));
+void AddMisuse(const std::string& name, MessageRun* run) {
+    for (const std::string& violation : run->record.violations) {
+        run->problems.push_back(name + ": the module misused the server: " + violation);
     }
-    const std::string leaks = host.Leaks();
-    if (!leaks.empty()) {
-        run->problems.push_back(name + ": left behind by the module: " + PrintableName(leaks));
+    if (!run->record.leftBehind.empty()) {
+        run->problems.push_back(name + ": left behind by the module: " + run->record.leftBehind);
     }
 }
 
 // Saves the replacement, and says where or why not.
-void Save(const HostJob& replacement, const InputMessage& item, const std::string& saveFolder,
+void Save(const MadeJob& replacement, const InputMessage& item, const std::string& saveFolder,
           MessageRun* run) {
     std::string written;
     std::string reason;
-    if (SaveReplacement(saveFolder, item.saveName,
+    if (SaveReplacement(saveFolder, SaveNameFor(item.path, item.number),
                         DeliveredReplacement(replacement.sender, replacement.text), &written,
                         &reason)) {
         run->savedTo = written;
         return;
     }
     run->saveFailed = true;
-    run->problems.push_back("cannot save the replacement of " + item.name + ": " +
-                            PrintableName(reason));
+    run->problems.push_back("cannot save the replacement of " + item.name + ": " + reason);
 }
 
-// Hands the message to the module and judges the job. False when the
-// message, or the server's work on it, did not fit in memory.
-bool RunAndJudge(const LoadedModule& module, ReferenceHost* host, const JobSettings& settings,
+// Hands the message to the module, ends the job and judges it by its
+// record. Whatever happens, the job is ended here: what it holds (copies
+// of the mail among it) goes now, not with the next job.
+void RunAndJudge(const LoadedModule& module, StandInServer* server, const JobSettings& settings,
                  InputMessage* item, MessageRun* run) {
+    std::string sender;
     try {
-        const std::string sender =
-            EnvelopeSenderFor(settings, &item->message.text, item->message.separatorSender);
-        run->daemonResult = RunJob(module, host, settings, sender, std::move(item->message.text));
-        run->daemonCalled = true;
-        run->outcome = host->outOfMemory ? JobOutcome::kTooLarge : JudgeJob(*host, sender);
+        sender = EnvelopeSenderFor(settings, &item->message.text, item->message.separatorSender);
+        RunJob(module, server, settings, sender, std::move(item->message.text));
     } catch (const std::bad_alloc&) {
+        run->record = server->EndJob();
         run->outcome = JobOutcome::kTooLarge;
+        return;
     }
-    return run->outcome != JobOutcome::kTooLarge;
+    run->record = server->EndJob();
+    run->outcome = run->record.outOfMemory ? JobOutcome::kTooLarge : JudgeJob(run->record, sender);
 }
 
 } // namespace
 
-MessageRun RunMessage(const LoadedModule& module, ReferenceHost* host, const JobSettings& settings,
-                      InputMessage* item, const std::string& saveFolder) {
+MessageRun RunMessage(const LoadedModule& module, StandInServer* server,
+                      const JobSettings& settings, InputMessage* item,
+                      const std::string& saveFolder) {
     MessageRun run;
     if (item->kind == InputItemKind::kUnreadable) {
-        run.problems.push_back("cannot read " + item->name + ": " + PrintableName(item->reason));
+        run.problems.push_back("cannot read " + item->name + ": " + item->reason);
         return run;
     }
     if (item->kind == InputItemKind::kTooLarge) {
         run.outcome = JobOutcome::kTooLarge;
-        run.problems.push_back(item->name + ": " + PrintableName(item->reason));
+        run.problems.push_back(item->name + ": " + item->reason);
         return run;
     }
     if (item->kind == InputItemKind::kNotMail) {
         run.outcome = JobOutcome::kNotMail;
-        run.problems.push_back(item->name + ": not mail: " + PrintableName(item->reason));
+        run.problems.push_back(item->name + ": not mail: " + item->reason);
         return run;
     }
-    if (!RunAndJudge(module, host, settings, item, &run)) {
+    RunAndJudge(module, server, settings, item, &run);
+    if (run.outcome == JobOutcome::kTooLarge) {
         run.problems.push_back(item->name + ": " + kTooLargeReason);
-        host->ForgetHistory(); // what the job holds goes now, not with the next
         return run;
     }
-    AddMisuse(*host, item->name, &run);
-    if (run.outcome == JobOutcome::kUnexamined && !host->serverFailures.empty()) {
+    AddMisuse(item->name, &run);
+    if (run.outcome == JobOutcome::kUnexamined && !run.record.serverFailures.empty()) {
         // The first failure; the others follow from it.
         run.problems.push_back(item->name + ": not examined: the stand-in server " +
-                               PrintableName(host->serverFailures.front()));
+                               run.record.serverFailures.front());
     }
-    const HostJob* replacement = SubmittedReplacement(*host);
+    const MadeJob* replacement = run.record.Submitted();
     if (run.outcome == JobOutcome::kRewritten && replacement != nullptr) {
         run.newMessageId = NewMessageId(*replacement);
         if (!saveFolder.empty()) {

@@ -6,35 +6,34 @@
 #include "runner/inputs/input_reader.h"
 #include "runner/job/job_outcome.h"
 #include "runner/job/server_job.h"
+#include "standin/job_record.h"
 #include "standin/module_loader.h"
-#include "standin/reference_host.h"
+#include "standin/standin_server.h"
 
-#include <cstdint>
 #include <string>
 #include <vector>
 
-// What one message gave.
+// What one message gave. Its texts are as they came (names from the file
+// system, lines from the mail): whoever shows them escapes them.
 struct MessageRun {
     JobOutcome outcome = JobOutcome::kUnreadable;
-    bool daemonCalled = false;
-    std::int32_t daemonResult = 0;
+    JobRecord record;         // the server's record of the job, when one ran
     std::string newMessageId; // of the replacement, when rewritten
     std::string savedTo;      // where the replacement was saved, when it was
     bool saveFailed = false;  // it was to be saved and could not be
-    // Lines for standard error, printable, without the program's name:
-    // why it was not examined, what the module did wrong in the server,
-    // why the replacement could not be saved.
+    // Lines for standard error, without the program's name: why it was
+    // not examined, what the module did wrong in the server, why the
+    // replacement could not be saved.
     std::vector<std::string> problems;
 };
 
 // Runs `item` (a message, an unreadable input, one too large or not mail)
-// as a job in `host`, where STARTUP succeeded, and judges what the module
-// did; only a message is handed to the module. A rewritten message's
-// replacement is saved in `saveFolder` unless that is empty. The message
-// text is taken from `item`. The host is to have forgotten the jobs before
-// (ForgetHistory); it keeps this job's record (its log and the jobs the
-// module made) for the full report until it forgets it.
-MessageRun RunMessage(const LoadedModule& module, ReferenceHost* host, const JobSettings& settings,
-                      InputMessage* item, const std::string& saveFolder);
+// as a job in `server`, where STARTUP succeeded, ends the job and judges
+// what the module did by the job's record; only a message is handed to
+// the module. A rewritten message's replacement is saved in `saveFolder`
+// unless that is empty. The message text is taken from `item`.
+MessageRun RunMessage(const LoadedModule& module, StandInServer* server,
+                      const JobSettings& settings, InputMessage* item,
+                      const std::string& saveFolder);
 
 #endif

@@ -10,8 +10,8 @@ namespace {
 
 constexpr const char* kMessageIdPrefix = "Message-ID: ";
 
-bool Logged(const ReferenceHost& host, const std::string& text) {
-    for (const LogEntry& entry : host.logs) {
+bool Logged(const JobRecord& record, const std::string& text) {
+    for (const LogEntry& entry : record.logs) {
         if (entry.text == text) {
             return true;
         }
@@ -19,9 +19,9 @@ bool Logged(const ReferenceHost& host, const std::string& text) {
     return false;
 }
 
-bool LoggedFoundHeader(const ReferenceHost& host) {
+bool LoggedFoundHeader(const JobRecord& record) {
     const std::string prefix = kLogAutoreplyPrefix;
-    for (const LogEntry& entry : host.logs) {
+    for (const LogEntry& entry : record.logs) {
         if (entry.text.compare(0, prefix.size(), prefix) == 0) {
             return true;
         }
@@ -40,39 +40,30 @@ std::string EnvelopeSenderFor(const JobSettings& settings, std::string* message,
                           separatorSender.empty() ? settings.envelopeSender : separatorSender);
 }
 
-std::int32_t RunJob(const LoadedModule& module, ReferenceHost* host, const JobSettings& settings,
-                    const std::string& envelopeSender, std::string message) {
+void RunJob(const LoadedModule& module, StandInServer* server, const JobSettings& settings,
+            const std::string& envelopeSender, std::string message) {
     const JobHandle job =
-        host->AddIncomingJob(envelopeSender, settings.recipients, std::move(message));
-    return module.Daemon()(job, host->Block(), nullptr, settings.configuredSender.c_str());
+        server->AddIncomingJob(envelopeSender, settings.recipients, std::move(message));
+    server->RunDaemon(module.Daemon(), job, settings.configuredSender.c_str());
 }
 
-JobOutcome JudgeJob(const ReferenceHost& host, const std::string& envelopeSender) {
+JobOutcome JudgeJob(const JobRecord& record, const std::string& envelopeSender) {
     if (envelopeSender != host_contract::kNullReversePath) {
         return JobOutcome::kOrdinary;
     }
-    if (Logged(host, kLogModified)) {
+    if (Logged(record, kLogModified)) {
         return JobOutcome::kRewritten;
     }
-    if (Logged(host, kLogNotModified)) {
+    if (Logged(record, kLogNotModified)) {
         return JobOutcome::kUnable;
     }
-    if (LoggedFoundHeader(host)) {
+    if (LoggedFoundHeader(record)) {
         return JobOutcome::kTurnedAway;
     }
-    return host.serverFailures.empty() ? JobOutcome::kNoHeader : JobOutcome::kUnexamined;
+    return record.serverFailures.empty() ? JobOutcome::kNoHeader : JobOutcome::kUnexamined;
 }
 
-const HostJob* SubmittedReplacement(const ReferenceHost& host) {
-    for (const HostJob* job : host.CreatedJobs()) {
-        if (job->closed) {
-            return job;
-        }
-    }
-    return nullptr;
-}
-
-std::string NewMessageId(const HostJob& replacement) {
+std::string NewMessageId(const MadeJob& replacement) {
     const std::string& text = replacement.text;
     const std::string prefix = kMessageIdPrefix;
     if (text.compare(0, prefix.size(), prefix) != 0) {

@@ -6,10 +6,10 @@
 
 #include "runner/job/job_outcome.h"
 #include "standin/host_contract.h"
+#include "standin/job_record.h"
 #include "standin/module_loader.h"
-#include "standin/reference_host.h"
+#include "standin/standin_server.h"
 
-#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -31,25 +31,23 @@ struct JobSettings {
 std::string EnvelopeSenderFor(const JobSettings& settings, std::string* message,
                               const std::string& separatorSender);
 
-// Adds `message` to `host` as an incoming job from `envelopeSender` and
-// calls DAEMON on it, as the server does for each job; returns DAEMON's
-// result. The module must have been started in `host`. The job takes the
-// text over: a large message is not held twice.
-std::int32_t RunJob(const LoadedModule& module, ReferenceHost* host, const JobSettings& settings,
-                    const std::string& envelopeSender, std::string message);
+// Hands `message` to `server` as an incoming job from `envelopeSender`
+// and has it call DAEMON on the job, as the server does for each job; the
+// job stays open until the server's EndJob. The module must have been
+// started in `server`. The job takes the text over: a large message is not
+// held twice.
+void RunJob(const LoadedModule& module, StandInServer* server, const JobSettings& settings,
+            const std::string& envelopeSender, std::string message);
 
-// Judges the one job the host has seen since it last forgot its history,
-// which had the envelope sender `envelopeSender`: a job whose sender is not
-// "<>" is ordinary whatever happened, and one with the null sender that the
-// server could not copy for the module was never looked at, which is not
-// the same as having no header.
-JobOutcome JudgeJob(const ReferenceHost& host, const std::string& envelopeSender);
-
-// The submitted replacement, or null when there is none.
-const HostJob* SubmittedReplacement(const ReferenceHost& host);
+// Judges a job by its record, the job having had the envelope sender
+// `envelopeSender`: a job whose sender is not "<>" is ordinary whatever
+// happened, and one with the null sender that the server could not copy
+// for the module was never looked at, which is not the same as having no
+// header.
+JobOutcome JudgeJob(const JobRecord& record, const std::string& envelopeSender);
 
 // The value of the Message-ID line the replacement starts with, without
 // its line end; empty if it does not start with one.
-std::string NewMessageId(const HostJob& replacement);
+std::string NewMessageId(const MadeJob& replacement);
 
 #endif

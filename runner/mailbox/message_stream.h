@@ -12,7 +12,7 @@
 #define VELMORA_RUNNER_MAILBOX_MESSAGE_STREAM_H
 
 #include "platform/system.h"
-#include "runner/inputs/message_size.h"
+#include "runner/mailbox/message_size.h"
 
 #include <cstddef>
 #include <cstdint>

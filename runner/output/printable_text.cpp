@@ -3,7 +3,7 @@
 
 #include "platform/ascii_text.h"
 #include "platform/system.h"
-#include "runner/output/utf8_character.h"
+#include "platform/utf8_character.h"
 
 #include <cstdint>
 

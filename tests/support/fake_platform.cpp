@@ -2,7 +2,7 @@
 #include "tests/support/fake_platform.h"
 
 #include "daemon/platform.h"
-#include "standin/reference_host.h"
+#include "standin/standin_server.h"
 
 #include <atomic>
 #include <cstdio>
@@ -37,7 +37,7 @@ std::uint32_t PlatformMilliseconds() {
         std::this_thread::yield();
         return g_fakeNow.load();
     }
-    if (ReferenceHost* host = ReferenceHost::Active()) {
+    if (StandInServer* host = StandInServer::Active()) {
         host->calls.push_back(kClockReadCall);
     }
     return g_fakeNow.load();
@@ -47,7 +47,7 @@ std::uint32_t PlatformMilliseconds() {
 // file in place, as Windows does.
 void PlatformDeleteFile(const char* path) {
     bool allowed = true;
-    if (ReferenceHost* host = ReferenceHost::Active()) {
+    if (StandInServer* host = StandInServer::Active()) {
         host->calls.push_back(kDeleteFileCall);
         allowed = host->AllowDeletion(path);
     }

@@ -1,5 +1,5 @@
 // Common set-up for tests that drive the module's entry points inside the
-// reference host: a fresh host, a fresh Message-ID sequence and a clean
+// stand-in server: a fresh host, a fresh Message-ID sequence and a clean
 // list of deletions, and helpers for the usual jobs.
 #ifndef VELMORA_TESTS_MODULE_FIXTURE_H
 #define VELMORA_TESTS_MODULE_FIXTURE_H
@@ -7,7 +7,7 @@
 #include "daemon/entry_points.h"
 #include "daemon/message_id.h"
 #include "daemon/module_state.h"
-#include "standin/reference_host.h"
+#include "standin/standin_server.h"
 #include "tests/support/fake_platform.h"
 
 #include <gtest/gtest.h>
@@ -28,14 +28,14 @@ inline std::string Autoreply(const std::string& autoreplyFrom, const std::string
 
 // The module kept to the host's contracts and left nothing open,
 // unreleased or undeleted.
-inline void ExpectHostClean(const ReferenceHost& host) {
+inline void ExpectHostClean(const StandInServer& host) {
     EXPECT_EQ(host.violations, std::vector<std::string>{});
     EXPECT_EQ(host.Leaks(), "");
 }
 
 // Runs one job with the null sender through DAEMON on `host`, for cases
 // that need a host of their own each.
-inline std::int32_t RunAutoreply(ReferenceHost& host, const std::string& message,
+inline std::int32_t RunAutoreply(StandInServer& host, const std::string& message,
                                  const std::vector<std::string>& recipients = {
                                      "alice@example.net"}) {
     JobHandle job = host.AddIncomingJob(kNullSender, recipients, message);
@@ -95,7 +95,7 @@ class ModuleTest : public ::testing::Test {
         return false;
     }
 
-    ReferenceHost host;
+    StandInServer host;
 };
 
 #endif

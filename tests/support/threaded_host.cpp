@@ -1,5 +1,6 @@
 // The thread-safe host; see threaded_host.h.
 #include "tests/support/threaded_host.h"
+#include "tests/support/scratch_files.h"
 
 #include "host/service_signatures.h"
 #include "standin/host_contract.h"
@@ -19,7 +20,7 @@ using namespace host_contract;
 constexpr const char* kDomain = "mt.example.org";
 constexpr unsigned char kMajor = 2;
 constexpr unsigned char kMinor = 20;
-// Far from the reference host's serial numbers, so that both may run in
+// Far from the stand-in server's serial numbers, so that both may run in
 // one process without sharing a path.
 constexpr unsigned kFirstTempSerial = 1000000;
 

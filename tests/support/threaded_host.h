@@ -4,7 +4,7 @@
 // list of created jobs are shared, behind a lock.
 //
 // It offers the services a replacement needs and answers as a healthy
-// host: no fault injection (the reference host has that).
+// host: no fault injection (the stand-in server has that).
 #ifndef VELMORA_STANDIN_THREADED_HOST_H
 #define VELMORA_STANDIN_THREADED_HOST_H
 

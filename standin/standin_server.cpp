@@ -1,5 +1,5 @@
-// The reference host's bookkeeping; its services are in host_services.cpp.
-#include "standin/reference_host.h"
+// The stand-in server's bookkeeping; its services are in host_services.cpp.
+#include "standin/standin_server.h"
 
 #include "platform/line_ends.h"
 #include "standin/host_services.h"
@@ -7,32 +7,37 @@
 #include "standin/temp_files.h"
 
 #include <sstream>
+#include <utility>
 
 namespace {
-ReferenceHost* g_activeHost = nullptr;
+StandInServer* g_activeHost = nullptr;
 unsigned g_tempSerial = 0; // across hosts, so that no two share a path
 } // namespace
 
-ReferenceHost::ReferenceHost(unsigned char major, unsigned char minor)
-    : major_(major), minor_(minor) {
+StandInServer::StandInServer(HostSettings setUp) : settings(std::move(setUp)) {
     g_activeHost = this;
 }
 
-ReferenceHost::~ReferenceHost() {
+StandInServer::StandInServer(unsigned char major, unsigned char minor) : StandInServer() {
+    settings.majorVersion = major;
+    settings.minorVersion = minor;
+}
+
+StandInServer::~StandInServer() {
     CloseHeldFiles();
     if (g_activeHost == this) {
         g_activeHost = nullptr;
     }
 }
 
-void ReferenceHost::CloseHeldFiles() {
+void StandInServer::CloseHeldFiles() {
     for (const auto& message : messages_) {
         CloseHeldCopy(message->held);
         message->held = -1;
     }
 }
 
-void ReferenceHost::ForgetHistory() {
+void StandInServer::ForgetHistory() {
     CloseHeldFiles();
     // What the module left of the copies holds somebody's mail: once it
     // has been reported, it goes.
@@ -53,27 +58,54 @@ void ReferenceHost::ForgetHistory() {
     violations.clear();
     tempFiles.clear();
     extractedTexts.clear();
-    headerNames.clear();
     serverFailures.clear();
     outOfMemory = false;
     messagesOpened = 0;
     messagesClosed = 0;
     fedBackResults.clear();
     queue_.clear();
+    daemonCalled_ = false;
+    daemonResult_ = 0;
 }
 
-ReferenceHost* ReferenceHost::Active() {
+std::int32_t StandInServer::RunDaemon(DaemonEntryFn daemon, JobHandle job, const char* parameter) {
+    daemonResult_ = daemon(job, Block(), nullptr, parameter);
+    daemonCalled_ = true;
+    return daemonResult_;
+}
+
+JobRecord StandInServer::EndJob() {
+    JobRecord record;
+    record.leftBehind = Leaks();
+    record.daemonCalled = daemonCalled_;
+    record.daemonResult = daemonResult_;
+    record.logs = std::move(logs);
+    for (const auto& job : jobs_) {
+        if (job->createdByModule) {
+            record.madeJobs.push_back(
+                MadeJob{job->sender, job->recipients, std::move(job->text), job->closed});
+        }
+    }
+    record.violations = std::move(violations);
+    record.serverFailures = std::move(serverFailures);
+    record.outOfMemory = outOfMemory;
+    record.fedBackResults = std::move(fedBackResults);
+    ForgetHistory();
+    return record;
+}
+
+StandInServer* StandInServer::Active() {
     return g_activeHost;
 }
 
-const HostServiceBlock* ReferenceHost::Block() {
+const HostServiceBlock* StandInServer::Block() {
     if (blockBytes_.empty()) {
         BuildBlock();
     }
     return reinterpret_cast<const HostServiceBlock*>(blockBytes_.data());
 }
 
-void ReferenceHost::BuildBlock() {
+void StandInServer::BuildBlock() {
     // The header bytes other than the version are filled with a pattern, so
     // that a module reading them would see junk rather than friendly zeros.
     // Slots we do not fill stay null, as missing services.
@@ -82,12 +114,12 @@ void ReferenceHost::BuildBlock() {
     for (std::size_t i = 0; i < kServiceTableOffset; ++i) {
         blockBytes_[i] = kUndefinedByte;
     }
-    blockBytes_[kBlockMajorVersionOffset] = major_;
-    blockBytes_[kBlockMinorVersionOffset] = minor_;
+    blockBytes_[kBlockMajorVersionOffset] = settings.majorVersion;
+    blockBytes_[kBlockMinorVersionOffset] = settings.minorVersion;
     InstallReferenceServices(blockBytes_.data(), faults.missingServices);
 }
 
-JobHandle ReferenceHost::AddIncomingJob(const std::string& sender,
+JobHandle StandInServer::AddIncomingJob(const std::string& sender,
                                         const std::vector<std::string>& recipients,
                                         std::string message) {
     HostJob* job = NewJob();
@@ -99,7 +131,7 @@ JobHandle ReferenceHost::AddIncomingJob(const std::string& sender,
     return reinterpret_cast<JobHandle>(job);
 }
 
-std::size_t ReferenceHost::ReplacementCapacity() const {
+std::size_t StandInServer::ReplacementCapacity() const {
     constexpr std::size_t kMessageIdRoom = 128;
     if (lastIncoming_ == nullptr) {
         return kMessageIdRoom;
@@ -155,7 +187,7 @@ std::vector<std::string> HostJob::Lines() const {
     return lines;
 }
 
-std::vector<const HostJob*> ReferenceHost::CreatedJobs() const {
+std::vector<const HostJob*> StandInServer::CreatedJobs() const {
     std::vector<const HostJob*> created;
     for (const auto& job : jobs_) {
         if (job->createdByModule) {
@@ -165,7 +197,7 @@ std::vector<const HostJob*> ReferenceHost::CreatedJobs() const {
     return created;
 }
 
-std::string ReferenceHost::Leaks() const {
+std::string StandInServer::Leaks() const {
     std::ostringstream report;
     for (const auto& job : jobs_) {
         if (job->createdByModule && !job->released) {
@@ -188,7 +220,7 @@ std::string ReferenceHost::Leaks() const {
     return report.str();
 }
 
-bool ReferenceHost::AllowDeletion(const std::string& path) {
+bool StandInServer::AllowDeletion(const std::string& path) {
     const bool noWayToClose = faults.missingServices.count(kHostCloseMessageFileOffset) != 0;
     bool held = false;
     for (const auto& message : messages_) {
@@ -203,7 +235,7 @@ bool ReferenceHost::AllowDeletion(const std::string& path) {
     return !held;
 }
 
-void ReferenceHost::Submitted(const HostJob& job) {
+void StandInServer::Submitted(const HostJob& job) {
     if (faults.feedBack == FeedBack::kNever) {
         return;
     }
@@ -225,7 +257,7 @@ void ReferenceHost::Submitted(const HostJob& job) {
     }
 }
 
-void ReferenceHost::RunQueuedJobs() {
+void StandInServer::RunQueuedJobs() {
     while (!queue_.empty()) {
         HostJob* job = queue_.front();
         queue_.pop_front();
@@ -233,7 +265,7 @@ void ReferenceHost::RunQueuedJobs() {
     }
 }
 
-void ReferenceHost::RunDaemonOn(HostJob* job) {
+void StandInServer::RunDaemonOn(HostJob* job) {
     const unsigned outer = currentGeneration_;
     currentGeneration_ = job->generation;
     fedBackResults.push_back(faults.feedBackDaemon(reinterpret_cast<JobHandle>(job), Block(),
@@ -241,17 +273,17 @@ void ReferenceHost::RunDaemonOn(HostJob* job) {
     currentGeneration_ = outer;
 }
 
-HostJob* ReferenceHost::NewJob() {
+HostJob* StandInServer::NewJob() {
     jobs_.push_back(std::make_unique<HostJob>());
     return jobs_.back().get();
 }
 
-HostMessage* ReferenceHost::NewMessage() {
+HostMessage* StandInServer::NewMessage() {
     messages_.push_back(std::make_unique<HostMessage>());
     return messages_.back().get();
 }
 
-bool ReferenceHost::OwnsJob(const HostJob* job) const {
+bool StandInServer::OwnsJob(const HostJob* job) const {
     for (const auto& owned : jobs_) {
         if (owned.get() == job) {
             return true;
@@ -260,7 +292,7 @@ bool ReferenceHost::OwnsJob(const HostJob* job) const {
     return false;
 }
 
-bool ReferenceHost::OwnsMessage(const HostMessage* message) const {
+bool StandInServer::OwnsMessage(const HostMessage* message) const {
     for (const auto& owned : messages_) {
         if (owned.get() == message) {
             return true;
@@ -269,7 +301,7 @@ bool ReferenceHost::OwnsMessage(const HostMessage* message) const {
     return false;
 }
 
-bool ReferenceHost::NextTempPath(std::string* path, std::string* reason) {
+bool StandInServer::NextTempPath(std::string* path, std::string* reason) {
     const unsigned serial = g_tempSerial++;
     if (!TempCopyPath(serial, path, reason)) {
         return false;

@@ -1,8 +1,8 @@
-// The reference host's own behaviour, where the module's tests rely on it:
+// The stand-in server's own behaviour, where the module's tests rely on it:
 // line handling, header lookup, the leak report and module loading errors.
 #include "standin/message_lines.h"
 #include "standin/module_loader.h"
-#include "standin/reference_host.h"
+#include "standin/standin_server.h"
 #include "standin/temp_files.h"
 
 #include "daemon/platform.h"
@@ -61,7 +61,7 @@ TEST(HostJobTest, ServesTheLinesTheHostStores) {
 // A job the module writes gives back each write, pieces of a long line
 // apart, whatever it holds.
 TEST(HostJobTest, GivesBackTheModulesWrites) {
-    ReferenceHost host;
+    StandInServer host;
     const HostServiceBlock* block = host.Block();
     host.AddIncomingJob("<>", {}, "a\n");
     JobHandle job = HostCreateJob(block, "relay@example.org");
@@ -87,8 +87,8 @@ TEST(MessageLinesTest, FindsUnfoldedHeaderValuesInTheHeaderOnly) {
     EXPECT_FALSE(found);
 }
 
-TEST(ReferenceHostTest, LeakReportNamesWhatWasLeftBehind) {
-    ReferenceHost host;
+TEST(StandInServerTest, LeakReportNamesWhatWasLeftBehind) {
+    StandInServer host;
     const HostServiceBlock* block = host.Block();
     JobHandle incoming = host.AddIncomingJob("<>", {}, "a\n");
     char path[kTempPathBufferSize + 1] = {};
@@ -112,14 +112,56 @@ TEST(ReferenceHostTest, LeakReportNamesWhatWasLeftBehind) {
     EXPECT_TRUE(host.violations.empty());
 }
 
+// Ending a job hands over everything it did, and the server keeps nothing
+// of it: the next job is judged on its own record, and the copy of the
+// mail the module left behind is gone from the disk.
+TEST(StandInServerTest, EndJobHandsTheRecordOverAndForgets) {
+    StandInServer host;
+    const HostServiceBlock* block = host.Block();
+    JobHandle incoming = host.AddIncomingJob("<>", {"alice@example.net"}, "a\n");
+    char path[kTempPathBufferSize + 1] = {};
+    HostTempFileName(block, path);
+    HostWriteJobToFile(block, incoming, path);
+    HostLog(block, 25, "looked");
+    JobHandle submitted = HostCreateJob(block, "relay@example.org");
+    HostAddRecipient(block, submitted, "alice@example.net");
+    HostWriteLine(block, submitted, "Message-ID: <x@y>\r\n");
+    HostCloseJob(block, submitted);
+    HostReleaseJob(block, submitted);
+    HostCreateJob(block, "other@example.org"); // neither closed nor released
+    host.serverFailures.push_back("a failure of its own");
+
+    const JobRecord record = host.EndJob();
+    ASSERT_EQ(record.logs.size(), 1u);
+    EXPECT_EQ(record.logs[0].text, "looked");
+    ASSERT_EQ(record.madeJobs.size(), 2u);
+    ASSERT_NE(record.Submitted(), nullptr);
+    EXPECT_EQ(record.Submitted()->sender, "relay@example.org");
+    EXPECT_EQ(record.Submitted()->recipients, std::vector<std::string>{"alice@example.net"});
+    EXPECT_EQ(record.Submitted()->text, "Message-ID: <x@y>\r\n");
+    EXPECT_FALSE(record.madeJobs[1].closed);
+    EXPECT_NE(record.leftBehind.find("from other@example.org not released"), std::string::npos)
+        << record.leftBehind;
+    EXPECT_NE(record.leftBehind.find("left behind"), std::string::npos) << record.leftBehind;
+    EXPECT_EQ(record.serverFailures, std::vector<std::string>{"a failure of its own"});
+    EXPECT_FALSE(FileExists(path));
+
+    const JobRecord next = host.EndJob();
+    EXPECT_TRUE(next.logs.empty());
+    EXPECT_TRUE(next.madeJobs.empty());
+    EXPECT_EQ(next.leftBehind, "");
+    EXPECT_TRUE(next.serverFailures.empty());
+    EXPECT_FALSE(next.daemonCalled);
+}
+
 // Over-long lines come back the way fgets hands them over: in terminated
 // pieces of at most 9999 bytes, only the last one ending with the line end;
 // or, from a strncpy-based host, cut with the buffer full and no terminator.
-TEST(ReferenceHostTest, OverlongLinesComeInPiecesOrCut) {
+TEST(StandInServerTest, OverlongLinesComeInPiecesOrCut) {
     const std::string line = std::string(kLineBufferSize + 5, 'x');
     std::vector<char> buffer(kLineBufferSize + 1, '\0');
     {
-        ReferenceHost host;
+        StandInServer host;
         JobHandle job = host.AddIncomingJob("<>", {}, line);
         ASSERT_TRUE(HostReadLine(host.Block(), job, buffer.data()));
         EXPECT_EQ(std::string(buffer.data()), std::string(kLineBufferSize - 1, 'x'));
@@ -128,7 +170,7 @@ TEST(ReferenceHostTest, OverlongLinesComeInPiecesOrCut) {
         EXPECT_FALSE(HostReadLine(host.Block(), job, buffer.data()));
     }
     {
-        ReferenceHost host;
+        StandInServer host;
         host.faults.cutLongLines = true;
         JobHandle job = host.AddIncomingJob("<>", {}, line);
         ASSERT_TRUE(HostReadLine(host.Block(), job, buffer.data()));
@@ -138,13 +180,13 @@ TEST(ReferenceHostTest, OverlongLinesComeInPiecesOrCut) {
 
 // Answers (a header's value, an address) longer than the module's buffer fill it to the last byte
 // but its terminator, as the real host's cut does; shorter ones come whole.
-TEST(ReferenceHostTest, LongAnswersFillTheBufferLessItsTerminator) {
+TEST(StandInServerTest, LongAnswersFillTheBufferLessItsTerminator) {
     const std::size_t kBuffer = static_cast<std::size_t>(kHeaderValueBufferSize);
     const std::size_t lengths[] = {1, kBuffer - 2, kBuffer - 1, kBuffer, kBuffer + 40};
     for (const std::size_t length : lengths) {
         SCOPED_TRACE(length);
         const std::string address = std::string(length - 1, 'a') + "@";
-        ReferenceHost host;
+        StandInServer host;
         JobHandle incoming =
             host.AddIncomingJob("<>", {}, "X-Autoreply-From: " + address + "\n\nbody\n");
         char path[kTempPathBufferSize + 1] = {};
@@ -165,22 +207,22 @@ TEST(ReferenceHostTest, LongAnswersFillTheBufferLessItsTerminator) {
 }
 
 // Each misuse a real server would punish shows up as a violation.
-TEST(ReferenceHostTest, ReportsContractViolations) {
+TEST(StandInServerTest, ReportsContractViolations) {
     struct Case {
         const char* name;
-        void (*misuse)(ReferenceHost& host, JobHandle incoming);
+        void (*misuse)(StandInServer& host, JobHandle incoming);
     };
     const Case cases[] = {
         {"releasing the host's job",
-         [](ReferenceHost& host, JobHandle incoming) { HostReleaseJob(host.Block(), incoming); }},
+         [](StandInServer& host, JobHandle incoming) { HostReleaseJob(host.Block(), incoming); }},
         {"rewinding the module's job",
-         [](ReferenceHost& host, JobHandle) {
+         [](StandInServer& host, JobHandle) {
              JobHandle created = HostCreateJob(host.Block(), "relay@example.org");
              HostRewindJob(host.Block(), created);
              HostReleaseJob(host.Block(), created);
          }},
         {"asking for the header in another letter case",
-         [](ReferenceHost& host, JobHandle incoming) {
+         [](StandInServer& host, JobHandle incoming) {
              char path[kTempPathBufferSize + 1] = {};
              char value[kHeaderValueBufferSize + 1] = {};
              HostTempFileName(host.Block(), path);
@@ -192,14 +234,14 @@ TEST(ReferenceHostTest, ReportsContractViolations) {
          }},
         // The host writes and opens only the copies it named.
         {"writing the job where the host named no copy",
-         [](ReferenceHost& host, JobHandle incoming) {
+         [](StandInServer& host, JobHandle incoming) {
              const std::string path = ::testing::TempDir() + "velmora-not-named.eml";
              HostWriteJobToFile(host.Block(), incoming, path.c_str());
              EXPECT_FALSE(std::ifstream(path).good()) << path << " was written";
              std::remove(path.c_str());
          }},
         {"opening a file the host named not",
-         [](ReferenceHost& host, JobHandle) {
+         [](StandInServer& host, JobHandle) {
              const std::string path = ::testing::TempDir() + "velmora-not-named.eml";
              std::ofstream(path, std::ios::binary) << "X-Autoreply-From: a@b.c\r\n\r\n";
              MessageHandle message = HostOpenMessageFile(host.Block(), path.c_str());
@@ -212,7 +254,7 @@ TEST(ReferenceHostTest, ReportsContractViolations) {
         // As on Windows, the host holding the file open makes the delete
         // fail, so the copy of the mail stays on disk.
         {"deleting the message file before closing it",
-         [](ReferenceHost& host, JobHandle incoming) {
+         [](StandInServer& host, JobHandle incoming) {
              char path[kTempPathBufferSize + 1] = {};
              HostTempFileName(host.Block(), path);
              HostWriteJobToFile(host.Block(), incoming, path);
@@ -225,7 +267,7 @@ TEST(ReferenceHostTest, ReportsContractViolations) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ReferenceHost host;
+        StandInServer host;
         JobHandle incoming = host.AddIncomingJob("<>", {}, "X-Autoreply-From: a@b.c\n");
         c.misuse(host, incoming);
         EXPECT_EQ(host.violations.size(), 1u);

@@ -1,5 +1,5 @@
 // Well-formed UTF-8; see utf8_character.h.
-#include "runner/output/utf8_character.h"
+#include "platform/utf8_character.h"
 
 namespace {
 

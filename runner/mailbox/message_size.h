@@ -1,8 +1,8 @@
 // The size limit on a message: the most bytes of one message the runner
 // holds in memory and hands to the module (--max-size). A larger message
 // is too large, and is never read whole.
-#ifndef VELMORA_RUNNER_INPUTS_MESSAGE_SIZE_H
-#define VELMORA_RUNNER_INPUTS_MESSAGE_SIZE_H
+#ifndef VELMORA_RUNNER_MAILBOX_MESSAGE_SIZE_H
+#define VELMORA_RUNNER_MAILBOX_MESSAGE_SIZE_H
 
 #include <cstdint>
 #include <limits>

@@ -1,5 +1,5 @@
 // The size limit on a message; see message_size.h.
-#include "runner/inputs/message_size.h"
+#include "runner/mailbox/message_size.h"
 
 #include <cctype>
 #include <cstddef>

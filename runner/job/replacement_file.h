@@ -1,6 +1,6 @@
 // Saving a replacement message as a file, for the admin to look at.
-#ifndef VELMORA_RUNNER_OUTPUT_REPLACEMENT_FILE_H
-#define VELMORA_RUNNER_OUTPUT_REPLACEMENT_FILE_H
+#ifndef VELMORA_RUNNER_JOB_REPLACEMENT_FILE_H
+#define VELMORA_RUNNER_JOB_REPLACEMENT_FILE_H
 
 #include <string>
 

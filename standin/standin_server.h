@@ -1,19 +1,21 @@
-// Our reference host: a stand-in for the closed mail server, holding its
+// Our stand-in server: a stand-in for the closed mail server, holding its
 // jobs in memory and offering every service the module uses through a
 // service block laid out like the real one.
 //
-// Only one reference host can be active at a time, since the services are
+// Only one stand-in server can be active at a time, since the services are
 // plain functions without a context argument; the host registers itself on
 // construction. It is meant for one thread.
-#ifndef VELMORA_STANDIN_REFERENCE_HOST_H
-#define VELMORA_STANDIN_REFERENCE_HOST_H
+#ifndef VELMORA_STANDIN_STANDIN_SERVER_H
+#define VELMORA_STANDIN_STANDIN_SERVER_H
 
+#include "daemon/entry_points.h"
 #include "host/service_block.h"
 #include "standin/host_faults.h"
+#include "standin/host_settings.h"
+#include "standin/job_record.h"
 
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <deque>
 #include <memory>
 #include <string>
@@ -67,20 +69,16 @@ struct HostMessage {
     bool closed = false;
 };
 
-struct LogEntry {
-    std::int32_t facility;
-    std::int32_t code;
-    std::string text;
-};
-
-class ReferenceHost {
+class StandInServer {
   public:
-    // Builds a service block with the given version bytes and makes this
-    // host the active one.
-    explicit ReferenceHost(unsigned char major = 2, unsigned char minor = 20);
-    ~ReferenceHost();
-    ReferenceHost(const ReferenceHost&) = delete;
-    ReferenceHost& operator=(const ReferenceHost&) = delete;
+    // Makes this server the active one; the service block is built on
+    // first use.
+    explicit StandInServer(HostSettings setUp = HostSettings());
+    // A server with the default settings but the given version bytes.
+    StandInServer(unsigned char major, unsigned char minor);
+    ~StandInServer();
+    StandInServer(const StandInServer&) = delete;
+    StandInServer& operator=(const StandInServer&) = delete;
 
     // The block to hand to the module. Built on first use, so that the
     // faults that leave slots empty can be set before.
@@ -98,18 +96,24 @@ class ReferenceHost {
     // again and again as its replacement grows.
     std::size_t ReplacementCapacity() const;
 
+    // Calls DAEMON on `job`, handed in with AddIncomingJob, with the
+    // daemon's parameter string, as the server does for each job it
+    // queues; the result goes into the job's record too.
+    std::int32_t RunDaemon(DaemonEntryFn daemon, JobHandle job, const char* parameter);
+
+    // Ends the job in hand: what it did, and what the module left behind,
+    // handed over; the server then forgets the job (ForgetHistory).
+    JobRecord EndJob();
+
+    HostSettings settings;
     HostFaults faults;
 
-    // What happened, for tests to look at.
+    // The job in hand as it goes, until EndJob or ForgetHistory clears it.
     std::vector<LogEntry> logs;
-    std::vector<std::string> calls; // service names, in call order
-    // Off, `calls` stays empty: a message of millions of lines would
-    // otherwise keep a name for every read and write.
-    bool recordCalls = true;
+    std::vector<std::string> calls;          // service names, in call order, when traced
     std::vector<std::string> violations;     // misuse of a service by the module
     std::vector<std::string> tempFiles;      // paths handed out by HostTempFileName
     std::vector<std::string> extractedTexts; // texts passed to HostExtractAddress
-    std::vector<std::string> headerNames;    // names passed to HostFindHeader
     // What failed in the host itself (not a fault it was told to show):
     // a temporary copy it could not write or read back, with the reason.
     std::vector<std::string> serverFailures;
@@ -149,7 +153,7 @@ class ReferenceHost {
     bool AllowDeletion(const std::string& path);
 
     // The active host, for the service functions.
-    static ReferenceHost* Active();
+    static StandInServer* Active();
 
     // Used by the service functions.
     HostJob* NewJob();
@@ -168,8 +172,8 @@ class ReferenceHost {
     void CloseHeldFiles();
     void RunDaemonOn(HostJob* job);
 
-    unsigned char major_;
-    unsigned char minor_;
+    bool daemonCalled_ = false;
+    std::int32_t daemonResult_ = 0;
     std::vector<unsigned char> blockBytes_;
     std::vector<std::unique_ptr<HostJob>> jobs_;
     std::vector<std::unique_ptr<HostMessage>> messages_;
@@ -181,13 +185,5 @@ class ReferenceHost {
     mutable std::size_t tempFilesLookedFor_ = 0;
     mutable std::vector<std::string> tempFilesLeft_;
 };
-
-// Fills a block's slot for the service at a 32-bit byte offset, copying the
-// pointer byte-wise as the slot is not aligned.
-template <typename Fn>
-void PutServiceSlot(unsigned char* block, std::size_t offset32, Fn function) {
-    static_assert(sizeof(function) == sizeof(void*), "service slots are pointer-sized");
-    std::memcpy(block + ServiceSlotPosition(offset32), &function, sizeof(function));
-}
 
 #endif

@@ -1,10 +1,10 @@
 // Saving replacements; see replacement_file.h.
-#include "runner/output/replacement_file.h"
+#include "runner/job/replacement_file.h"
 
 #include "platform/ascii_text.h"
 #include "platform/system.h"
 #include "platform/trusted_path.h"
-#include "runner/output/utf8_character.h"
+#include "platform/utf8_character.h"
 #include "standin/message_lines.h"
 
 #include <cctype>

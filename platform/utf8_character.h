@@ -1,8 +1,8 @@
 // Reading UTF-8 as it is written when it is well-formed (RFC 3629): what
 // the runner shows or names after text of others must tell such text from
 // bytes that are not characters.
-#ifndef VELMORA_RUNNER_OUTPUT_UTF8_CHARACTER_H
-#define VELMORA_RUNNER_OUTPUT_UTF8_CHARACTER_H
+#ifndef VELMORA_PLATFORM_UTF8_CHARACTER_H
+#define VELMORA_PLATFORM_UTF8_CHARACTER_H
 
 #include <cstddef>
 #include <cstdint>
