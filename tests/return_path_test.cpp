@@ -33,6 +33,10 @@ const ReturnPathCase kReturnPathCases[] = {
     {"empty_value", "Return-Path:\nFrom: b@example.org\n\n", kFallback,
      "Return-Path:\nFrom: b@example.org\n\n"},
     {"longer_field_name", "Return-Paths: <>\n\n", kFallback, "Return-Paths: <>\n\n"},
+    // As the server's lookup reads names: the colon straight after it.
+    {"blank_before_colon", "Return-Path : <>\n\n", kFallback, "Return-Path : <>\n\n"},
+    // A line that is no field ends no search: a later one may still be it.
+    {"after_a_malformed_line", "no field here\nReturn-Path: <>\n\n", "<>", "no field here\n\n"},
     {"no_body_no_line_end", "Return-Path: <>", "<>", ""},
     {"empty_message", "", kFallback, ""},
 };

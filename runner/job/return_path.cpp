@@ -1,15 +1,15 @@
 // The sender from Return-Path:; see return_path.h.
 #include "runner/job/return_path.h"
 
+#include "platform/ascii_text.h"
+#include "platform/header_reader.h"
 #include "standin/message_lines.h"
 
-#include <cctype>
 #include <cstring>
 
 namespace {
 
-constexpr const char* kReturnPathName = "Return-Path:";
-constexpr std::size_t kReturnPathNameLength = 12;
+constexpr const char* kReturnPathName = "Return-Path";
 
 // Where the topmost Return-Path: field lies in a message, its folded
 // lines included, and its unfolded value.
@@ -20,56 +20,52 @@ struct ReturnPathField {
     std::string value;
 };
 
-// The line at `at`, without its LF or CR LF; `next` is set past its end.
-std::string LineAt(const std::string& message, std::size_t at, std::size_t* next) {
+// The length of the line at `at` without its line end; `next` is set
+// past its end. Every CR before the end goes with it, as the server's
+// lookup strips them.
+std::size_t TextLengthAt(const std::string& message, std::size_t at, std::size_t* next) {
     const std::size_t feed = message.find('\n', at);
     *next = feed == std::string::npos ? message.size() : feed + 1;
     std::size_t end = feed == std::string::npos ? message.size() : feed;
     while (end > at && message[end - 1] == '\r') {
         --end;
     }
-    return message.substr(at, end - at);
+    return end - at;
 }
 
-bool IsReturnPathLine(const std::string& line) {
-    if (line.size() < kReturnPathNameLength) {
-        return false;
-    }
-    for (std::size_t i = 0; i < kReturnPathNameLength; ++i) {
-        if (std::tolower(static_cast<unsigned char>(line[i])) !=
-            std::tolower(static_cast<unsigned char>(kReturnPathName[i]))) {
-            return false;
-        }
-    }
-    return true;
-}
-
-bool IsFolded(const std::string& line) {
-    return !line.empty() && (line[0] == ' ' || line[0] == '\t');
+// True when the field the reader found at `line` is Return-Path:, its
+// colon straight after the name.
+bool IsReturnPath(const char* line, const HeaderLine& field) {
+    const std::size_t nameLength = std::strlen(kReturnPathName);
+    return field.nameLength == nameLength && field.colon == nameLength &&
+           EqualsIgnoringCase(line, kReturnPathName, nameLength);
 }
 
 // The first Return-Path: field of the header section: only that part is
 // looked at, however long the message.
 ReturnPathField FindReturnPath(const std::string& message) {
     ReturnPathField field;
+    HeaderReader reader;
     std::size_t at = 0;
     while (at < message.size()) {
         std::size_t next = 0;
-        const std::string line = LineAt(message, at, &next);
-        if (line.empty()) {
-            break; // the header section ends
+        const std::size_t length = TextLengthAt(message, at, &next);
+        const char* line = message.data() + at;
+        const HeaderLine read = reader.Push(line, length);
+        if (read.kind == HeaderLineKind::kEnd) {
+            break;
         }
         if (field.found) {
-            if (!IsFolded(line)) {
+            if (read.kind != HeaderLineKind::kContinuation) {
                 break;
             }
-            field.value += line; // unfolding keeps the white space
+            field.value.append(line, length); // unfolding keeps the white space
             field.end = next;
-        } else if (IsReturnPathLine(line)) {
+        } else if (read.kind == HeaderLineKind::kField && IsReturnPath(line, read)) {
             field.found = true;
             field.begin = at;
             field.end = next;
-            field.value = line.substr(kReturnPathNameLength);
+            field.value.assign(line + read.ValueStart(), length - read.ValueStart());
         }
         at = next;
     }
