@@ -240,6 +240,15 @@ TEST(StandInServerTest, ReportsContractViolations) {
              EXPECT_FALSE(std::ifstream(path).good()) << path << " was written";
              std::remove(path.c_str());
          }},
+        {"writing the job beside the copy the host named",
+         [](StandInServer& host, JobHandle incoming) {
+             char named[kTempPathBufferSize + 1] = {};
+             HostTempFileName(host.Block(), named);
+             const std::string path = std::string(named) + ".other";
+             HostWriteJobToFile(host.Block(), incoming, path.c_str());
+             EXPECT_FALSE(std::ifstream(path).good()) << path << " was written";
+             std::remove(path.c_str());
+         }},
         {"opening a file the host named not",
          [](StandInServer& host, JobHandle) {
              const std::string path = ::testing::TempDir() + "velmora-not-named.eml";
