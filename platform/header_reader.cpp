@@ -62,3 +62,9 @@ HeaderLine HeaderReader::Push(const char* line, std::size_t length) {
     read.nameLength = 0;
     return read;
 }
+
+bool IsFieldCalled(const char* line, const HeaderLine& read, const char* name,
+                   std::size_t nameLength) {
+    return read.kind == HeaderLineKind::kField && read.nameLength == nameLength &&
+           read.colon == nameLength && EqualsIgnoringCase(line, name, nameLength);
+}

@@ -36,6 +36,12 @@ struct HeaderLine {
     std::size_t ValueStart() const { return colon + 1; }
 };
 
+// True when `read`, the answer for `line`, is a field called `name`
+// (`nameLength` bytes, letter case ignored) with its colon straight after
+// the name, as a server's lookup reads names.
+bool IsFieldCalled(const char* line, const HeaderLine& read, const char* name,
+                   std::size_t nameLength);
+
 class HeaderReader {
   public:
     // Reads the `length` bytes at `line`: one line, with its LF or CR LF

@@ -22,6 +22,13 @@ std::size_t LineEndLength(const char* line, std::size_t length) {
     return length >= 2 && line[length - 2] == kCarriageReturn ? 2 : 1;
 }
 
+std::size_t TextLengthWithoutCrs(const char* line, std::size_t length) {
+    while (length > 0 && (line[length - 1] == kLineFeed || line[length - 1] == kCarriageReturn)) {
+        --length;
+    }
+    return length;
+}
+
 bool IsBlankLine(const char* line, std::size_t length) {
     // Looked at for every line of a mailbox: the length first.
     constexpr std::size_t kLongestLineEnd = 2;

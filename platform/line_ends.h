@@ -24,6 +24,11 @@ std::size_t LineLength(const char* text, std::size_t size);
 // lone CR (only the text's last line can end so), 0 for none.
 std::size_t LineEndLength(const char* line, std::size_t length);
 
+// The length of `line` (`length` bytes) without its line end and every CR
+// before it: a header value is read so, a stray CR (CR CR LF) being no
+// part of it, nor making an empty line less empty.
+std::size_t TextLengthWithoutCrs(const char* line, std::size_t length);
+
 // True when the line is empty but for its LF or CR LF.
 bool IsBlankLine(const char* line, std::size_t length);
 

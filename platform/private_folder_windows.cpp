@@ -323,7 +323,7 @@ bool OpenPrivateCopy(const std::string& name, std::intptr_t* copy, std::string* 
     }
     if (GetFileType(file) != FILE_TYPE_DISK) {
         CloseHandle(file);
-        *reason = "not a regular file";
+        *reason = kNotRegularFile;
         return false;
     }
     *copy = reinterpret_cast<std::intptr_t>(file);

@@ -1,32 +1,12 @@
 // Message lines; see message_lines.h.
 #include "standin/message_lines.h"
 
-#include "platform/ascii_text.h"
 #include "platform/header_reader.h"
 #include "platform/line_ends.h"
 
 namespace {
 
 constexpr const char* kBlanks = " \t";
-
-// The line without its line end and any CRs before it: the host's lines
-// end in CR LF, and a stray CR before that (a CR CR LF line) is no part
-// of a value, nor does it make an empty line less empty.
-std::string WithoutLineEnd(const std::string& line) {
-    std::string text = line;
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
-        text.pop_back();
-    }
-    return text;
-}
-
-// True when the field `read` of `line` is called `name` (letter case
-// ignored), its colon right after the name.
-bool NameMatches(const std::string& line, const HeaderLine& read, const std::string& name) {
-    return read.kind == HeaderLineKind::kField && read.nameLength == name.size() &&
-           read.colon == read.nameLength &&
-           EqualsIgnoringCase(line.data(), name.data(), name.size());
-}
 
 std::string TrimLeft(const std::string& text) {
     const std::size_t start = text.find_first_not_of(kBlanks);
@@ -68,7 +48,7 @@ std::string FindHeaderValue(const std::vector<std::string>& lines, const std::st
     std::string value;
     HeaderReader reader;
     for (const std::string& raw : lines) {
-        const std::string line = WithoutLineEnd(raw);
+        const std::string line = raw.substr(0, TextLengthWithoutCrs(raw.data(), raw.size()));
         const HeaderLine read = reader.Push(line.data(), line.size());
         if (read.kind == HeaderLineKind::kEnd) {
             break;
@@ -80,7 +60,7 @@ std::string FindHeaderValue(const std::vector<std::string>& lines, const std::st
             value += line; // unfolding keeps the white space
             continue;
         }
-        if (NameMatches(line, read, name)) {
+        if (IsFieldCalled(line.data(), read, name.data(), name.size())) {
             *found = true;
             value = TrimLeft(line.substr(read.ValueStart()));
         }

@@ -1,6 +1,8 @@
 // The exit statuses; see exit_status.h.
 #include "runner/job/exit_status.h"
 
+#include "runner/job/enum_table.h"
+
 namespace {
 
 struct ExitStatusText {
@@ -26,15 +28,8 @@ constexpr ExitStatusText kStatuses[] = {
 static_assert(sizeof(kStatuses) / sizeof(kStatuses[0]) == kExitStatusCount,
               "every status has its code and words");
 
-constexpr bool InTableOrder() {
-    for (std::size_t i = 0; i < kExitStatusCount; ++i) {
-        if (static_cast<std::size_t>(kStatuses[i].status) != i) {
-            return false;
-        }
-    }
-    return true;
-}
-static_assert(InTableOrder(), "the table lists the statuses in their order");
+static_assert(RowsInEnumOrder(kStatuses, &ExitStatusText::status),
+              "the table lists the statuses in their order");
 
 } // namespace
 

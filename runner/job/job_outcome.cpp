@@ -1,6 +1,8 @@
 // The outcomes; see job_outcome.h.
 #include "runner/job/job_outcome.h"
 
+#include "runner/job/enum_table.h"
+
 namespace {
 
 struct OutcomeText {
@@ -33,15 +35,8 @@ constexpr OutcomeText kOutcomes[] = {
 static_assert(sizeof(kOutcomes) / sizeof(kOutcomes[0]) == kJobOutcomeCount,
               "every outcome has its texts");
 
-constexpr bool InTableOrder() {
-    for (std::size_t i = 0; i < kJobOutcomeCount; ++i) {
-        if (static_cast<std::size_t>(kOutcomes[i].outcome) != i) {
-            return false;
-        }
-    }
-    return true;
-}
-static_assert(InTableOrder(), "the table lists the outcomes in their order");
+static_assert(RowsInEnumOrder(kOutcomes, &OutcomeText::outcome),
+              "the table lists the outcomes in their order");
 
 } // namespace
 

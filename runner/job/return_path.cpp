@@ -1,8 +1,8 @@
 // The sender from Return-Path:; see return_path.h.
 #include "runner/job/return_path.h"
 
-#include "platform/ascii_text.h"
 #include "platform/header_reader.h"
+#include "platform/line_ends.h"
 #include "standin/message_lines.h"
 
 #include <cstring>
@@ -20,27 +20,6 @@ struct ReturnPathField {
     std::string value;
 };
 
-// The length of the line at `at` without its line end; `next` is set
-// past its end. Every CR before the end goes with it, as the server's
-// lookup strips them.
-std::size_t TextLengthAt(const std::string& message, std::size_t at, std::size_t* next) {
-    const std::size_t feed = message.find('\n', at);
-    *next = feed == std::string::npos ? message.size() : feed + 1;
-    std::size_t end = feed == std::string::npos ? message.size() : feed;
-    while (end > at && message[end - 1] == '\r') {
-        --end;
-    }
-    return end - at;
-}
-
-// True when the field the reader found at `line` is Return-Path:, its
-// colon straight after the name.
-bool IsReturnPath(const char* line, const HeaderLine& field) {
-    const std::size_t nameLength = std::strlen(kReturnPathName);
-    return field.nameLength == nameLength && field.colon == nameLength &&
-           EqualsIgnoringCase(line, kReturnPathName, nameLength);
-}
-
 // The first Return-Path: field of the header section: only that part is
 // looked at, however long the message.
 ReturnPathField FindReturnPath(const std::string& message) {
@@ -48,9 +27,9 @@ ReturnPathField FindReturnPath(const std::string& message) {
     HeaderReader reader;
     std::size_t at = 0;
     while (at < message.size()) {
-        std::size_t next = 0;
-        const std::size_t length = TextLengthAt(message, at, &next);
         const char* line = message.data() + at;
+        const std::size_t next = at + LineLength(line, message.size() - at);
+        const std::size_t length = TextLengthWithoutCrs(line, next - at);
         const HeaderLine read = reader.Push(line, length);
         if (read.kind == HeaderLineKind::kEnd) {
             break;
@@ -61,7 +40,7 @@ ReturnPathField FindReturnPath(const std::string& message) {
             }
             field.value.append(line, length); // unfolding keeps the white space
             field.end = next;
-        } else if (read.kind == HeaderLineKind::kField && IsReturnPath(line, read)) {
+        } else if (IsFieldCalled(line, read, kReturnPathName, std::strlen(kReturnPathName))) {
             field.found = true;
             field.begin = at;
             field.end = next;
